@@ -1,0 +1,11 @@
+# cmake -DIN=file -DOUT=file.cpp -DSYMBOL=name -P bin2cpp.cmake
+file(READ ${IN} hex HEX)
+string(LENGTH "${hex}" hex_len)
+math(EXPR size "${hex_len} / 2")
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+string(REGEX REPLACE "((0x..,){16})" "\\1\n" bytes "${bytes}")
+file(WRITE ${OUT}
+"// Generated from ${IN}; do not edit.\n#include <cstddef>\n\n"
+"extern const unsigned char ${SYMBOL}[];\nextern const std::size_t ${SYMBOL}_size;\n"
+"alignas(4) const unsigned char ${SYMBOL}[] = {\n${bytes}\n};\n"
+"const std::size_t ${SYMBOL}_size = ${size};\n")

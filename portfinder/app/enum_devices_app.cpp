@@ -1,0 +1,60 @@
+#include "app/enum_devices_app.h"
+
+#include "app/lang_strings.h"
+#include "app/log.h"
+#include "devtree/device_records.h"
+#include "devtree/device_tree_walk.h"
+#include "platform/platform.h"
+#include "resources/portiq_resource.h"
+#include "sound/sound_devices.h"
+#include "usb/usb_walk.h"
+
+namespace portiq {
+
+void ComposeReport() {
+    if (g_nDevicesFound == 0 && g_strFtdiPorts.empty()) {
+        g_strMessage = LoadLangString(IDS_NOT_FOUND);
+        return;
+    }
+    if (!g_strFtdiPorts.empty()) {
+        g_strMessage += LoadLangString(IDS_FTDI_PORTS_FOUND) + "\t" + g_strFtdiPorts + "\n";
+    }
+    g_strMessage += LoadLangString(IDS_DEVICE_MANAGER_HINT);
+}
+
+void SaveListFile(unsigned boxType) {
+    SystemServices& system = *CurrentPlatform().system;
+    const std::uint32_t error = system.WriteTextFile(kListFileName, g_strLog.data(), g_strLog.size());
+    if (error == 0) return;
+    // The user asked for the log by holding a key; a silent failure would look like success.
+    std::string text = LoadLangString(IDS_LIST_NOT_SAVED);
+    const std::string reason = system.SystemErrorText(error);
+    if (!reason.empty()) text += (text.empty() ? "" : "\n\n") + reason;
+    system.ShowMessageBox(text.c_str(), "PortIQ", boxType | kMbIconExclamation);
+}
+
+bool CEnumDevicesApp::InitInstance() {
+    ListSoundDevices();
+    EnumerateHostControllers();
+    WalkDeviceTree();
+    ComposeReport();
+
+    SystemServices& system = *CurrentPlatform().system;
+    const unsigned boxType = system.ArgumentCount() > 1 ? kMbOk | kMbSystemModal : kMbOk;
+    system.ShowMessageBox(g_strMessage.c_str(), "PortIQ", boxType);
+    // Read once the box is closed: the user holds Shift or Ctrl while dismissing it.
+    if (system.KeyState(kVkShift) < 0 || system.KeyState(kVkControl) < 0) SaveListFile(boxType);
+    return false;
+}
+
+void ResetRunState() {
+    g_strMessage.clear();
+    g_strLog.clear();
+    g_nDevicesFound = 0;
+    g_strFtdiPorts.clear();
+    g_soundDevices.clear();
+    g_usbDevices.clear();
+    ResetDeviceTreeWalk();
+}
+
+}  // namespace portiq

@@ -1,0 +1,195 @@
+#include "devtree/device_tree_walk.h"
+
+#include <string>
+
+#include "app/lang_strings.h"
+#include "app/log.h"
+#include "devtree/ansi_text.h"
+#include "devtree/device_records.h"
+#include "devtree/devnode_texts.h"
+#include "resources/portiq_resource.h"
+
+namespace portiq {
+namespace {
+
+struct ModelRow {
+    const char* name;
+    const char* captionA;  // nullptr: the model's ports get no lines
+    const char* captionB;
+};
+
+// Table order matters: recognition takes every row in turn, captions the first row the
+// box name contains. No name of the table contains another.
+const ModelRow g_szModelNames[] = {
+    {"Tavrilink NovaNova (CAT+PTT/CW)", "\tTavrilink NovaNova CAT port\n", "\tTavrilink NovaNova PTT port\n"},
+    {"Tavrilink NovaNova (MORSIX+FSK)", "\tTavrilink NovaNova MORSIX port\n", "\tTavrilink NovaNova FSK port\n"},
+    {"Tavrilink NovaNova (2xSERIAL)", "\tTavrilink NovaNova SERIAL port A\n", "\tTavrilink NovaNova SERIAL port B\n"},
+    {"Tavrilink Orbit (CAT+PTT/CW)", nullptr, nullptr},
+    {"Tavrilink Orbit (MORSIX+FSK)", nullptr, nullptr},
+    {"Tavrilink Orbit (2xSERIAL)", nullptr, nullptr},
+    {"Tavrilink Lynx", "\tTavrilink Lynx CAT port\n", "\tTavrilink Lynx PTT/CW port\n"},
+    {"Tavrilink Nova (CAT+PTT/CW)", "\tTavrilink Nova CAT port\n", "\tTavrilink Nova PTT/CW port\n"},
+    {"Tavrilink Nova (MORSIX+FSK)", "\tTavrilink Nova MORSIX port\n", "\tTavrilink Nova FSK port\n"},
+    {"Tavrilink Meridian (CAT+PTT/CW)", "\tTavrilink Meridian CAT port\n", "\tTavrilink Meridian PTT/CW port\n"},
+    {"Tavrilink Meridian (SERIAL+FSK)", "\tTavrilink Meridian SERIAL port\n", "\tTavrilink Meridian FSK port\n"},
+};
+
+const char kChannelA[] = "A\\000";
+const char kChannelB[] = "B\\000";
+const char kSoundCodecId[] = "USB\\VID_08BB";
+const char kFtdiSingleChannelId[] = "FTDIBUS\\VID_0403+PID_6001";
+
+// Walk state, shared by all levels of the recursion.
+std::string g_strPrevName;  // name of the node examined before, or the USB product text that replaced it
+std::string g_strBoxName;   // name under which the current box's ports are captioned
+bool g_bBlockOpen = false;  // a box block (header line) is open in the report
+int g_nPendingAudio = -1;   // sound device matched to a box whose header is still to come
+int g_nExitChain = 0;       // zeroed at each entry of WalkDevNodes, counted up at each exit
+int g_nDepth = 0;           // nesting depth of WalkDevNodes
+
+DeviceTree& Tree() { return *CurrentPlatform().deviceTree; }
+
+void AppendBoxHeader() {
+    ++g_nDevicesFound;
+    g_strMessage += FormatPrintf(LoadLangString(IDS_FOUND_DEVICE).c_str(), g_nDevicesFound);
+    g_strMessage += "\n";
+}
+
+void CloseBlock() {
+    g_strMessage += "\n";
+    g_bBlockOpen = false;
+}
+
+// Nodes without a readable class GUID are not examined (their children still are).
+bool IsAdmitted(DEVINST node) {
+    char classGuid[39];
+    std::uint32_t length = sizeof classGuid;
+    return Tree().GetRegistryProperty(node, kDrpClassGuid, classGuid, length) == kCrSuccess;
+}
+
+// The port lines of the box being captioned; Orbit boxes take no part.
+void AppendPortLines(const std::string& friendlyName, const std::string& deviceId) {
+    if (g_strBoxName.empty()) return;
+    for (const ModelRow& row : g_szModelNames) {
+        if (!row.captionA || !Contains(g_strBoxName, row.name)) continue;
+        if (ContainsPastStart(deviceId, kChannelA)) g_strMessage += ParsePortName(friendlyName) + row.captionA;
+        if (ContainsPastStart(deviceId, kChannelB)) g_strMessage += ParsePortName(friendlyName) + row.captionB;
+        return;
+    }
+}
+
+// A box is recognised on the name of the node examined before this one (or the USB
+// product text that replaced it), so its block opens one node late: the node after
+// the USB device, usually its first interface, writes the header.
+void RecogniseModel() {
+    for (const ModelRow& row : g_szModelNames) {
+        if (!Contains(g_strPrevName, row.name)) continue;
+        g_strBoxName = g_strPrevName;
+        if (g_bBlockOpen) continue;
+        AppendBoxHeader();
+        if (g_nPendingAudio >= 0) {
+            g_strMessage += FormatPrintf("Audio\t%s\n", g_soundDevices[g_nPendingAudio].strName);
+            g_nPendingAudio = -1;
+        }
+        g_bBlockOpen = true;
+    }
+}
+
+// The box's sound codec: held for the next header, and it closes an open block.
+void MatchSoundDevice(const std::string& deviceId) {
+    if (!Contains(deviceId, kSoundCodecId)) return;
+    for (std::size_t i = 0; i < g_soundDevices.size(); ++i) {
+        if (!ContainsPastStart(deviceId, g_soundDevices[i].GetInstanceKey())) continue;
+        g_nPendingAudio = static_cast<int>(i);
+        if (g_bBlockOpen) CloseBlock();
+    }
+}
+
+void CollectFtdiPort(const std::string& friendlyName, const std::string& deviceId) {
+    if (deviceId.compare(0, sizeof kFtdiSingleChannelId - 1, kFtdiSingleChannelId) != 0) return;
+    const std::string port = ParsePortName(friendlyName);
+    if (port.size() <= 3) return;
+    if (!g_strFtdiPorts.empty()) g_strFtdiPorts += ", ";
+    g_strFtdiPorts += port;
+}
+
+// The USB product text of the node's device replaces its name for recognition. A Lynx
+// found while a block is open starts a block of its own at once.
+void MatchUsbProducts(const std::string& driverKey) {
+    for (const UsbDeviceRecord& record : g_usbDevices) {
+        if (record.strDriverKey != driverKey) continue;
+        g_strPrevName = record.strProduct;
+        LogPrintf("*** FOUND: %s\n", g_strPrevName);
+        if (g_bBlockOpen && Contains(g_strPrevName, "Tavrilink Lynx")) {
+            g_strMessage += "\n";
+            AppendBoxHeader();
+        }
+    }
+}
+
+void ExamineNode(DEVINST parent, DEVINST node) {
+    const std::string friendlyName = GetDevNodeFriendlyName(node);
+    const std::string deviceId = UpperCaseAscii(GetDevNodeDeviceId(node));
+    const std::string driverKey = GetDevNodeDriverKey(node);
+
+    AppendPortLines(friendlyName, deviceId);
+    RecogniseModel();
+    g_strPrevName = friendlyName;
+    MatchSoundDevice(deviceId);
+    LogPrintf("%i:%08x*%08x*%s*%s*%s\n", g_nDepth, parent, node, friendlyName, deviceId, driverKey);
+    CollectFtdiPort(friendlyName, deviceId);
+    MatchUsbProducts(driverKey);
+}
+
+// The exit chain: leaving a level whose last child with children had only childless
+// children (chain 2) forgets the box; one level further out (chain 3) closes its block.
+void LeaveLevel() {
+    ++g_nExitChain;
+    if (g_nExitChain == 2) {
+        g_strBoxName.clear();
+        g_strPrevName.clear();
+    }
+    if (g_nExitChain == 3 && g_bBlockOpen) CloseBlock();
+    --g_nDepth;
+}
+
+}  // namespace
+
+void WalkDevNodes(DEVINST parent, DEVINST first) {
+    ++g_nDepth;
+    g_nExitChain = 0;
+    for (DEVINST node = first; node != 0;) {
+        // Handles start at 0 so that a call that claims success without writing one
+        // (Wine's configuration manager does that) ends the list instead of looping.
+        DEVINST sibling = 0;
+        if (Tree().GetSibling(sibling, node) != kCrSuccess) sibling = 0;
+        if (IsAdmitted(node)) ExamineNode(parent, node);
+        DEVINST child = 0;
+        if (Tree().GetChild(child, node) == kCrSuccess && child != 0) WalkDevNodes(node, child);
+        node = sibling;
+    }
+    LeaveLevel();
+}
+
+void WalkDeviceTree() {
+    DEVINST root = 0;
+    const CONFIGRET located = Tree().LocateRoot(root);
+    if (located != kCrSuccess || root == 0) {
+        LogPrintf(" *** ERROR *** Device tree root not located. ErrorCode = %d\n", located);
+        return;
+    }
+    DEVINST first = 0;
+    if (Tree().GetChild(first, root) != kCrSuccess || first == 0) return;
+    WalkDevNodes(root, first);
+}
+
+void ResetDeviceTreeWalk() {
+    g_strPrevName.clear();
+    g_strBoxName.clear();
+    g_bBlockOpen = false;
+    g_nPendingAudio = -1;
+    g_nExitChain = 0;
+    g_nDepth = 0;
+}
+
+}  // namespace portiq

@@ -1,0 +1,7 @@
+#include "sound/sound_devices.h"
+
+namespace portiq {
+
+void ListSoundDevices() {}
+
+}  // namespace portiq

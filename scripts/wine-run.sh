@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine (ctest's cross-compiling emulator): a private prefix
+# per architecture, no debug chatter, no Mono or Gecko installers. A PE32+ program runs
+# under wine64, a PE32 one under the 32-bit loader.
+set -u
+exe=$1
+shift
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+machine=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')
+if [ "$machine" = 8664 ]; then
+    loader=/usr/lib/wine/wine64
+    export WINEARCH=win64
+else
+    loader=/usr/lib/wine/wine
+    export WINEARCH=win32
+fi
+export WINEPREFIX=${WINEPREFIX:-${TMPDIR:-/tmp}/boxtools-wine-$(id -u)-$WINEARCH}
+
+# The first run creates the prefix; parallel tests must not do that twice.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    (
+        flock 9
+        [ -f "$WINEPREFIX/system.reg" ] || "$loader" wineboot -i >/dev/null 2>&1
+        "${loader%/*}/wineserver" -w 2>/dev/null || true
+    ) 9>"$WINEPREFIX.lock"
+fi
+exec "$loader" "$exe" "$@"
