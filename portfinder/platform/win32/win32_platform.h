@@ -1,0 +1,31 @@
+// The platform on Windows: each operation is the Windows call its contract names.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace portiq::win32 {
+
+class Win32DeviceTree : public DeviceTree {
+public:
+    CONFIGRET LocateRoot(DEVINST& root) override;
+    CONFIGRET GetChild(DEVINST& child, DEVINST node) override;
+    CONFIGRET GetSibling(DEVINST& sibling, DEVINST node) override;
+    CONFIGRET GetRegistryProperty(DEVINST node, std::uint32_t property, void* buffer,
+                                  std::uint32_t& length) override;
+    CONFIGRET GetDeviceId(DEVINST node, char* buffer, std::uint32_t length) override;
+};
+
+class Win32System : public SystemServices {
+public:
+    LANGID UserDefaultLanguage() override;
+    bool FindStringBlock(unsigned block, LANGID language, ResourceBytes& bytes) override;
+    int WideToAnsi(const char16_t* text, int units, char* out, int outBytes, const char* defaultChar) override;
+    int ShowMessageBox(const char* text, const char* caption, unsigned type) override;
+    short KeyState(int virtualKey) override;
+    int ArgumentCount() override;
+    std::uint32_t LastError() override;
+    std::string SystemErrorText(std::uint32_t code) override;
+    std::uint32_t WriteTextFile(const char* name, const char* text, std::size_t size) override;
+};
+
+}  // namespace portiq::win32
