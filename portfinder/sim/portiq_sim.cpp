@@ -3,7 +3,10 @@
 // "PortIq.lst" (into --list-dir, else the current directory) when the scenario holds
 // Shift or Ctrl as the box is dismissed, just as PortIQ.exe does.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "app/enum_devices_app.h"
@@ -17,11 +20,13 @@ using namespace portiq::synthetic;
 namespace {
 
 void Usage() {
-    std::fputs("usage: portiq-sim [--raw] [--list-dir DIR] SCENARIO\n"
+    std::fputs("usage: portiq-sim [options] SCENARIO\n"
                "  Runs PortIQ on the synthetic machine that SCENARIO describes and prints\n"
                "  the message boxes it shows and its diagnostic log.\n"
-               "  --raw       print texts in the machine's ANSI code page, not UTF-8\n"
-               "  --list-dir  where PortIq.lst is written (default: current directory)\n",
+               "  --hold none|shift|ctrl  keys held as the box is dismissed (overrides SCENARIO)\n"
+               "  --language ID           the user's default language, e.g. 1049 (overrides SCENARIO)\n"
+               "  --list-dir DIR          where PortIq.lst is written (default: current directory)\n"
+               "  --raw                   print texts in the machine's ANSI code page, not UTF-8\n",
                stderr);
 }
 
@@ -38,9 +43,24 @@ int main(int argc, char** argv) {
     bool raw = false;
     std::string listDirectory;
     std::string scenarioPath;
+    std::string hold;
+    long language = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--raw") == 0) {
             raw = true;
+        } else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
+            hold = argv[++i];
+            if (hold != "none" && hold != "shift" && hold != "ctrl") {
+                Usage();
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--language") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            language = std::strtol(argv[++i], &end, 0);
+            if (*end || language < 0 || language > 0xFFFF) {
+                Usage();
+                return 2;
+            }
         } else if (std::strcmp(argv[i], "--list-dir") == 0 && i + 1 < argc) {
             listDirectory = argv[++i];
         } else if (argv[i][0] == '-' || !scenarioPath.empty()) {
@@ -55,9 +75,22 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    std::ifstream file(scenarioPath, std::ios::binary);
+    if (!file) {
+        std::fprintf(stderr, "portiq-sim: can't open %s\n", scenarioPath.c_str());
+        return 2;
+    }
+    std::ostringstream scenario;
+    scenario << file.rdbuf();
+    // Overrides go last: of a setting given twice, the later one holds.
+    scenario << "\n";
+    if (language >= 0) scenario << "language " << language << "\nsystem-language " << language << "\n";
+    if (!hold.empty()) scenario << "hold " << hold << "\n";
+
     SyntheticMachine machine;
+    std::istringstream in(scenario.str());
     std::string error;
-    if (!LoadScenarioFile(scenarioPath, machine, error)) {
+    if (!LoadScenario(in, machine, error)) {
         std::fprintf(stderr, "portiq-sim: %s: %s\n", scenarioPath.c_str(), error.c_str());
         return 2;
     }

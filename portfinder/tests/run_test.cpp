@@ -1,0 +1,151 @@
+// The whole run: the report's composition, the message box, and the list file.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "app/enum_devices_app.h"
+#include "app/log.h"
+#include "platform/synthetic/code_pages.h"
+#include "test_support.h"
+
+namespace portiq {
+namespace {
+
+using testing::PortIqTest;
+
+class Report : public PortIqTest {
+protected:
+    void SetUp() override {
+        PortIqTest::SetUp();
+        Install();
+    }
+};
+
+TEST_F(Report, NothingFoundShowsTheNotFoundTextAlone) {
+    g_strMessage = "left over by a walk";
+    ComposeReport();
+    EXPECT_EQ(g_strMessage, "Tavrilink device not found or drivers not installed.");
+}
+
+TEST_F(Report, FtdiPortsWithoutABoxFollowWhatTheWalkWrote) {
+    g_strMessage = "walk text\n";
+    g_strFtdiPorts = "COM3, COM12";
+    ComposeReport();
+    EXPECT_EQ(g_strMessage, "walk text\nFTDI ports found:\tCOM3, COM12\n\nGo to Device Manager to make\nchanges, if needed.");
+}
+
+TEST_F(Report, BoxesWithoutFtdiPortsGetNoFtdiLine) {
+    g_strMessage = "Found device #1\n\n";
+    g_nDevicesFound = 1;
+    ComposeReport();
+    EXPECT_EQ(g_strMessage, "Found device #1\n\n\nGo to Device Manager to make\nchanges, if needed.");
+}
+
+class Run : public PortIqTest {
+protected:
+    void RunScenario(const std::string& file, const std::string& extra = "") {
+        directory = testing::MakeScratchDirectory();
+        std::string text = testing::ReadFileBytes(testing::ScenarioPath(file));
+        LoadText(text + "\n" + extra);
+        machine.system.fileDirectory = directory;
+        EXPECT_FALSE(CEnumDevicesApp().InitInstance());
+    }
+    std::string ListFile() const { return testing::ReadFileBytes(directory + "/PortIq.lst"); }
+    bool ListFileExists() const { return std::ifstream(directory + "/PortIq.lst").good(); }
+
+    std::string directory;
+};
+
+TEST_F(Run, TheDefaultMachineShowsBothBoxesTheFtdiLineAndTheHint) {
+    RunScenario("default.scn");
+    ASSERT_EQ(machine.system.messageBoxes.size(), 1u);
+    const synthetic::ShownMessageBox& box = machine.system.messageBoxes[0];
+    EXPECT_EQ(box.caption, "PortIQ");
+    EXPECT_EQ(box.type, kMbOk);
+    EXPECT_EQ(box.text,
+              "Found device #1\nAudio\tUSB Audio CODEC\nCOM5\tTavrilink Nova CAT port\nCOM6\tTavrilink Nova PTT/CW port\n\n"
+              "Found device #2\nCOM7\tTavrilink Meridian SERIAL port\nCOM8\tTavrilink Meridian FSK port\n\n"
+              "FTDI ports found:\tCOM3\n\nGo to Device Manager to make\nchanges, if needed.");
+    EXPECT_FALSE(ListFileExists());
+}
+
+TEST_F(Run, AnyArgumentMakesTheBoxSystemModal) {
+    RunScenario("default.scn", "arguments 1\n");
+    EXPECT_EQ(machine.system.messageBoxes.at(0).type, kMbOk | kMbSystemModal);
+}
+
+TEST_F(Run, ShiftOrCtrlWritesTheLogInTextMode) {
+    RunScenario("default.scn", "hold shift\n");
+    std::string expected;
+    for (char c : g_strLog) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    EXPECT_EQ(ListFile(), expected);
+    EXPECT_EQ(testing::ReadFileBytes(testing::GoldenPath("default.lst")), expected);
+
+    ResetRunState();
+    machine = synthetic::SyntheticMachine();
+    RunScenario("default.scn", "hold ctrl\n");
+    EXPECT_EQ(ListFile(), expected);
+}
+
+TEST_F(Run, AnEmptyLogGivesAnEmptyFileAndCrLfFromTheSystemBecomesCrCrLf) {
+    RunScenario("unreadable-tree.scn", "hold shift\n");
+    EXPECT_EQ(ListFile(), " *** ERROR *** Device tree root not located. ErrorCode = 13\r\n");
+
+    g_strLog = "";
+    machine.system.WriteTextFile("PortIq.lst", "", 0);
+    EXPECT_EQ(ListFile(), "");  // written where the run writes it: fileDirectory
+    g_strLog = " failed with error 5: Access is denied.\r\n";
+    SaveListFile(kMbOk);
+    EXPECT_EQ(ListFile(), " failed with error 5: Access is denied.\r\r\n");
+}
+
+TEST_F(Run, WithoutAKeyNoFileIsWrittenAndAnOldOneIsLeftAlone) {
+    directory = testing::MakeScratchDirectory();
+    { std::ofstream(directory + "/PortIq.lst", std::ios::binary) << "old log"; }
+    LoadFile("default.scn");
+    machine.system.fileDirectory = directory;
+    CEnumDevicesApp().InitInstance();
+    EXPECT_EQ(ListFile(), "old log");
+}
+
+TEST_F(Run, AListFileThatCantBeWrittenIsReportedAndTheRunEndsNormally) {
+    RunScenario("default.scn", "hold shift\nlanguage 1049\n");
+    ASSERT_EQ(machine.system.messageBoxes.size(), 1u);  // written: no second box
+
+    ResetRunState();
+    machine = synthetic::SyntheticMachine();
+    machine.system.fileWriteError = 5;
+    RunScenario("default.scn", "hold shift\nlanguage 1049\narguments 2\n");
+    ASSERT_EQ(machine.system.messageBoxes.size(), 2u);
+    const synthetic::ShownMessageBox& box = machine.system.messageBoxes[1];
+    EXPECT_EQ(box.caption, "PortIQ");
+    EXPECT_EQ(box.type, kMbOk | kMbSystemModal | kMbIconExclamation);
+    EXPECT_EQ(synthetic::CodePageToUtf8(1251, box.text),
+              "Не удалось сохранить диагностический журнал в файл PortIq.lst.\n\nAccess is denied.\r\n");
+}
+
+TEST_F(Run, ARealFileSystemRefusalIsReportedToo) {
+    directory = testing::MakeScratchDirectory();
+    LoadFile("default.scn");
+    // A directory where the file should go can't be opened for writing, even by root.
+    machine.system.fileDirectory = directory + "/missing-directory";
+    machine.system.shiftHeld = true;
+    CEnumDevicesApp().InitInstance();
+    ASSERT_EQ(machine.system.messageBoxes.size(), 2u);
+    EXPECT_EQ(machine.system.messageBoxes[1].text,
+              "The diagnostic log could not be saved to PortIq.lst.\n\nThe system cannot find the path specified.\r\n");
+}
+
+TEST_F(Run, RussianAndUkrainianUsersGetTheirLanguage) {
+    RunScenario("default.scn", "language 1049\n");
+    const std::string header = "Найден интерфейс №1\nAudio\tUSB Audio CODEC\n";
+    EXPECT_EQ(synthetic::CodePageToUtf8(1251, machine.system.messageBoxes.at(0).text).substr(0, header.size()), header);
+    ResetRunState();
+    machine = synthetic::SyntheticMachine();
+    RunScenario("unreadable-tree.scn", "language 1058\n");
+    EXPECT_EQ(synthetic::CodePageToUtf8(1251, machine.system.messageBoxes.at(0).text),
+              "Не підключений інтерфейс або не встановлений драйвер.");
+}
+
+}  // namespace
+}  // namespace portiq

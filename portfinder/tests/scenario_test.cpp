@@ -1,0 +1,118 @@
+// Scenario files: what a hand-written machine turns into, and clear errors for the
+// mistakes people make.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "devtree/devnode_texts.h"
+#include "platform/synthetic/code_pages.h"
+#include "platform/synthetic/scenario.h"
+#include "test_support.h"
+
+namespace portiq::synthetic {
+namespace {
+
+std::string LoadError(const std::string& text) {
+    SyntheticMachine machine;
+    std::istringstream in(text);
+    std::string error;
+    EXPECT_FALSE(LoadScenario(in, machine, error));
+    return error;
+}
+
+TEST(Scenario, BuildsTheTreeByIndentationWithHandlesAndAbsentValues) {
+    SyntheticMachine machine;
+    std::istringstream in(
+        "# comment\n"
+        "node class=none id=\"HTREE\\ROOT\\0\"   # trailing comment\n"
+        "  node class={a} name=\"A (COM1)\" handle=0x10\n"
+        "    node class={b} desc=desc-b driver=\"{b}\\0001\"\n"
+        "  node class={c}\n");
+    std::string error;
+    ASSERT_TRUE(LoadScenario(in, machine, error)) << error;
+    DEVINST root = 0, a = 0, b = 0, c = 0, none = 0;
+    ASSERT_EQ(machine.tree.LocateRoot(root), kCrSuccess);
+    ASSERT_EQ(machine.tree.GetChild(a, root), kCrSuccess);
+    EXPECT_EQ(a, 0x10u);
+    ASSERT_EQ(machine.tree.GetChild(b, a), kCrSuccess);
+    ASSERT_EQ(machine.tree.GetSibling(c, a), kCrSuccess);
+    EXPECT_EQ(machine.tree.GetSibling(none, c), kCrNoSuchDevnode);
+    EXPECT_EQ(machine.tree.GetChild(none, b), kCrNoSuchDevnode);
+    EXPECT_EQ(none, 0u);
+
+    machine.Install();
+    EXPECT_EQ(GetDevNodeFriendlyName(a), "A (COM1)");
+    EXPECT_EQ(GetDevNodeFriendlyName(b), "desc-b");
+    EXPECT_EQ(GetDevNodeDriverKey(b), "{b}\\0001");
+    EXPECT_EQ(GetDevNodeDeviceId(root), "HTREE\\ROOT\\0");
+    char guid[39];
+    std::uint32_t length = sizeof guid;
+    EXPECT_EQ(machine.tree.GetRegistryProperty(root, kDrpClassGuid, guid, length), kCrNoSuchValue);
+    length = 2;
+    EXPECT_EQ(machine.tree.GetRegistryProperty(a, kDrpClassGuid, guid, length), kCrBufferSmall);
+    EXPECT_EQ(length, 4u);
+}
+
+TEST(Scenario, TextsTakeTheCodePageOfTheUsersLanguage) {
+    SyntheticMachine machine;
+    std::istringstream in(
+        "node class=none name=\"Последовательный порт (COM4)\"\n"
+        "usb product=\"Тавр ÄÖ\" driver=\"{k}\"\n"
+        "sound name=\"Микрофон (USB Audio CODEC с очень длинным именем)\" interface=\"\\\\?\\usb#mi_00#k#\"\n"
+        "language 0x419\n");
+    std::string error;
+    ASSERT_TRUE(LoadScenario(in, machine, error)) << error;
+    EXPECT_EQ(machine.system.codePage, 1251u);
+    machine.Install();
+    DEVINST root = 0;
+    machine.tree.LocateRoot(root);
+    EXPECT_EQ(CodePageToUtf8(1251, GetDevNodeFriendlyName(root)), "Последовательный порт (COM4)");
+    EXPECT_EQ(machine.usbRecords.at(0).strProduct, "");  // cut before the first letter above U+00FF
+    EXPECT_EQ(machine.soundRecords.at(0).strName.size(), 31u);
+    EXPECT_EQ(machine.soundRecords.at(0).strInterface, "\\\\?\\USB#MI_00#K#");
+
+    SyntheticMachine western;
+    std::istringstream latin("usb product=\"Box ÄÖ\"\nnode class=none name=\"Порт\"\n");
+    ASSERT_TRUE(LoadScenario(latin, western, error)) << error;
+    EXPECT_EQ(western.usbRecords.at(0).strProduct, "Box \xc4\xd6");
+    EXPECT_EQ(*western.tree.Node(0).friendlyName, "????");
+}
+
+TEST(Scenario, MistakesAreNamedWithTheirLine) {
+    EXPECT_EQ(LoadError("language 1033\n\tnode class=none\n"), "line 2: indent with spaces, not tabs");
+    EXPECT_EQ(LoadError("nod class=none\n"), "line 1: unknown keyword nod");
+    EXPECT_EQ(LoadError("node class=none colour=red\n"), "line 1: unknown key colour for node");
+    EXPECT_EQ(LoadError("node name=x\n"), "line 1: a node needs class=GUID or class=none");
+    EXPECT_EQ(LoadError("node class=none\nnode class=none\n"), "line 2: a second root: indent it under the first");
+    EXPECT_EQ(LoadError("node class=none name=\"open\n"), "line 1: a quoted text has no closing quote");
+    EXPECT_EQ(LoadError("node class=none handle=0\n"), "line 1: handle takes a non-zero 32-bit number");
+    EXPECT_EQ(LoadError("node class=none handle=0x100000000\n"), "line 1: handle takes a non-zero 32-bit number");
+    EXPECT_EQ(LoadError("node class=none handle=7\n  node class=none handle=7\n"), "line 2: handle already taken");
+    EXPECT_EQ(LoadError("node class=none class=x\n"), "line 1: key class given twice");
+    EXPECT_EQ(LoadError("hold alt\n"), "line 1: hold takes none, shift, ctrl or shift+ctrl");
+    EXPECT_EQ(LoadError("language english\n"), "line 1: language takes a language id");
+    EXPECT_EQ(LoadError("codepage 65001\n"), "line 1: codepage is 1251 or 1252");
+    EXPECT_EQ(LoadError("usb hc=10\n"), "line 1: hc takes 0 to 9");
+    EXPECT_EQ(LoadError("  sound name=x\n"), "line 1: sound is not indented");
+
+    std::string deep = "node class=none\n";
+    for (int depth = 1; depth <= kDeepestScenarioNode; ++depth) deep += std::string(2 * depth, ' ') + "node class=none\n";
+    EXPECT_EQ(LoadError(deep), "line 257: nodes nest deeper than 256");
+    EXPECT_NE(LoadError("node class=none\x01\xff\xfe \"\n").find("line 1:"), std::string::npos);
+}
+
+TEST(Scenario, EveryBundledScenarioLoads) {
+    for (const char* name : {"default.scn", "codec-before-box.scn", "codec-after-box.scn", "unreadable-tree.scn",
+                             "russian-user.scn", "lynx-and-orbit.scn"}) {
+        SyntheticMachine machine;
+        std::string error;
+        EXPECT_TRUE(LoadScenarioFile(testing::ScenarioPath(name), machine, error)) << name << ": " << error;
+    }
+    SyntheticMachine machine;
+    std::string error;
+    EXPECT_FALSE(LoadScenarioFile(testing::ScenarioPath("no-such.scn"), machine, error));
+    EXPECT_NE(error.find("can't open"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace portiq::synthetic
