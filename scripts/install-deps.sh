@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Installs what the two builds and their tests need, with apt-get. Idempotent: when every
+# Installs what the builds and their tests need, with apt-get. Idempotent: when every
 # tool is already present it only checks and returns.
+#   install-deps.sh host   the Linux build: compiler, CMake, GoogleTest, windres
+#   install-deps.sh        everything: also the MinGW compilers, Wine, Xvfb, xdotool,
+#                          ImageMagick and the locales the Windows tests run in
 set -euo pipefail
+profile=${1:-all}
 
 need=()
 have_cmd() { command -v "$1" >/dev/null 2>&1; }
@@ -12,8 +16,10 @@ have_cmd g++ || need+=(g++)
 have_cmd ninja || need+=(ninja-build)
 have_pkg libgtest-dev || need+=(libgtest-dev)
 have_pkg libgmock-dev || need+=(libgmock-dev)
-have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
+# windres also serves the Linux build: it compiles the string table the tests read.
 have_cmd i686-w64-mingw32-windres || need+=(binutils-mingw-w64-i686)
+if [ "$profile" != host ]; then
+have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
 have_cmd Xvfb || need+=(xvfb)
 have_cmd xdotool || need+=(xdotool)
 have_cmd xauth || need+=(xauth)
@@ -27,13 +33,14 @@ have_cmd wine || need+=(wine)
 # Windows tests run the x86_64 build of the same sources under wine64 instead.
 have_pkg wine32:i386 || need+=(wine32:i386)
 have_cmd locale-gen || need+=(locales)
+fi
 
 ensure_packages() {
     [ ${#need[@]} -eq 0 ] && return 0
 
     local SUDO=""
     [ "$(id -u)" -eq 0 ] || SUDO=sudo
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$profile" != host ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         $SUDO dpkg --add-architecture i386
     fi
     echo "install-deps: installing ${need[*]}" >&2
@@ -55,4 +62,4 @@ ensure_locales() {
     done
     $SUDO locale-gen >/dev/null
 }
-ensure_locales
+[ "$profile" = host ] || ensure_locales
