@@ -106,10 +106,11 @@ int main(int argc, char** argv) {
         std::printf("=== Message box \"%s\" (%s) ===\n%s\n", show(box.caption).c_str(), BoxType(box.type).c_str(),
                     show(box.text).c_str());
     }
-    const bool keyHeld = machine.system.shiftHeld || machine.system.controlHeld;
+    const std::vector<FileWrite>& writes = machine.system.fileWrites;
     std::printf("=== List file %s: %s ===\n", kListFileName,
-                !keyHeld ? "not written (neither Shift nor Ctrl held)"
-                         : machine.system.messageBoxes.size() > 1 ? "could not be written" : "written");
+                writes.empty()               ? "not written (neither Shift nor Ctrl held)"
+                : writes.back().result == 0 ? "written"
+                                             : "could not be written");
     std::printf("=== Diagnostic log ===\n%s", show(g_strLog).c_str());
     return 0;
 }

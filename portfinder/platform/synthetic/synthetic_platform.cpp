@@ -185,8 +185,13 @@ struct FileCloser {
 }  // namespace
 
 std::uint32_t SyntheticSystem::WriteTextFile(const char* name, const char* text, std::size_t size) {
-    if (fileWriteError != 0) return fileWriteError;
     const std::string path = fileDirectory.empty() ? std::string(name) : fileDirectory + "/" + name;
+    const std::uint32_t result = fileWriteError ? fileWriteError : StoreTextFile(path, text, size);
+    fileWrites.push_back({path, result});
+    return result;
+}
+
+std::uint32_t SyntheticSystem::StoreTextFile(const std::string& path, const char* text, std::size_t size) {
     std::string stored;  // text mode: every "\n" becomes CR LF, nothing else changes
     stored.reserve(size + size / 16);
     for (std::size_t i = 0; i < size; ++i) {

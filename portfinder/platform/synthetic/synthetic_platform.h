@@ -68,6 +68,11 @@ struct ShownMessageBox {
     unsigned type = 0;
 };
 
+struct FileWrite {
+    std::string path;
+    std::uint32_t result = 0;  // 0, or the system error code
+};
+
 class SyntheticSystem : public SystemServices {
 public:
     SyntheticSystem();  // holds PortIQ's own string table, compiled from its .rc
@@ -88,6 +93,7 @@ public:
     std::uint32_t fileWriteError = 0;                 // non-zero: every file write fails with it
     ResourceImage resources;
     std::vector<ShownMessageBox> messageBoxes;        // every box shown, in order
+    std::vector<FileWrite> fileWrites;                // every file written, in order
 
     LANGID UserDefaultLanguage() override;
     bool FindStringBlock(unsigned block, LANGID language, ResourceBytes& bytes) override;
@@ -98,6 +104,9 @@ public:
     std::uint32_t LastError() override;
     std::string SystemErrorText(std::uint32_t code) override;
     std::uint32_t WriteTextFile(const char* name, const char* text, std::size_t size) override;
+
+private:
+    static std::uint32_t StoreTextFile(const std::string& path, const char* text, std::size_t size);
 };
 
 // A whole machine: the tree, the system, and the records that the sound list and the
