@@ -20,6 +20,9 @@ have_pkg libgmock-dev || need+=(libgmock-dev)
 have_cmd i686-w64-mingw32-windres || need+=(binutils-mingw-w64-i686)
 if [ "$profile" != host ]; then
 have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
+# The Windows builds compile GoogleTest from Debian's sources.
+[ -d /usr/src/googletest ] || need+=(googletest)
+have_cmd file || need+=(file)
 have_cmd Xvfb || need+=(xvfb)
 have_cmd xdotool || need+=(xdotool)
 have_cmd xauth || need+=(xauth)
