@@ -29,7 +29,7 @@ namespace {
 
 enum class Length { Default, Char, Short, Long, LongLong };
 
-struct Spec {
+struct Directive {
     std::string flags;
     int width = -1;
     int precision = -1;
@@ -51,13 +51,13 @@ public:
                 continue;
             }
             const char* start = p++;
-            Spec spec;
-            p = ParseSpec(p, spec);
-            if (spec.conversion == 0) {  // format ends inside a conversion
+            Directive directive;
+            p = ParseDirective(p, directive);
+            if (directive.conversion == 0) {  // format ends inside a conversion
                 out_.append(start);
                 break;
             }
-            if (!Convert(spec, start, p)) return false;
+            if (!Convert(directive, start, p)) return false;
         }
         return true;
     }
@@ -67,30 +67,30 @@ public:
 private:
     const FormatArg* NextArg() { return next_ < count_ ? &args_[next_++] : nullptr; }
 
-    const char* ParseSpec(const char* p, Spec& spec) {
-        while (*p && std::strchr("-+ #0", *p)) spec.flags += *p++;
-        spec.width = ParseNumber(p);
+    const char* ParseDirective(const char* p, Directive& directive) {
+        while (*p && std::strchr("-+ #0", *p)) directive.flags += *p++;
+        directive.width = ParseNumber(p);
         if (*p == '.') {
             ++p;
-            spec.precision = ParseNumber(p);
-            if (spec.precision < 0) spec.precision = 0;
+            directive.precision = ParseNumber(p);
+            if (directive.precision < 0) directive.precision = 0;
         }
         if (p[0] == 'h' && p[1] == 'h') {
-            spec.length = Length::Char, p += 2;
+            directive.length = Length::Char, p += 2;
         } else if (p[0] == 'h') {
-            spec.length = Length::Short, ++p;
+            directive.length = Length::Short, ++p;
         } else if (p[0] == 'l' && p[1] == 'l') {
-            spec.length = Length::LongLong, p += 2;
+            directive.length = Length::LongLong, p += 2;
         } else if (p[0] == 'l') {
-            spec.length = Length::Long, spec.wide = true, ++p;
+            directive.length = Length::Long, directive.wide = true, ++p;
         } else if (p[0] == 'w') {
-            spec.wide = true, ++p;
+            directive.wide = true, ++p;
         } else if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
-            spec.length = Length::LongLong, p += 3;
+            directive.length = Length::LongLong, p += 3;
         } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
-            spec.length = Length::Long, p += 3;
+            directive.length = Length::Long, p += 3;
         }
-        if (*p) spec.conversion = *p++;
+        if (*p) directive.conversion = *p++;
         return p;
     }
 
@@ -111,10 +111,10 @@ private:
         return static_cast<int>(value);
     }
 
-    std::string CFormat(const Spec& spec, const char* length, char conversion) const {
-        std::string f = "%" + spec.flags;
-        if (spec.width >= 0) f += std::to_string(spec.width);
-        if (spec.precision >= 0) f += "." + std::to_string(spec.precision);
+    std::string CFormat(const Directive& directive, const char* length, char conversion) const {
+        std::string f = "%" + directive.flags;
+        if (directive.width >= 0) f += std::to_string(directive.width);
+        if (directive.precision >= 0) f += "." + std::to_string(directive.precision);
         return f + length + conversion;
     }
 
@@ -147,16 +147,16 @@ private:
         }
     }
 
-    bool Convert(Spec& spec, const char* start, const char* end) {
-        switch (spec.conversion) {
+    bool Convert(Directive& directive, const char* start, const char* end) {
+        switch (directive.conversion) {
             case '%': out_ += '%'; return true;
             case 'n': NextArg(); return true;
             case 'd':
             case 'i': {
                 const FormatArg* arg = NextArg();
                 if (!arg || !IsNumber(*arg)) return true;
-                AppendC(CFormat(spec, "ll", 'd'),
-                        static_cast<long long>(NarrowSigned(arg->AsSigned(), spec.length)));
+                AppendC(CFormat(directive, "ll", 'd'),
+                        static_cast<long long>(NarrowSigned(arg->AsSigned(), directive.length)));
                 return true;
             }
             case 'u':
@@ -165,35 +165,35 @@ private:
             case 'o': {
                 const FormatArg* arg = NextArg();
                 if (!arg || !IsNumber(*arg)) return true;
-                AppendC(CFormat(spec, "ll", spec.conversion),
-                        static_cast<unsigned long long>(NarrowUnsigned(arg->AsUnsigned(), spec.length)));
+                AppendC(CFormat(directive, "ll", directive.conversion),
+                        static_cast<unsigned long long>(NarrowUnsigned(arg->AsUnsigned(), directive.length)));
                 return true;
             }
             case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': {
                 const FormatArg* arg = NextArg();
                 if (!arg || !IsNumber(*arg)) return true;
-                AppendC(CFormat(spec, "", spec.conversion), arg->AsFloating());
+                AppendC(CFormat(directive, "", directive.conversion), arg->AsFloating());
                 return true;
             }
             case 'c': {
                 const FormatArg* arg = NextArg();
                 if (!arg || !IsNumber(*arg)) return true;
-                if (spec.wide) {
+                if (directive.wide) {
                     const char16_t unit[2] = {static_cast<char16_t>(arg->AsUnsigned()), 0};
-                    spec.precision = -1;
-                    return AppendWide(spec, unit);
+                    directive.precision = -1;
+                    return AppendWide(directive, unit);
                 }
-                Pad(LeftPadding(spec, 1));
+                Pad(LeftPadding(directive, 1));
                 out_ += static_cast<char>(arg->AsUnsigned());
-                Pad(RightPadding(spec, 1));
+                Pad(RightPadding(directive, 1));
                 return true;
             }
             case 's': {
                 const FormatArg* arg = NextArg();
                 if (!arg) return true;
-                if (arg->kind() == FormatArg::Kind::WideText) return AppendWide(spec, arg->wide());
+                if (arg->kind() == FormatArg::Kind::WideText) return AppendWide(directive, arg->wide());
                 if (arg->kind() != FormatArg::Kind::Text) return true;
-                AppendNarrow(spec, arg->text());
+                AppendNarrow(directive, arg->text());
                 return true;
             }
             case 'p': {
@@ -217,35 +217,35 @@ private:
                arg.kind() == FormatArg::Kind::Floating;
     }
 
-    static int LeftPadding(const Spec& spec, std::size_t length) {
-        if (spec.flags.find('-') != std::string::npos) return 0;
-        return spec.width - static_cast<int>(length);
+    static int LeftPadding(const Directive& directive, std::size_t length) {
+        if (directive.flags.find('-') != std::string::npos) return 0;
+        return directive.width - static_cast<int>(length);
     }
-    static int RightPadding(const Spec& spec, std::size_t length) {
-        if (spec.flags.find('-') == std::string::npos) return 0;
-        return spec.width - static_cast<int>(length);
+    static int RightPadding(const Directive& directive, std::size_t length) {
+        if (directive.flags.find('-') == std::string::npos) return 0;
+        return directive.width - static_cast<int>(length);
     }
 
-    void AppendNarrow(const Spec& spec, const char* text) {
+    void AppendNarrow(const Directive& directive, const char* text) {
         if (!text) text = "(null)";
         std::size_t length = std::strlen(text);
-        if (spec.precision >= 0 && static_cast<std::size_t>(spec.precision) < length) length = spec.precision;
-        Pad(LeftPadding(spec, length));
+        if (directive.precision >= 0 && static_cast<std::size_t>(directive.precision) < length) length = directive.precision;
+        Pad(LeftPadding(directive, length));
         out_.append(text, length);
-        Pad(RightPadding(spec, length));
+        Pad(RightPadding(directive, length));
     }
 
-    bool AppendWide(const Spec& spec, const char16_t* text) {
+    bool AppendWide(const Directive& directive, const char16_t* text) {
         static const char16_t kNull[] = u"(null)";
         if (!text) text = kNull;
         std::size_t length = 0;
-        while (text[length] && (spec.precision < 0 || length < static_cast<std::size_t>(spec.precision))) ++length;
-        Pad(LeftPadding(spec, length));
+        while (text[length] && (directive.precision < 0 || length < static_cast<std::size_t>(directive.precision))) ++length;
+        Pad(LeftPadding(directive, length));
         for (std::size_t i = 0; i < length; ++i) {
             if (text[i] > 0xFF) return false;
             out_ += static_cast<char>(text[i]);
         }
-        Pad(RightPadding(spec, length));
+        Pad(RightPadding(directive, length));
         return true;
     }
 
