@@ -7,6 +7,7 @@
 #include "devtree/devnode_texts.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario.h"
+#include "platform/synthetic/scenario_writer.h"
 #include "test_support.h"
 
 namespace portiq::synthetic {
@@ -112,6 +113,64 @@ TEST(Scenario, EveryBundledScenarioLoads) {
     std::string error;
     EXPECT_FALSE(LoadScenarioFile(testing::ScenarioPath("no-such.scn"), machine, error));
     EXPECT_NE(error.find("can't open"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace portiq::synthetic
+
+namespace portiq::synthetic {
+namespace {
+
+// A tree written out and read back is the same tree: structure, handles and texts.
+void ExpectSameTree(SyntheticDeviceTree& a, SyntheticDeviceTree& b, DEVINST nodeA, DEVINST nodeB) {
+    EXPECT_EQ(nodeA, nodeB);
+    for (std::uint32_t property : {kDrpClassGuid, kDrpFriendlyName, kDrpDeviceDesc, kDrpDriver}) {
+        char valueA[960] = {}, valueB[960] = {};
+        std::uint32_t lengthA = sizeof valueA, lengthB = sizeof valueB;
+        EXPECT_EQ(a.GetRegistryProperty(nodeA, property, valueA, lengthA),
+                  b.GetRegistryProperty(nodeB, property, valueB, lengthB));
+        EXPECT_STREQ(valueA, valueB) << "property " << property << " of node " << nodeA;
+    }
+    DEVINST childA = 0, childB = 0;
+    const bool hasChild = a.GetChild(childA, nodeA) == kCrSuccess;
+    ASSERT_EQ(hasChild, b.GetChild(childB, nodeB) == kCrSuccess);
+    while (hasChild && childA != 0) {
+        ExpectSameTree(a, b, childA, childB);
+        DEVINST nextA = 0, nextB = 0;
+        a.GetSibling(nextA, childA);
+        b.GetSibling(nextB, childB);
+        childA = nextA;
+        childB = nextB;
+    }
+    EXPECT_EQ(childB, 0u);
+}
+
+TEST(ScenarioWriter, ATreeWrittenOutReadsBackTheSame) {
+    for (const char* name : {"default.scn", "russian-user.scn"}) {
+        SyntheticMachine original;
+        std::string error;
+        ASSERT_TRUE(LoadScenarioFile(testing::ScenarioPath(name), original, error)) << error;
+        const unsigned codePage = original.system.codePage;
+        const std::string written = WriteScenarioTree(
+            original.tree, [codePage](const std::string& ansi) { return CodePageToUtf8(codePage, ansi); });
+        SyntheticMachine replayed;
+        std::istringstream in("codepage " + std::to_string(codePage) + "\n" + written);
+        ASSERT_TRUE(LoadScenario(in, replayed, error)) << error;
+        DEVINST rootA = 0, rootB = 0;
+        original.tree.LocateRoot(rootA);
+        replayed.tree.LocateRoot(rootB);
+        ExpectSameTree(original.tree, replayed.tree, rootA, rootB);
+    }
+}
+
+TEST(ScenarioWriter, QuotesAndControlCharactersAreReplacedAndAMissingRootWritesNothing) {
+    SyntheticDeviceTree tree;
+    auto same = [](const std::string& text) { return text; };
+    EXPECT_EQ(WriteScenarioTree(tree, same), "");
+    SyntheticNode node;
+    node.friendlyName = "Say \"hi\"\tnow";
+    tree.AddNode(SyntheticDeviceTree::kNoParent, node);
+    EXPECT_EQ(WriteScenarioTree(tree, same), "node class=none name=\"Say 'hi' now\" handle=0x00000001\n");
 }
 
 }  // namespace

@@ -1,0 +1,89 @@
+#include "platform/synthetic/scenario_writer.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/synthetic/scenario.h"
+
+namespace portiq::synthetic {
+namespace {
+
+constexpr std::uint32_t kBufferBytes = 960;
+
+// The text up to its first NUL, never past the buffer.
+std::string TakeText(const std::array<char, kBufferBytes>& buffer) {
+    const void* nul = std::memchr(buffer.data(), '\0', buffer.size());
+    return std::string(buffer.data(), nul ? static_cast<const char*>(nul) - buffer.data() : buffer.size());
+}
+
+class TreeWriter {
+public:
+    TreeWriter(DeviceTree& tree, const std::function<std::string(const std::string&)>& toUtf8)
+        : tree_(tree), toUtf8_(toUtf8) {}
+
+    void Node(DEVINST node, int depth) {
+        out_ += std::string(2 * depth, ' ') + "node";
+        std::string value;
+        out_ += ReadProperty(node, kDrpClassGuid, value) ? " class=" + Quoted(value) : std::string(" class=none");
+        if (ReadProperty(node, kDrpFriendlyName, value)) out_ += " name=" + Quoted(value);
+        if (ReadProperty(node, kDrpDeviceDesc, value)) out_ += " desc=" + Quoted(value);
+        if (ReadDeviceId(node, value)) out_ += " id=" + Quoted(value);
+        if (ReadProperty(node, kDrpDriver, value)) out_ += " driver=" + Quoted(value);
+        char handle[16];
+        std::snprintf(handle, sizeof handle, "0x%08x", static_cast<unsigned>(node));
+        out_ += std::string(" handle=") + handle + "\n";
+        if (depth + 1 >= kDeepestScenarioNode) return;
+        DEVINST child = 0;
+        if (tree_.GetChild(child, node) != kCrSuccess || child == 0) return;
+        while (child != 0) {
+            Node(child, depth + 1);
+            DEVINST sibling = 0;
+            if (tree_.GetSibling(sibling, child) != kCrSuccess) sibling = 0;
+            child = sibling;
+        }
+    }
+
+    const std::string& text() const { return out_; }
+
+private:
+    bool ReadProperty(DEVINST node, std::uint32_t property, std::string& value) {
+        std::array<char, kBufferBytes> buffer{};
+        std::uint32_t length = kBufferBytes;
+        if (tree_.GetRegistryProperty(node, property, buffer.data(), length) != kCrSuccess) return false;
+        value = TakeText(buffer);
+        return true;
+    }
+
+    bool ReadDeviceId(DEVINST node, std::string& value) {
+        std::array<char, kBufferBytes> buffer{};
+        if (tree_.GetDeviceId(node, buffer.data(), kBufferBytes) != kCrSuccess) return false;
+        value = TakeText(buffer);
+        return true;
+    }
+
+    std::string Quoted(const std::string& ansi) const {
+        std::string text = toUtf8_(ansi);
+        for (char& c : text) {
+            if (c == '"') c = '\'';
+            if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+        }
+        return "\"" + text + "\"";
+    }
+
+    DeviceTree& tree_;
+    const std::function<std::string(const std::string&)>& toUtf8_;
+    std::string out_;
+};
+
+}  // namespace
+
+std::string WriteScenarioTree(DeviceTree& tree, const std::function<std::string(const std::string&)>& toUtf8) {
+    DEVINST root = 0;
+    if (tree.LocateRoot(root) != kCrSuccess || root == 0) return {};
+    TreeWriter writer(tree, toUtf8);
+    writer.Node(root, 0);
+    return writer.text();
+}
+
+}  // namespace portiq::synthetic
