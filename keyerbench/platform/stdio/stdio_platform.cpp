@@ -1,0 +1,84 @@
+// cwbench's platform on the host build: files through the C library, message boxes on
+// standard error. It keeps the Windows contract where the C library differs: a
+// directory is not a file, and a missing file is told apart from one that can't be read.
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace cwbench {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+class StdioFile final : public File {
+public:
+    explicit StdioFile(FilePtr f) : f_(std::move(f)) {}
+    bool read(void* buffer, std::uint32_t size, std::uint32_t& got) override {
+        got = static_cast<std::uint32_t>(std::fread(buffer, 1, size, f_.get()));
+        return !std::ferror(f_.get());
+    }
+    bool write(const void* buffer, std::uint32_t size, std::uint32_t& written) override {
+        written = static_cast<std::uint32_t>(std::fwrite(buffer, 1, size, f_.get()));
+        return written == size && std::fflush(f_.get()) == 0;
+    }
+
+private:
+    FilePtr f_;
+};
+
+bool isDirectory(const char* path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
+}
+
+class StdioPlatform final : public Platform {
+public:
+    std::unique_ptr<File> openForRead(const char* path, OpenError& error) override {
+        if (isDirectory(path)) {
+            error = OpenError::Other;
+            return nullptr;
+        }
+        errno = 0;
+        FilePtr f(std::fopen(path, "rb"));
+        if (!f) {
+            error = (errno == ENOENT || errno == ENOTDIR) ? OpenError::NotFound : OpenError::Other;
+            return nullptr;
+        }
+        error = OpenError::None;
+        return std::make_unique<StdioFile>(std::move(f));
+    }
+    std::unique_ptr<File> createForWrite(const char* path) override {
+        if (isDirectory(path)) return nullptr;
+        FilePtr f(std::fopen(path, "wb"));
+        if (!f) return nullptr;
+        return std::make_unique<StdioFile>(std::move(f));
+    }
+    bool replace(const char* from, const char* to) override {
+        if (isDirectory(to)) return false;
+        return std::rename(from, to) == 0;
+    }
+    bool remove(const char* path) override {
+        if (isDirectory(path)) return false;
+        return std::remove(path) == 0;
+    }
+    int messageBox(const char* text, const char* caption, unsigned) override {
+        std::fprintf(stderr, "[%s] %s\n", caption, text);
+        return kIdOk;
+    }
+};
+
+}  // namespace
+
+Platform& nativePlatform() {
+    static StdioPlatform p;
+    return p;
+}
+
+}  // namespace cwbench

@@ -1,0 +1,103 @@
+#include "settings/settings.h"
+
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+// The state file is the record's memory image; that only matches the file's byte order
+// on a little-endian machine.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the state file is little-endian");
+
+namespace cwbench {
+
+MXF mxf;
+char szConfigName[kConfigNameSize];
+
+namespace {
+
+void setDefaults() {
+    mxf.comPort = 1;
+    std::memcpy(&mxf.mxState, kDefaultRegisters, sizeof kDefaultRegisters);
+    mxf.msg1Buf[0] = 0;
+    mxf.msg2Buf[0] = 0;
+    mxf.msg3Buf[0] = 0;
+    mxf.msg4Buf[0] = 0;
+}
+
+void errorBox(const char* text) { platform().messageBox(text, "Error", kMbIconExclamation); }
+
+}  // namespace
+
+void setConfigName(const char* path) {
+    std::snprintf(szConfigName, sizeof szConfigName, "%s", path ? path : "");
+}
+
+int loadConfigFile(void*) {
+    OpenError why = OpenError::None;
+    std::unique_ptr<File> f = platform().openForRead(szConfigName, why);
+    if (!f) {
+        setDefaults();
+        // Only an absent file is replaced; one that another program holds keeps its
+        // contents until the user saves on purpose.
+        if (why == OpenError::NotFound) saveState();
+        return 1;
+    }
+    // Read into a scratch image so that a short read leaves the record's tail as it was.
+    unsigned char image[kStateFileSize];
+    std::uint32_t total = 0;
+    bool ok = true;
+    while (total < kStateFileSize) {
+        std::uint32_t got = 0;
+        ok = f->read(image + total, static_cast<std::uint32_t>(kStateFileSize - total), got);
+        total += got;
+        if (!ok || got == 0) break;
+    }
+    std::memcpy(&mxf, image, total);
+    if (!ok) {
+        errorBox("Read file failed.");
+        return 0;
+    }
+    return 1;
+}
+
+int saveState() {
+    // The image goes to a new file that then replaces the old one, so that a failed
+    // write never leaves a damaged state file. Where no new file can be made beside it
+    // (a folder that only lets the state file itself be written), it is written in place.
+    const std::string temp = std::string(szConfigName) + ".new";
+    Platform& p = platform();
+    std::unique_ptr<File> f = p.createForWrite(temp.c_str());
+    const bool inPlace = !f;
+    if (inPlace) f = p.createForWrite(szConfigName);
+    if (!f) return 1;
+    std::uint32_t written = 0;
+    const bool ok = f->write(&mxf, static_cast<std::uint32_t>(kStateFileSize), written);
+    f.reset();
+    if (!ok || written != kStateFileSize) {
+        if (!inPlace) p.remove(temp.c_str());
+        errorBox("Save State Failed.");
+        return 0;
+    }
+    if (!inPlace && !p.replace(temp.c_str(), szConfigName)) {
+        // The old file is locked or in the way: it stays, as when it can't be created.
+        p.remove(temp.c_str());
+    }
+    return 1;
+}
+
+void formatState(const MXSTATE& state, char (&text)[3 * sizeof(MXSTATE) + 1]) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&state);
+    for (std::size_t i = 0; i < sizeof(MXSTATE); ++i)
+        std::snprintf(text + 3 * i, sizeof text - 3 * i, "%02x ", bytes[i]);
+}
+
+int showState(void*) {
+    char text[3 * sizeof(MXSTATE) + 1];
+    formatState(mxf.mxState, text);
+    platform().messageBox(text, "Local State Registers", kMbIconExclamation);
+    return 1;
+}
+
+}  // namespace cwbench

@@ -1,0 +1,115 @@
+// cwbench's settings record mxf and its state file.
+//
+// The record is the exact byte image of the state file: 1044 bytes, little-endian, no
+// header. Both builds read and write it as raw bytes, so a file written by one loads
+// byte for byte in the other.
+#pragma once
+
+#include "keyerlib/morsixdll.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace cwbench {
+
+inline constexpr std::size_t kMsgBufSize = 256;
+
+struct MXF {
+    std::int32_t comPort;
+    MXSTATE mxState;
+    char msg1Buf[kMsgBufSize];
+    char msg2Buf[kMsgBufSize];
+    char msg3Buf[kMsgBufSize];
+    char msg4Buf[kMsgBufSize];
+    // Rounds the record to a multiple of four; never interpreted, written back as held.
+    unsigned char padding;
+};
+
+inline constexpr std::size_t kStateFileSize = 1044;
+
+static_assert(sizeof(MXSTATE) == 15);
+static_assert(offsetof(MXSTATE, modereg) == 0);
+static_assert(offsetof(MXSTATE, speed) == 1);
+static_assert(offsetof(MXSTATE, stconst) == 2);
+static_assert(offsetof(MXSTATE, weight) == 3);
+static_assert(offsetof(MXSTATE, leadin) == 4);
+static_assert(offsetof(MXSTATE, tail) == 5);
+static_assert(offsetof(MXSTATE, minwpm) == 6);
+static_assert(offsetof(MXSTATE, wpmrange) == 7);
+static_assert(offsetof(MXSTATE, xtnd) == 8);
+static_assert(offsetof(MXSTATE, kcomp) == 9);
+static_assert(offsetof(MXSTATE, farns) == 10);
+static_assert(offsetof(MXSTATE, sampadj) == 11);
+static_assert(offsetof(MXSTATE, ditdahratio) == 12);
+static_assert(offsetof(MXSTATE, pincfg) == 13);
+static_assert(offsetof(MXSTATE, potrange) == 14);
+
+static_assert(sizeof(MXF) == kStateFileSize);
+static_assert(offsetof(MXF, comPort) == 0);
+static_assert(offsetof(MXF, mxState) == 4);
+static_assert(offsetof(MXF, msg1Buf) == 19);
+static_assert(offsetof(MXF, msg2Buf) == 275);
+static_assert(offsetof(MXF, msg3Buf) == 531);
+static_assert(offsetof(MXF, msg4Buf) == 787);
+static_assert(offsetof(MXF, padding) == 1043);
+
+// Bits of MXSTATE::modereg.
+enum : unsigned char {
+    CT_SPACE = 0x01,
+    ASPACE = 0x02,
+    SER_ECHO = 0x04,
+    PDL_SWAP = 0x08,
+    KEYERMODE = 0x10,
+    NIAMBIC = 0x20,
+    PDL_ECHO = 0x40
+};
+
+// Bits of MXSTATE::pincfg.
+enum : unsigned char {
+    USEPTT = 0x01,
+    USESTONE = 0x02,
+    KEYPORT0 = 0x04,
+    KEYPORT1 = 0x08,
+    HANG0 = 0x10,
+    HANG1 = 0x20
+};
+
+// MXSTATE::stconst: sidetone code from MIN_TONE up in bits 6..0, paddle sidetone in bit 7.
+inline constexpr unsigned char MIN_TONE = 0;
+inline constexpr unsigned char PDLSTONE = 0x80;
+
+// The register block a fresh start writes, in block order.
+inline constexpr unsigned char kDefaultRegisters[sizeof(MXSTATE)] = {
+    0x02, 0x10, 0x05, 0x32, 0x00, 0x00, 0x05, 0x14, 0x00, 0x00, 0x12, 0x32, 0x32, 0x06, 0xFF};
+
+// The one settings record; all zero until loadConfigFile fills it.
+extern MXF mxf;
+
+// Path of the state file, at most 127 characters.
+inline constexpr std::size_t kConfigNameSize = 128;
+extern char szConfigName[kConfigNameSize];
+
+// Sets szConfigName, cutting a longer path to 127 characters.
+void setConfigName(const char* path);
+
+// Fills mxf from the state file. When the file is absent: sets the defaults and writes a
+// new file. When it exists but can't be opened (locked, denied): sets the defaults in
+// memory only, so that the file on disk survives. A short file fills the record's head
+// and leaves its tail as it was. Returns 1, or 0 after "Read file failed.".
+// The window argument is not used.
+int loadConfigFile(void* hwnd = nullptr);
+
+// Writes mxf to the state file. The old file is replaced only once the whole new image
+// has been written beside it, so a failure never leaves a truncated or empty file.
+// Returns 1, also when the file can't be created or replaced (no message); returns 0
+// after "Save State Failed." when a write fails.
+int saveState();
+
+// Shows the register block as fifteen "%02x " fields in a box "Local State Registers".
+// The window argument is not used.
+int showState(void* hwnd = nullptr);
+
+// The text showState shows.
+void formatState(const MXSTATE& state, char (&text)[3 * sizeof(MXSTATE) + 1]);
+
+}  // namespace cwbench

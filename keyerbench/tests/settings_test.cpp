@@ -1,0 +1,188 @@
+// The settings record's load, save and show, against files held in memory, including
+// the failures a real disk can't be made to produce on demand.
+#include "settings/settings.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace cwbench {
+namespace {
+
+using test::PlatformScope;
+using Bytes = std::vector<unsigned char>;
+
+const char* const kPath = "C:\\cwbench\\cwbench.cfg";
+
+Bytes recordBytes() {
+    const auto* p = reinterpret_cast<const unsigned char*>(&mxf);
+    return Bytes(p, p + sizeof mxf);
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::memset(&mxf, 0, sizeof mxf);
+        setConfigName(kPath);
+    }
+    Bytes defaultImage() const { return test::readHexFile(KB_GOLDEN_DIR "/default_state.hex"); }
+    Bytes sampleImage() const { return test::readHexFile(KB_GOLDEN_DIR "/sample_state.hex"); }
+
+    RecordingPlatform fs;
+    PlatformScope scope{fs};
+};
+
+TEST_F(SettingsTest, FreshStartWritesTheDefaultImage) {
+    ASSERT_EQ(defaultImage().size(), kStateFileSize);
+    EXPECT_EQ(loadConfigFile(), 1);
+    EXPECT_EQ(fs.files.at(kPath), defaultImage());
+    EXPECT_EQ(recordBytes(), defaultImage());
+    EXPECT_EQ(fs.files.size(), 1u) << "no temporary file may be left beside the state file";
+    EXPECT_TRUE(fs.boxes().empty());
+}
+
+TEST_F(SettingsTest, DefaultsKeepTheRestOfTheRecord) {
+    std::strcpy(mxf.msg1Buf, "CQ");
+    mxf.msg2Buf[5] = 'Z';
+    mxf.padding = 0x77;
+    loadConfigFile();
+    EXPECT_EQ(mxf.msg1Buf[0], 0);
+    EXPECT_EQ(mxf.msg1Buf[1], 'Q');
+    EXPECT_EQ(mxf.msg2Buf[5], 'Z');
+    EXPECT_EQ(mxf.padding, 0x77);
+}
+
+TEST_F(SettingsTest, LoadsAFileByteForByteAndSavesItBack) {
+    fs.files[kPath] = sampleImage();
+    EXPECT_EQ(loadConfigFile(), 1);
+    EXPECT_EQ(recordBytes(), sampleImage());
+    EXPECT_EQ(mxf.comPort, 0x0102030C);
+    fs.files.erase(kPath);
+    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(fs.files.at(kPath), sampleImage()) << "padding and unterminated memories go back as held";
+}
+
+TEST_F(SettingsTest, ShortFileFillsOnlyTheHeadOfTheRecord) {
+    fs.files[kPath] = sampleImage();
+    loadConfigFile();
+    Bytes head = defaultImage();
+    head.resize(19);
+    fs.files[kPath] = head;
+    EXPECT_EQ(loadConfigFile(), 1);
+    Bytes expected = sampleImage();
+    std::copy(head.begin(), head.end(), expected.begin());
+    EXPECT_EQ(recordBytes(), expected);
+    EXPECT_EQ(fs.files.at(kPath), head) << "loading never writes";
+}
+
+TEST_F(SettingsTest, EmptyFileLeavesAnAllZeroRecord) {
+    fs.files[kPath] = {};
+    EXPECT_EQ(loadConfigFile(), 1);
+    EXPECT_EQ(recordBytes(), Bytes(kStateFileSize, 0));
+    EXPECT_TRUE(fs.files.at(kPath).empty());
+    EXPECT_TRUE(fs.boxes().empty());
+}
+
+TEST_F(SettingsTest, OverlongFileLoadsItsFirst1044Bytes) {
+    Bytes big = sampleImage();
+    big.resize(5000, 0xEE);
+    fs.files[kPath] = big;
+    EXPECT_EQ(loadConfigFile(), 1);
+    EXPECT_EQ(recordBytes(), sampleImage());
+}
+
+TEST_F(SettingsTest, ReadFailureKeepsWhatWasReadAndSaysSo) {
+    fs.files[kPath] = sampleImage();
+    fs.failReadAfter = 100;
+    EXPECT_EQ(loadConfigFile(), 0);
+    Bytes record = recordBytes();
+    Bytes sample = sampleImage();
+    EXPECT_TRUE(std::equal(sample.begin(), sample.begin() + 100, record.begin()));
+    EXPECT_EQ(record[100], 0);
+    auto boxes = fs.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Read file failed.");
+    EXPECT_EQ(boxes[0].caption, "Error");
+    EXPECT_EQ(boxes[0].type, kMbIconExclamation);
+    EXPECT_EQ(fs.files.at(kPath), sample);
+}
+
+TEST_F(SettingsTest, LockedFileIsNotOverwrittenWithDefaults) {
+    fs.files[kPath] = sampleImage();
+    fs.locked.insert(kPath);
+    EXPECT_EQ(loadConfigFile(), 1);
+    EXPECT_EQ(mxf.comPort, 1);
+    EXPECT_EQ(std::memcmp(&mxf.mxState, kDefaultRegisters, sizeof kDefaultRegisters), 0);
+    EXPECT_EQ(fs.files.at(kPath), sampleImage());
+    EXPECT_TRUE(fs.boxes().empty());
+    // Saving while it is still locked keeps the old file too.
+    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(fs.files.at(kPath), sampleImage());
+    EXPECT_EQ(fs.files.size(), 1u);
+}
+
+TEST_F(SettingsTest, FileThatCannotBeCreatedIsLeftAloneSilently) {
+    fs.uncreatable.insert(std::string(kPath) + ".new");
+    fs.uncreatable.insert(kPath);
+    fs.files[kPath] = sampleImage();
+    mxf.comPort = 9;
+    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(fs.files.at(kPath), sampleImage());
+    EXPECT_TRUE(fs.boxes().empty());
+}
+
+TEST_F(SettingsTest, WhereNoNewFileCanBeMadeTheStateFileIsWrittenInPlace) {
+    fs.uncreatable.insert(std::string(kPath) + ".new");
+    fs.files[kPath] = sampleImage();
+    mxf.comPort = 9;
+    EXPECT_EQ(saveState(), 1);
+    ASSERT_EQ(fs.files.at(kPath).size(), kStateFileSize);
+    EXPECT_EQ(fs.files.at(kPath)[0], 9);
+    EXPECT_EQ(fs.files.size(), 1u);
+    EXPECT_TRUE(fs.boxes().empty());
+}
+
+TEST_F(SettingsTest, WriteFailureKeepsTheOldFileAndSaysSo) {
+    fs.files[kPath] = sampleImage();
+    fs.failWriteAfter = 500;
+    mxf.comPort = 9;
+    EXPECT_EQ(saveState(), 0);
+    EXPECT_EQ(fs.files.at(kPath), sampleImage());
+    EXPECT_EQ(fs.files.size(), 1u) << "the partial image is removed";
+    auto boxes = fs.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Save State Failed.");
+    EXPECT_EQ(boxes[0].caption, "Error");
+    EXPECT_EQ(boxes[0].type, kMbIconExclamation);
+    EXPECT_EQ(mxf.comPort, 9);
+}
+
+TEST_F(SettingsTest, FailedReplaceKeepsTheOldFile) {
+    fs.files[kPath] = sampleImage();
+    fs.failReplace = true;
+    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(fs.files.at(kPath), sampleImage());
+    EXPECT_EQ(fs.files.size(), 1u);
+    EXPECT_TRUE(fs.boxes().empty());
+}
+
+TEST_F(SettingsTest, ShowStateAfterDefaultStart) {
+    loadConfigFile();
+    EXPECT_EQ(showState(), 1);
+    auto boxes = fs.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "02 10 05 32 00 00 05 14 00 00 12 32 32 06 ff ");
+    EXPECT_EQ(boxes[0].text.size(), 45u);
+    EXPECT_EQ(boxes[0].caption, "Local State Registers");
+    EXPECT_EQ(boxes[0].type, kMbIconExclamation);
+}
+
+TEST_F(SettingsTest, ConfigNameIsCutTo127Characters) {
+    std::string longPath(300, 'x');
+    setConfigName(longPath.c_str());
+    EXPECT_EQ(std::strlen(szConfigName), 127u);
+}
+
+}  // namespace
+}  // namespace cwbench

@@ -1,0 +1,462 @@
+#include "chip.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace keyersim {
+
+namespace {
+
+constexpr double kNever = std::numeric_limits<double>::infinity();
+constexpr double kButtonReleaseMs = 100;
+
+enum : unsigned char {
+    kBufPtt = 0x18,
+    kBufKey = 0x19,
+    kWait = 0x1A,
+    kMerge = 0x1B,
+    kBufSpeed = 0x1C,
+    kCancelSpeed = 0x1E
+};
+
+bool takesArgument(unsigned char b) {
+    return b == kBufPtt || b == kBufKey || b == kWait || b == kBufSpeed;
+}
+
+bool isWordSpace(unsigned char b) { return b == ' ' || b == '\r' || b == '\n'; }
+
+int buttonBit(int button) {
+    static const int bits[] = {KPB1, KPB2, KPB3, KPB4};
+    return bits[button - 1];
+}
+
+}  // namespace
+
+double Clock::nowMs() const {
+    std::chrono::duration<double, std::milli> d = std::chrono::steady_clock::now() - epoch_;
+    return d.count() * scale_;
+}
+
+std::chrono::steady_clock::time_point Clock::wallAt(double chipMs) const {
+    auto wall = std::chrono::duration<double, std::milli>(chipMs / scale_);
+    return epoch_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(wall);
+}
+
+Chip::Chip(const Config& config, const Clock& clock, Trace& trace, Deliver deliver)
+    : config_(config), clock_(clock), trace_(trace), deliver_(std::move(deliver)) {
+    double opened = clock_.nowMs();
+    jobEnd_ = opened;
+    if (isMx2()) {
+        std::vector<ButtonEvent> b;
+        for (const ButtonPress& p : config_.buttons) {
+            b.push_back(ButtonEvent{opened + p.atMs, KPBSTAT | buttonBit(p.button)});
+            b.push_back(ButtonEvent{opened + p.atMs + kButtonReleaseMs, KPBSTAT});
+        }
+        std::stable_sort(b.begin(), b.end(),
+                         [](const ButtonEvent& x, const ButtonEvent& y) { return x.at < y.at; });
+        buttons_.assign(b.begin(), b.end());
+    }
+}
+
+Chip::~Chip() { stop(); }
+
+void Chip::start() {
+    std::shared_ptr<Chip> self = shared_from_this();
+    thread_ = std::thread([self] { self->run(); });
+}
+
+void Chip::stop() {
+    {
+        std::lock_guard<std::mutex> g(m_);
+        if (stopping_) return;
+        stopping_ = true;
+        double now = clock_.nowMs();
+        steps_.clear();
+        jobKey_ = tune_ = paddle_ = false;
+        setKeyLine(now);
+        if (ptt_) {
+            ptt_ = false;
+            trace_.add(now, Ev::PttOff, 0);
+        }
+    }
+    cv_.notify_all();
+    if (!thread_.joinable()) return;
+    if (thread_.get_id() == std::this_thread::get_id())
+        thread_.detach();
+    else
+        thread_.join();
+}
+
+void Chip::run() {
+    std::unique_lock<std::mutex> lk(m_);
+    for (;;) {
+        if (stopping_) break;
+        if (!events_.empty()) {
+            std::vector<std::pair<int, int>> ready;
+            ready.swap(events_);
+            lk.unlock();
+            for (const auto& e : ready) deliver_(e.first, e.second);
+            lk.lock();
+            continue;
+        }
+        advance(clock_.nowMs());
+        if (!events_.empty() || stopping_) continue;
+        double next = nextWake();
+        if (next == kNever)
+            cv_.wait(lk);
+        else
+            cv_.wait_until(lk, clock_.wallAt(next));
+    }
+}
+
+double Chip::nextWake() const {
+    double next = kNever;
+    if (!steps_.empty()) next = steps_.front().at;
+    else if (job_ != Job::None) next = jobEnd_;
+    if (!buttons_.empty()) next = std::min(next, buttons_.front().at);
+    return next;
+}
+
+void Chip::advance(double now) {
+    for (;;) {
+        while (!steps_.empty() && steps_.front().at <= now) {
+            Step s = steps_.front();
+            steps_.pop_front();
+            apply(s);
+        }
+        if (job_ != Job::None) {
+            if (!steps_.empty() || jobEnd_ > now) break;
+            job_ = Job::None;
+        }
+        // Reported per byte, so that a thread catching up after a late wake still shows
+        // every wait, key-down and busy spell.
+        updateStatus();
+        if (!startNext(now)) break;
+        updateStatus();
+    }
+    while (!buttons_.empty() && buttons_.front().at <= now) {
+        ButtonEvent b = buttons_.front();
+        buttons_.pop_front();
+        trace_.add(b.at, Ev::Button, b.bits, b.bits == KPBSTAT ? "released" : "pressed");
+        queue(CB_STATUS, b.bits);
+    }
+    updateStatus();
+}
+
+int Chip::currentWpm() const {
+    int wpm = speedOverride_ >= 0 ? speedOverride_ : regs_.speed;
+    return wpm == 0 ? config_.potWpm : wpm;
+}
+
+// Takes the next byte (and its argument) from the buffer and lays out its timeline from
+// the later of the previous byte's end and its own arrival. False when nothing can start.
+bool Chip::startNext(double now) {
+    (void)now;
+    if (buf_.empty() || paused_ || tune_ || paddle_) return false;
+    unsigned char b = buf_.front().byte;
+    if (takesArgument(b) && buf_.size() < 2) return false;
+    double at = std::max(jobEnd_, buf_.front().arrived);
+    unsigned char arg = takesArgument(b) ? buf_[1].byte : 0;
+    takeFront(takesArgument(b) ? 2 : 1);
+
+    char detail[32] = "";
+    if (takesArgument(b)) std::snprintf(detail, sizeof detail, "arg %d", arg);
+    trace_.add(at, Ev::Byte, b, detail);
+
+    jobEnd_ = at;
+    switch (b) {
+    case 0:
+        return true;
+    case kBufPtt:
+        steps_.push_back(Step{at, arg ? StepKind::PttOn : StepKind::PttOff, 0});
+        job_ = Job::Char;
+        return true;
+    case kBufKey:
+        steps_.push_back(Step{at, StepKind::KeyDown, 0});
+        steps_.push_back(Step{at + arg * 1000.0, StepKind::KeyUp, 0});
+        jobEnd_ = at + arg * 1000.0;
+        job_ = Job::Key;
+        return true;
+    case kWait:
+        jobEnd_ = at + arg * 1000.0;
+        job_ = Job::Wait;
+        return true;
+    case kMerge:
+        mergeNext_ = true;
+        return true;
+    case kBufSpeed:
+        speedOverride_ = arg;
+        return true;
+    case kCancelSpeed:
+        speedOverride_ = -1;
+        return true;
+    default:
+        break;
+    }
+    Timing t = timingFor(regs_, currentWpm());
+    job_ = Job::Char;
+    if (isWordSpace(b)) {
+        jobEnd_ = at + wordSpace(t);
+        steps_.push_back(Step{jobEnd_, StepKind::Echo, b});
+        return true;
+    }
+    const char* code = morseCode(b);
+    if (!code) {
+        steps_.push_back(Step{at, StepKind::Echo, b});
+        return true;
+    }
+    CharPlan plan = planChar(code, t, mergeNext_);
+    mergeNext_ = false;
+    for (const Element& e : plan.elements) {
+        steps_.push_back(Step{at + e.down, StepKind::KeyDown, 0});
+        steps_.push_back(Step{at + e.up, StepKind::KeyUp, 0});
+    }
+    steps_.push_back(Step{at + plan.elements.back().up, StepKind::Echo, b});
+    jobEnd_ = at + plan.end;
+    return true;
+}
+
+void Chip::apply(const Step& s) {
+    switch (s.kind) {
+    case StepKind::KeyDown:
+        jobKey_ = true;
+        setKeyLine(s.at);
+        break;
+    case StepKind::KeyUp:
+        jobKey_ = false;
+        setKeyLine(s.at);
+        break;
+    case StepKind::Echo:
+        trace_.add(s.at, Ev::Echo, s.value);
+        queue(CB_ECHOBACK, s.value);
+        break;
+    case StepKind::PttOn:
+    case StepKind::PttOff: {
+        bool on = s.kind == StepKind::PttOn;
+        if (on != ptt_) {
+            ptt_ = on;
+            trace_.add(s.at, on ? Ev::PttOn : Ev::PttOff, 0);
+        }
+        break;
+    }
+    }
+}
+
+void Chip::setKeyLine(double at) {
+    bool down = jobKey_ || tune_ || paddle_;
+    if (down == keyLine_) return;
+    keyLine_ = down;
+    trace_.add(at, down ? Ev::KeyDown : Ev::KeyUp, 0);
+}
+
+unsigned char Chip::statusByte() const {
+    unsigned char s = 0;
+    if (xoff_) s |= XOFF;
+    if (breakin_) s |= BREAKIN;
+    if (job_ != Job::None || (!buf_.empty() && !paused_)) s |= KBUSY;
+    if (!isMx2() && (tune_ || job_ == Job::Key)) s |= KTUNE;
+    if (job_ == Job::Wait) s |= KWAIT;
+    return s;
+}
+
+void Chip::updateStatus() {
+    int s = statusByte();
+    if (s == reported_) return;
+    reported_ = s;
+    trace_.add(clock_.nowMs(), Ev::Status, s);
+    queue(CB_STATUS, s);
+}
+
+void Chip::queue(int kind, int value) { events_.emplace_back(kind, value); }
+
+void Chip::takeFront(std::size_t n) {
+    for (std::size_t i = 0; i < n && !buf_.empty(); ++i) {
+        buf_.pop_front();
+        ++consumed_;
+    }
+    if (buf_.size() < kLowWater) xoff_ = false;
+}
+
+void Chip::insertByte(unsigned char c, double now) {
+    long index = wptr_ - consumed_;
+    long size = static_cast<long>(buf_.size());
+    if (index < 0) {
+        // The position has already been keyed: too late to fill it.
+        trace_.add(now, Ev::Note, c, "position already sent, byte dropped");
+        ++wptr_;
+        return;
+    }
+    if (overwrite_ && index < size) {
+        buf_[index] = Slot{c, now};
+    } else {
+        if (buf_.size() >= kBufferSize) {
+            trace_.add(now, Ev::Note, c, "buffer full, byte lost");
+            return;
+        }
+        index = std::min(index, size);
+        buf_.insert(buf_.begin() + index, Slot{c, now});
+    }
+    wptr_ = consumed_ + index + 1;
+    if (buf_.size() > kHighWater) xoff_ = true;
+}
+
+void Chip::abortJob(double now) {
+    steps_.clear();
+    job_ = Job::None;
+    jobEnd_ = std::max(std::min(jobEnd_, now), 0.0);
+    jobKey_ = false;
+    mergeNext_ = false;
+    setKeyLine(now);
+}
+
+void Chip::putChar(unsigned char c) {
+    {
+        std::lock_guard<std::mutex> g(m_);
+        insertByte(c, clock_.nowMs());
+    }
+    cv_.notify_all();
+}
+
+bool Chip::xoff() {
+    std::lock_guard<std::mutex> g(m_);
+    return xoff_;
+}
+
+void Chip::backspace() {
+    {
+        std::lock_guard<std::mutex> g(m_);
+        if (!buf_.empty()) buf_.pop_back();
+        wptr_ = consumed_ + static_cast<long>(buf_.size());
+        overwrite_ = false;
+        if (buf_.size() < kLowWater) xoff_ = false;
+    }
+    cv_.notify_all();
+}
+
+void Chip::clearBuffer() {
+    {
+        std::lock_guard<std::mutex> g(m_);
+        double now = clock_.nowMs();
+        consumed_ += static_cast<long>(buf_.size());
+        buf_.clear();
+        wptr_ = consumed_;
+        overwrite_ = false;
+        xoff_ = false;
+        abortJob(now);
+    }
+    cv_.notify_all();
+}
+
+void Chip::pause(bool on) {
+    {
+        std::lock_guard<std::mutex> g(m_);
+        paused_ = on;
+    }
+    cv_.notify_all();
+}
+
+void Chip::key(bool down) {
+    {
+        std::lock_guard<std::mutex> g(m_);
+        tune_ = down;
+        setKeyLine(clock_.nowMs());
+    }
+    cv_.notify_all();
+}
+
+void Chip::directKey(unsigned char contacts) {
+    {
+        std::lock_guard<std::mutex> g(m_);
+        double now = clock_.nowMs();
+        paddle_ = (contacts & (DAH_DIRECT | DIT_DIRECT)) != 0;
+        if (paddle_ && (job_ != Job::None || !buf_.empty())) {
+            // The paddles break into buffered sending: what waits is dropped.
+            breakin_ = true;
+            consumed_ += static_cast<long>(buf_.size());
+            buf_.clear();
+            wptr_ = consumed_;
+            xoff_ = false;
+            abortJob(now);
+        }
+        if (!paddle_) breakin_ = false;
+        setKeyLine(now);
+    }
+    cv_.notify_all();
+}
+
+void Chip::setRegisters(const MXSTATE& r) {
+    std::lock_guard<std::mutex> g(m_);
+    regs_ = r;
+}
+
+void Chip::setRegister(std::size_t offset, unsigned char v) {
+    std::lock_guard<std::mutex> g(m_);
+    if (offset < sizeof regs_) reinterpret_cast<unsigned char*>(&regs_)[offset] = v;
+}
+
+void Chip::setSpeed(unsigned char wpm) {
+    std::lock_guard<std::mutex> g(m_);
+    regs_.speed = wpm;
+}
+
+void Chip::requestPot() {
+    {
+        std::lock_guard<std::mutex> g(m_);
+        trace_.add(clock_.nowMs(), Ev::SpeedPot, config_.potWpm);
+        queue(CB_SPEEDPOT, config_.potWpm);
+    }
+    cv_.notify_all();
+}
+
+void Chip::ptrReset() {
+    std::lock_guard<std::mutex> g(m_);
+    consumed_ = 0;
+    wptr_ = static_cast<long>(buf_.size());
+    overwrite_ = false;
+}
+
+void Chip::setPointer(unsigned char position, bool overwrite) {
+    std::lock_guard<std::mutex> g(m_);
+    wptr_ = position;
+    overwrite_ = overwrite;
+}
+
+void Chip::loadNulls(unsigned char count) {
+    {
+        std::lock_guard<std::mutex> g(m_);
+        double now = clock_.nowMs();
+        for (unsigned i = 0; i < count; ++i) insertByte(0, now);
+    }
+    cv_.notify_all();
+}
+
+void Chip::setGeneration(int generation) {
+    std::lock_guard<std::mutex> g(m_);
+    generation_ = generation;
+}
+
+std::string Chip::debugText() {
+    std::lock_guard<std::mutex> g(m_);
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "revision %d mode MX%d buffered %zu xoff %d wpm %d override %d status 0x%02x",
+                  config_.revision, generation_, buf_.size(), xoff_ ? 1 : 0, currentWpm(),
+                  speedOverride_, statusByte());
+    return text;
+}
+
+bool Chip::idle() {
+    std::lock_guard<std::mutex> g(m_);
+    return buf_.empty() && job_ == Job::None && steps_.empty();
+}
+
+std::vector<unsigned char> Chip::pendingBytes() {
+    std::lock_guard<std::mutex> g(m_);
+    std::vector<unsigned char> bytes;
+    for (const Slot& s : buf_) bytes.push_back(s.byte);
+    return bytes;
+}
+
+}  // namespace keyersim
