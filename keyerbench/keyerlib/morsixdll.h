@@ -49,6 +49,17 @@ enum { KPBSTAT = 0x08, KPB1 = 0x01, KPB2 = 0x02, KPB3 = 0x04, KPB4 = 0x10 };
 // Firmware revisions from this one on are MX2 chips.
 enum { MX2_MIN_REVISION = 20 };
 
+// Buffered command bytes: queued with mx_char like characters, and carried out by the
+// chip when its sender reaches them. PTT, key-down, wait and speed take one argument byte.
+enum {
+    BUFPTT_CMD = 0x18,
+    BUFKEY_CMD = 0x19,
+    WAIT_CMD = 0x1A,
+    MERGE_CMD = 0x1B,
+    BUFSPEED_CMD = 0x1C,
+    CANCELSPD_CMD = 0x1E
+};
+
 // mx_directkey contacts.
 enum { DAH_DIRECT = 1, DIT_DIRECT = 2 };
 

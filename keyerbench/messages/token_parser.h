@@ -4,20 +4,13 @@
 //   [X] cancel the speed change, [M] merge the next two letters.
 #pragma once
 
+#include "keyerlib/morsixdll.h"
+
 namespace cwbench {
 
 // Parser states.
 enum { PO_CHAR = 0, PO_BEGTOKEN = 1, PO_VALUEH = 2, PO_VALUEL = 3, PO_ENDTOKEN = 4 };
 
-// Buffered command bytes of the chip.
-enum : unsigned char {
-    BUFPTT_CMD = 0x18,
-    BUFKEY_CMD = 0x19,
-    WAIT_CMD = 0x1A,
-    MERGE_CMD = 0x1B,
-    BUFSPEED_CMD = 0x1C,
-    CANCELSPD_CMD = 0x1E
-};
 
 // The parser's state and the argument being built. They live for the whole run and are
 // never reset: a message that ends inside a token leaves the next one to finish it.

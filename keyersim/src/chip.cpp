@@ -12,17 +12,8 @@ namespace {
 constexpr double kNever = std::numeric_limits<double>::infinity();
 constexpr double kButtonReleaseMs = 100;
 
-enum : unsigned char {
-    kBufPtt = 0x18,
-    kBufKey = 0x19,
-    kWait = 0x1A,
-    kMerge = 0x1B,
-    kBufSpeed = 0x1C,
-    kCancelSpeed = 0x1E
-};
-
 bool takesArgument(unsigned char b) {
-    return b == kBufPtt || b == kBufKey || b == kWait || b == kBufSpeed;
+    return b == BUFPTT_CMD || b == BUFKEY_CMD || b == WAIT_CMD || b == BUFSPEED_CMD;
 }
 
 bool isWordSpace(unsigned char b) { return b == ' ' || b == '\r' || b == '\n'; }
@@ -169,27 +160,27 @@ bool Chip::startNext(double now) {
     switch (b) {
     case 0:
         return true;
-    case kBufPtt:
+    case BUFPTT_CMD:
         steps_.push_back(Step{at, arg ? StepKind::PttOn : StepKind::PttOff, 0});
         job_ = Job::Char;
         return true;
-    case kBufKey:
+    case BUFKEY_CMD:
         steps_.push_back(Step{at, StepKind::KeyDown, 0});
         steps_.push_back(Step{at + arg * 1000.0, StepKind::KeyUp, 0});
         jobEnd_ = at + arg * 1000.0;
         job_ = Job::Key;
         return true;
-    case kWait:
+    case WAIT_CMD:
         jobEnd_ = at + arg * 1000.0;
         job_ = Job::Wait;
         return true;
-    case kMerge:
+    case MERGE_CMD:
         mergeNext_ = true;
         return true;
-    case kBufSpeed:
+    case BUFSPEED_CMD:
         speedOverride_ = arg;
         return true;
-    case kCancelSpeed:
+    case CANCELSPD_CMD:
         speedOverride_ = -1;
         return true;
     default:
