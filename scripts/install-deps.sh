@@ -1,68 +1,70 @@
 #!/usr/bin/env bash
-# Installs what the builds and their tests need, with apt-get. Idempotent: when every
-# tool is already present it only checks and returns.
-#   install-deps.sh host   the Linux build: compiler, CMake, GoogleTest, windres
-#   install-deps.sh        everything: also the MinGW compilers, Wine, Xvfb, xdotool,
-#                          ImageMagick and the locales the Windows tests run in
-set -euo pipefail
+# Installs the Debian packages the builds and their tests use, with apt-get. Idempotent:
+# when every package is installed it only checks and returns. Every package whose files
+# a build uses directly is named here (none is left to --no-install-recommends).
+#   install-deps.sh host   the Linux build: compiler, CMake, Ninja, GoogleTest, windres
+#   install-deps.sh        everything: also the MinGW-w64 compilers, Wine, Xvfb and the
+#                          X tools and locales the Windows tests run with
+set -uo pipefail
+script=install-deps
+. "$(dirname "$0")/lib.sh"
 profile=${1:-all}
 
-need=()
-have_cmd() { command -v "$1" >/dev/null 2>&1; }
-have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-
-have_cmd cmake || need+=(cmake)
-have_cmd g++ || need+=(g++)
-have_cmd ninja || need+=(ninja-build)
-have_pkg libgtest-dev || need+=(libgtest-dev)
-have_pkg libgmock-dev || need+=(libgmock-dev)
-# windres also serves the Linux build: it compiles the string table the tests read.
-have_cmd i686-w64-mingw32-windres || need+=(binutils-mingw-w64-i686)
+# The Linux build. windres serves it too: it compiles the string table the tests read,
+# and the .rc files include <winresrc.h> from the MinGW-w64 headers.
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
+          binutils-mingw-w64-i686 mingw-w64-i686-dev)
 if [ "$profile" != host ]; then
-have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
-# The Windows builds compile GoogleTest from Debian's sources.
-[ -d /usr/src/googletest ] || need+=(googletest)
-have_cmd file || need+=(file)
-have_cmd Xvfb || need+=(xvfb)
-have_cmd xdotool || need+=(xdotool)
-have_cmd xauth || need+=(xauth)
-# /usr/local/bin/convert may be a stand-in; ImageMagick's own binary lives in /usr/bin.
-[ -x /usr/bin/convert ] || need+=(imagemagick)
-have_cmd x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
-have_cmd x86_64-w64-mingw32-windres || need+=(binutils-mingw-w64-x86-64)
-have_cmd wine || need+=(wine)
-[ -x /usr/lib/wine/wine64 ] || need+=(wine64)
-# wine32 serves machines that can run i386 code; where the kernel refuses it, the
-# Windows tests run the x86_64 build of the same sources under wine64 instead.
-have_pkg wine32:i386 || need+=(wine32:i386)
-have_cmd locale-gen || need+=(locales)
+    packages+=(
+        # The Windows builds: i686 (the deliverable) and x86_64 (run under wine64).
+        g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+        binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+        googletest                 # GoogleTest's sources, compiled by the Windows builds
+        file                       # checks that the deliverable is a 32-bit GUI program
+        wine wine64                # runs the Windows tests
+        xvfb xauth x11-utils xdotool imagemagick   # the GUI tests' display, input, screenshots
+        locales                    # Wine takes the user's language from LC_ALL
+    )
+    # 32-bit Wine serves machines that can run i386 code; where the kernel refuses it,
+    # the Windows tests run the x86_64 build of the same sources under wine64 instead.
+    packages+=(wine32:i386)
 fi
 
-ensure_packages() {
-    [ ${#need[@]} -eq 0 ] && return 0
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-    local SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO=sudo
-    if [ "$profile" != host ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-        $SUDO dpkg --add-architecture i386
-    fi
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+
+need=()
+for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
+
+failed=()
+if [ ${#need[@]} -ne 0 ]; then
     echo "install-deps: installing ${need[*]}" >&2
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-}
-ensure_packages
+    if [[ " ${need[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $SUDO dpkg --add-architecture i386 || failed+=("dpkg --add-architecture i386")
+    fi
+    quiet_step "apt-get update" $SUDO apt-get update || failed+=("apt-get update")
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" \
+        || failed+=("apt-get install ${need[*]}")
+fi
 
 # Wine takes the user's language from LC_ALL; the locales must exist for that.
 ensure_locales() {
-    local SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-    local missing=0
+    local missing=()
     for l in en_US ru_RU uk_UA; do
-        locale -a 2>/dev/null | grep -qi "^${l}\.utf-\?8$" || missing=1
+        locale -a 2>/dev/null | grep -qi "^${l}\.utf-\?8$" || missing+=("$l")
     done
-    [ $missing -eq 0 ] && return 0
-    for l in en_US ru_RU uk_UA; do
-        $SUDO sed -i "s/^# *\(${l}\.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    [ ${#missing[@]} -eq 0 ] && return 0
+    for l in "${missing[@]}"; do
+        $SUDO sed -i "s/^# *\(${l}\.UTF-8 UTF-8\)/\1/" /etc/locale.gen || return 1
+        grep -q "^${l}\.UTF-8 UTF-8" /etc/locale.gen || echo "${l}.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen
     done
-    $SUDO locale-gen >/dev/null
+    quiet_step "locale-gen" $SUDO locale-gen
 }
-[ "$profile" = host ] || ensure_locales
+if [ "$profile" != host ] && [ ${#failed[@]} -eq 0 ]; then
+    ensure_locales || failed+=("locales en_US, ru_RU, uk_UA")
+fi
+
+if [ ${#failed[@]} -ne 0 ]; then finish "${failed[@]}"; fi
+exit 0

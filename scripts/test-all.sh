@@ -4,16 +4,18 @@
 # machine can't run i386 code (a kernel without 32-bit emulation), its tests run from
 # the x86_64 build of the same sources under wine64 instead.
 set -uo pipefail
+script=test-all
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/install-deps.sh || exit 1
+. scripts/lib.sh
+bash scripts/install-deps.sh || finish "installing the packages"
 
 jobs=${JOBS:-$(nproc)}
 failed=()
 step() { echo; echo "=== $* ==="; }
 
 build() {  # preset
-    cmake --preset "$1" -DBOXTOOLS_WERROR=ON >/dev/null &&
+    quiet_step "configuring the $1 build" cmake --preset "$1" -DBOXTOOLS_WERROR=ON &&
         cmake --build --preset "$1" -j "$jobs"
 }
 
@@ -47,8 +49,4 @@ else
 fi
 
 echo
-if [ ${#failed[@]} -ne 0 ]; then
-    printf 'FAILED: %s\n' "${failed[@]}"
-    exit 1
-fi
-echo "All builds and tests passed."
+finish "${failed[@]}"

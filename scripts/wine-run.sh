@@ -23,8 +23,14 @@ export WINEPREFIX=${WINEPREFIX:-${TMPDIR:-/tmp}/boxtools-wine-$(id -u)-$WINEARCH
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     (
         flock 9
-        [ -f "$WINEPREFIX/system.reg" ] || "$loader" wineboot -i >/dev/null 2>&1
-        "${loader%/*}/wineserver" -w 2>/dev/null || true
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            log=$(mktemp "${TMPDIR:-/tmp}/wineboot.XXXXXX.log")
+            if ! "$loader" wineboot -i >"$log" 2>&1 || ! "${loader%/*}/wineserver" -w >>"$log" 2>&1; then
+                echo "wine-run: creating the Wine prefix $WINEPREFIX failed; wineboot said:" >&2
+                sed 's/^/    /' "$log" >&2
+            fi
+            rm -f "$log"
+        fi
     ) 9>"$WINEPREFIX.lock"
 fi
 exec "$loader" "$exe" "$@"

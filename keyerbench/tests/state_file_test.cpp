@@ -17,9 +17,9 @@ class StateFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::memset(&mxf, 0, sizeof mxf);
-        dir = test::freshDirectory(::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
-    std::string dir;
+    // The test's files live in a directory of their own, named relative to it.
+    test::InFreshDirectory dir{::testing::UnitTest::GetInstance()->current_test_info()->name()};
     test::NativeFilesRecordedBoxes boxes;
     test::PlatformScope scope{boxes};
 };
@@ -35,7 +35,7 @@ void fillSampleRecord() {
 }
 
 TEST_F(StateFileTest, FreshStartWritesTheGoldenDefaultImage) {
-    std::string path = dir + "/cwbench.cfg";
+    std::string path = "cwbench.cfg";
     setConfigName(path.c_str());
     EXPECT_EQ(loadConfigFile(), 1);
     EXPECT_EQ(test::readFile(path), test::readHexFile(KB_GOLDEN_DIR "/default_state.hex"));
@@ -44,7 +44,7 @@ TEST_F(StateFileTest, FreshStartWritesTheGoldenDefaultImage) {
 }
 
 TEST_F(StateFileTest, SampleRecordWritesTheGoldenSampleImage) {
-    std::string path = dir + "/cwbench.cfg";
+    std::string path = "cwbench.cfg";
     setConfigName(path.c_str());
     test::writeFile(path, Bytes(10, 0x11));
     fillSampleRecord();
@@ -58,17 +58,17 @@ TEST_F(StateFileTest, SampleRecordWritesTheGoldenSampleImage) {
 }
 
 TEST_F(StateFileTest, MissingDirectoryGivesDefaultsWithoutAFile) {
-    std::string path = dir + "/absent/cwbench.cfg";
+    std::string path = "absent/cwbench.cfg";
     setConfigName(path.c_str());
     EXPECT_EQ(loadConfigFile(), 1);
     EXPECT_EQ(mxf.comPort, 1);
     EXPECT_EQ(saveState(), 1);
-    EXPECT_FALSE(std::filesystem::exists(dir + "/absent"));
+    EXPECT_FALSE(std::filesystem::exists("absent"));
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST_F(StateFileTest, DirectoryInThePlaceOfTheFileStaysADirectory) {
-    std::string path = dir + "/cwbench.cfg";
+    std::string path = "cwbench.cfg";
     std::filesystem::create_directory(path);
     test::writeFile(path + "/keep", Bytes{1, 2, 3});
     setConfigName(path.c_str());

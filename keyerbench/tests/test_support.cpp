@@ -39,3 +39,16 @@ std::string freshDirectory(const std::string& name) {
 }
 
 }  // namespace cwbench::test
+
+namespace cwbench::test {
+
+InFreshDirectory::InFreshDirectory(const std::string& name) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(freshDirectory(name));
+}
+
+InFreshDirectory::~InFreshDirectory() {
+    std::error_code ec;
+    std::filesystem::current_path(previous_, ec);
+}
+
+}  // namespace cwbench::test

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/recording/recording_platform.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -61,5 +62,18 @@ public:
 
 // A directory of its own under the test work directory, emptied.
 std::string freshDirectory(const std::string& name);
+
+// Makes a fresh directory (freshDirectory) the current one for its lifetime, so that the
+// state file names a test uses stay short wherever the checkout lives.
+class InFreshDirectory {
+public:
+    explicit InFreshDirectory(const std::string& name);
+    ~InFreshDirectory();
+    InFreshDirectory(const InFreshDirectory&) = delete;
+    InFreshDirectory& operator=(const InFreshDirectory&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
 
 }  // namespace cwbench::test

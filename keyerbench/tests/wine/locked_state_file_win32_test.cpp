@@ -27,8 +27,8 @@ private:
 };
 
 TEST(LockedStateFileTest, LoadAndSaveLeaveALockedFileAsItWas) {
-    std::string dir = test::freshDirectory("Locked");
-    std::string path = dir + "/cwbench.cfg";
+    test::InFreshDirectory dir("Locked");
+    std::string path = "cwbench.cfg";
     std::vector<unsigned char> old = test::readHexFile(KB_GOLDEN_DIR "/sample_state.hex");
     test::writeFile(path, old);
     test::NativeFilesRecordedBoxes boxes;
