@@ -22,7 +22,7 @@ if [ "$profile" != host ]; then
         googletest                 # GoogleTest's sources, compiled by the Windows builds
         file                       # checks that the deliverable is a 32-bit GUI program
         wine wine64                # runs the Windows tests
-        xvfb xauth x11-utils xdotool imagemagick   # the GUI tests' display, input, screenshots
+        xvfb xauth xdotool imagemagick   # the GUI tests' display, input, screenshots
         locales                    # Wine takes the user's language from LC_ALL
     )
     # 32-bit Wine serves machines that can run i386 code; where the kernel refuses it,
