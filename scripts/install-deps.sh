@@ -10,10 +10,11 @@ script=install-deps
 . "$(dirname "$0")/lib.sh"
 profile=${1:-all}
 
-# The Linux build. windres serves it too: it compiles the string table the tests read,
-# and the .rc files include <winresrc.h> from the MinGW-w64 headers.
+# The Linux build. windres serves it too: it compiles the string table the tests read.
+# windres preprocesses with the MinGW-w64 C compiler, and the .rc files include
+# <winresrc.h> from the MinGW-w64 headers.
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
-          binutils-mingw-w64-i686 mingw-w64-i686-dev)
+          binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix mingw-w64-i686-dev)
 if [ "$profile" != host ]; then
     packages+=(
         # The Windows builds: i686 (the deliverable) and x86_64 (run under wine64).
@@ -40,13 +41,13 @@ for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
 
 failed=()
 if [ ${#need[@]} -ne 0 ]; then
-    echo "install-deps: installing ${need[*]}" >&2
+    echo "install-deps: installing ${need[*]} (this takes a few minutes)" >&2
     if [[ " ${need[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         $SUDO dpkg --add-architecture i386 || failed+=("dpkg --add-architecture i386")
     fi
     quiet_step "apt-get update" $SUDO apt-get update || failed+=("apt-get update")
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" \
-        || failed+=("apt-get install ${need[*]}")
+    quiet_step "apt-get install" $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+        --no-install-recommends "${need[@]}" || failed+=("apt-get install ${need[*]}")
 fi
 
 # Wine takes the user's language from LC_ALL; the locales must exist for that.
