@@ -8,7 +8,9 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     portiq::win32::Win32DeviceTree deviceTree;
     portiq::win32::Win32System system;
-    portiq::InstallPlatform(portiq::Platform{&deviceTree, &system});
+    portiq::win32::Win32Wave wave;
+    portiq::win32::Win32Usb usb;
+    portiq::InstallPlatform(portiq::Platform{&deviceTree, &system, &wave, &usb});
     portiq::CEnumDevicesApp app;
     app.InitInstance();
     return 0;

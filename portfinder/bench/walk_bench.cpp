@@ -11,6 +11,7 @@
 
 #include "app/enum_devices_app.h"
 #include "app/log.h"
+#include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
 #include "platform/synthetic/synthetic_platform.h"
 
@@ -65,7 +66,7 @@ SyntheticNode MakeNode(const std::string& name, const std::string& id, const std
 
 // A tree of about nodeCount nodes: a root, then host controllers with a hub each, each
 // hub carrying boxes of 5 nodes (device, two interfaces, two ports).
-void BuildMachine(SyntheticMachine& machine, int nodeCount) {
+void BuildMachine(SyntheticMachine& machine, std::vector<UsbDeviceRecord>& usbRecords, int nodeCount) {
     machine.tree.AddNode(SyntheticDeviceTree::kNoParent, SyntheticNode{});
     int added = 1, box = 0;
     while (added < nodeCount) {
@@ -88,7 +89,7 @@ void BuildMachine(SyntheticMachine& machine, int nodeCount) {
         UsbDeviceRecord record;
         record.strProduct = kProducts[r % 5];
         record.strDriverKey = "{36fc9e60-c465-11cf-8056-444553540000}\\" + std::to_string(r * 4);
-        machine.usbRecords.push_back(record);
+        usbRecords.push_back(record);
     }
 }
 
@@ -98,14 +99,14 @@ int main() {
     std::printf("%10s %10s %12s %12s %14s %12s\n", "nodes", "walked", "walk ms", "ns/node", "peak heap KiB", "log KiB");
     for (const int size : {1000, 10000, 100000}) {
         SyntheticMachine machine;
-        BuildMachine(machine, size);
-        ResetRunState();
-        machine.Install();
+        std::vector<UsbDeviceRecord> usbRecords;
+        BuildMachine(machine, usbRecords, size);
         double best = 1e300;
         std::size_t peak = 0;
         for (int round = 0; round < 3; ++round) {
             ResetRunState();
             machine.Install();
+            g_usbDevices = usbRecords;
             const std::size_t base = g_liveBytes;
             g_peakBytes = base;
             const auto start = std::chrono::steady_clock::now();

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/usb_requests.h"
+
 namespace portiq {
 
 using DEVINST = std::uint32_t;
@@ -129,14 +131,131 @@ public:
     virtual std::uint32_t WriteTextFile(const char* name, const char* text, std::size_t size) = 0;
 };
 
-// What the run works on. Both members are owned by whoever installs the platform.
+// Multimedia results (MMSYSERR_*) and the two driver messages the sound list sends.
+using MMRESULT = std::uint32_t;
+inline constexpr MMRESULT kMmSysErrNoError = 0;
+inline constexpr MMRESULT kMmSysErrBadDeviceId = 2;
+inline constexpr MMRESULT kMmSysErrNoDriver = 6;
+inline constexpr MMRESULT kMmSysErrNotSupported = 8;
+inline constexpr MMRESULT kMmSysErrInvalParam = 11;
+inline constexpr unsigned kDrvQueryDeviceInterface = 0x80C;
+inline constexpr unsigned kDrvQueryDeviceInterfaceSize = 0x80D;
+
+// WAVEINCAPSA, 48 bytes.
+struct WaveInCapsA {
+    std::uint16_t wMid;
+    std::uint16_t wPid;
+    std::uint32_t vDriverVersion;
+    char szPname[32];  // the product name, NUL-terminated
+    std::uint32_t dwFormats;
+    std::uint16_t wChannels;
+    std::uint16_t wReserved1;
+};
+
+// The wave devices (winmm). Devices are numbered from 0.
+class WaveDevices {
+public:
+    virtual ~WaveDevices() = default;
+
+    // waveInGetNumDevs(): the number of wave-input devices.
+    virtual unsigned WaveInGetNumDevs() = 0;
+
+    // waveInGetDevCapsA(device, caps, size): kMmSysErrNoError with caps filled, or an
+    // error (kMmSysErrBadDeviceId for a number that isn't a device) with caps untouched.
+    virtual MMRESULT WaveInGetDevCaps(unsigned device, WaveInCapsA* caps, unsigned size) = 0;
+
+    // waveInMessage((HWAVEIN)device, message, param1, param2), with the device's number
+    // in place of a handle. Two messages are answered:
+    //   kDrvQueryDeviceInterfaceSize: param1 points to a 32-bit count that receives the
+    //     bytes of the device's interface path, UTF-16 terminator included (0 when the
+    //     device has none); param2 is 0.
+    //   kDrvQueryDeviceInterface: param1 points to a buffer of param2 bytes that receives
+    //     the path, UTF-16 and NUL-terminated. A buffer too small for it gives
+    //     kMmSysErrInvalParam and receives nothing.
+    // A number that isn't a device gives kMmSysErrBadDeviceId, any other message
+    // kMmSysErrNotSupported; on an error nothing is written.
+    virtual MMRESULT WaveInMessage(unsigned device, unsigned message, std::uintptr_t param1,
+                                   std::uintptr_t param2) = 0;
+};
+
+// A device opened by path; kInvalidDeviceHandle (INVALID_HANDLE_VALUE) when it didn't open.
+using DeviceHandle = std::uintptr_t;
+inline constexpr DeviceHandle kInvalidDeviceHandle = ~DeviceHandle{0};
+
+// Windows error codes (ERROR_*) that the USB requests give.
+inline constexpr std::uint32_t kErrorInvalidFunction = 1;
+inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorInvalidHandle = 6;
+inline constexpr std::uint32_t kErrorGenFailure = 31;
+inline constexpr std::uint32_t kErrorInvalidParameter = 87;
+inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+inline constexpr std::uint32_t kErrorDeviceNotConnected = 1167;
+
+// The USB host controllers and hubs, asked through their drivers (usbioctl.h). Handles
+// are opened on "\\.\HCD0" to "\\.\HCD9" and on "\\.\" followed by a hub's name.
+class UsbDevices {
+public:
+    virtual ~UsbDevices() = default;
+
+    // CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, &security, OPEN_EXISTING, 0,
+    // NULL), where security is a SECURITY_ATTRIBUTES of its own size (12 bytes in the
+    // 32-bit build) with no security descriptor and a handle that isn't inherited.
+    // kInvalidDeviceHandle on failure, with the last error set (kErrorFileNotFound for a
+    // path that names no device).
+    virtual DeviceHandle CreateFileA(const char* path) = 0;
+
+    // DeviceIoControl(device, code, buffer, bytes, buffer, bytes, &returned, NULL): one
+    // buffer for input and output, synchronous. True on success, with returned set to the
+    // bytes written back. False on failure, with the last error set and the buffer as it
+    // was. The answers, as the USB drivers give them (see usb_requests.h for the codes):
+    //   names (host controller driver key, root hub name, name and driver key of what is
+    //     on a port): ActualLength is set to the bytes the whole structure needs, name and
+    //     terminator included; the name follows only when the buffer holds all of it,
+    //     else returned counts the structure alone. A buffer smaller than the structure
+    //     gives kErrorInsufficientBuffer.
+    //   node information: the hub's UsbNodeInformation (76 bytes).
+    //   connection information: the port's UsbNodeConnectionInformation and its pipes.
+    //     A port number of 0 or above the hub's ports gives kErrorInvalidParameter.
+    //   descriptor: the descriptor the setup packet asks for, cut to wLength and to the
+    //     buffer; returned counts the 12-byte header too. A descriptor the device doesn't
+    //     have fails (kErrorGenFailure, as a stalled request does).
+    // A code the device doesn't answer gives kErrorInvalidFunction.
+    virtual bool DeviceIoControl(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t bytes,
+                                 std::uint32_t& returned) = 0;
+
+    // CloseHandle(device): false for a handle that isn't open.
+    virtual bool CloseHandle(DeviceHandle device) = 0;
+};
+
+// What the run works on. All members are owned by whoever installs the platform; a walk
+// whose interface is absent finds nothing.
 struct Platform {
     DeviceTree* deviceTree = nullptr;
     SystemServices* system = nullptr;
+    WaveDevices* wave = nullptr;
+    UsbDevices* usb = nullptr;
 };
 
 // The platform of this process: the entry point installs it before the run.
 void InstallPlatform(const Platform& platform);
 const Platform& CurrentPlatform();
+
+// A device handle that is closed when it goes out of scope.
+class UniqueDeviceHandle {
+public:
+    UniqueDeviceHandle(UsbDevices& usb, DeviceHandle handle) : usb_(usb), handle_(handle) {}
+    ~UniqueDeviceHandle() {
+        if (handle_ != kInvalidDeviceHandle) usb_.CloseHandle(handle_);
+    }
+    UniqueDeviceHandle(const UniqueDeviceHandle&) = delete;
+    UniqueDeviceHandle& operator=(const UniqueDeviceHandle&) = delete;
+
+    explicit operator bool() const { return handle_ != kInvalidDeviceHandle; }
+    DeviceHandle get() const { return handle_; }
+
+private:
+    UsbDevices& usb_;
+    DeviceHandle handle_;
+};
 
 }  // namespace portiq

@@ -7,7 +7,9 @@
 #include "app/log.h"
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
+#include "sound/sound_devices.h"
 #include "test_support.h"
+#include "usb/usb_walk.h"
 
 namespace portiq {
 namespace {
@@ -33,11 +35,28 @@ protected:
                i4 + "node " + kPortsClass + " name=\"USB Serial Port (" + portB + ")\" id=\"FTDIBUS\\VID_0403+PID_6010+" +
                serial + "B\\0000\"\n";
     }
-    static std::string UsbRecord(const std::string& driver, const std::string& product) {
-        return "usb hc=0 port=1 product=\"" + product + "\" driver=\"" + driver + "\"\n";
+    // What the USB walk would have left for a device with that driver key and product.
+    static UsbDeviceRecord UsbRecord(const std::string& driver, const std::string& product) {
+        UsbDeviceRecord record;
+        record.nHostController = 0;
+        record.nPort = 1;
+        record.strProduct = product;
+        record.strDriverKey = driver;
+        return record;
     }
-    void RunWalk(const std::string& scenario) {
+    // The device-tree walk alone, on the records the earlier walks would have left.
+    void RunWalk(const std::string& scenario, const std::vector<UsbDeviceRecord>& usb = {},
+                 const std::vector<CSbRecord>& sound = {}) {
         LoadText(scenario);
+        g_usbDevices = usb;
+        g_soundDevices = sound;
+        WalkDeviceTree();
+    }
+    // The three walks in the run's order, on a bundled machine.
+    void RunWalks(const std::string& file) {
+        LoadFile(file);
+        ListSoundDevices();
+        EnumerateHostControllers();
         WalkDeviceTree();
     }
     static int CountRecords(const std::string& log) {
@@ -46,8 +65,7 @@ protected:
 };
 
 TEST_F(Walk, ACodecBeforeItsBoxGivesTheWholeBlockClosedByTheExitChain) {
-    LoadFile("codec-before-box.scn");
-    WalkDeviceTree();
+    RunWalks("codec-before-box.scn");
     EXPECT_EQ(g_strMessage,
               "Found device #1\n"
               "Audio\tUSB Audio CODEC\n"
@@ -59,8 +77,7 @@ TEST_F(Walk, ACodecBeforeItsBoxGivesTheWholeBlockClosedByTheExitChain) {
 }
 
 TEST_F(Walk, ACodecAfterItsBoxClosesTheBlockAndItsAudioLineIsNeverWritten) {
-    LoadFile("codec-after-box.scn");
-    WalkDeviceTree();
+    RunWalks("codec-after-box.scn");
     EXPECT_EQ(g_strMessage,
               "Found device #1\n"
               "COM5\tTavrilink Nova CAT port\n"
@@ -70,15 +87,15 @@ TEST_F(Walk, ACodecAfterItsBoxClosesTheBlockAndItsAudioLineIsNeverWritten) {
 
 TEST_F(Walk, AHeldAudioLineGoesToTheNextBoxHeader) {
     const std::string nova = "{usb}\\0001", meridian = "{usb}\\0002";
-    RunWalk(UsbRecord(nova, "Tavrilink Nova (MORSIX+FSK)") + UsbRecord(meridian, "Tavrilink Meridian (CAT+PTT/CW)") +
-            "sound name=\"Codec\" interface=\"\\\\?\\USB#VID_08BB&PID_2902&MI_00#KEY1#{X}\"\n"
-            "node class=none\n"
-            "  node " + kUsbClass + " desc=\"Hub\"\n" +
-            Box("    ", nova, "N1", "COM5", "COM6") +
-            "    node " + kUsbClass + " desc=\"Codec\" id=\"USB\\VID_08BB&PID_2902\\1\"\n"
-            "      node " + kUsbClass + " desc=\"Audio\" id=\"USB\\VID_08BB&PID_2902&MI_00\\KEY1\"\n"
-            "  node " + kUsbClass + " desc=\"Hub 2\"\n" +
-            Box("    ", meridian, "M1", "COM7", "COM8"));
+    RunWalk(std::string("node class=none\n") +
+                "  node " + kUsbClass + " desc=\"Hub\"\n" +
+                Box("    ", nova, "N1", "COM5", "COM6") +
+                "    node " + kUsbClass + " desc=\"Codec\" id=\"USB\\VID_08BB&PID_2902\\1\"\n"
+                "      node " + kUsbClass + " desc=\"Audio\" id=\"USB\\VID_08BB&PID_2902&MI_00\\KEY1\"\n"
+                "  node " + kUsbClass + " desc=\"Hub 2\"\n" +
+                Box("    ", meridian, "M1", "COM7", "COM8"),
+            {UsbRecord(nova, "Tavrilink Nova (MORSIX+FSK)"), UsbRecord(meridian, "Tavrilink Meridian (CAT+PTT/CW)")},
+            {CSbRecord{0, "Codec", "\\\\?\\USB#VID_08BB&PID_2902&MI_00#KEY1#{X}"}});
     EXPECT_EQ(g_strMessage,
               "Found device #1\nCOM5\tTavrilink Nova MORSIX port\nCOM6\tTavrilink Nova FSK port\n\n"
               "Found device #2\nAudio\tCodec\nCOM7\tTavrilink Meridian CAT port\nCOM8\tTavrilink Meridian PTT/CW port\n\n");
@@ -87,9 +104,9 @@ TEST_F(Walk, AHeldAudioLineGoesToTheNextBoxHeader) {
 
 TEST_F(Walk, CaptionsFollowTheModelTableNovaNovaIsNotNova) {
     const std::string a = "{usb}\\0001", b = "{usb}\\0002";
-    RunWalk(UsbRecord(a, "Tavrilink NovaNova (CAT+PTT/CW)") + UsbRecord(b, "Tavrilink Nova (CAT+PTT/CW)") +
-            "node class=none\n  node " + kUsbClass + " desc=\"Hub\"\n" + Box("    ", a, "X1", "COM5", "COM6") +
-            "  node " + kUsbClass + " desc=\"Hub\"\n" + Box("    ", b, "X2", "COM7", "COM8"));
+    RunWalk(std::string("node class=none\n  node ") + kUsbClass + " desc=\"Hub\"\n" + Box("    ", a, "X1", "COM5", "COM6") +
+                "  node " + kUsbClass + " desc=\"Hub\"\n" + Box("    ", b, "X2", "COM7", "COM8"),
+            {UsbRecord(a, "Tavrilink NovaNova (CAT+PTT/CW)"), UsbRecord(b, "Tavrilink Nova (CAT+PTT/CW)")});
     EXPECT_EQ(g_strMessage,
               "Found device #1\nCOM5\tTavrilink NovaNova CAT port\nCOM6\tTavrilink NovaNova PTT port\n\n"
               "Found device #2\nCOM7\tTavrilink Nova CAT port\nCOM8\tTavrilink Nova PTT/CW port\n\n");
@@ -97,8 +114,9 @@ TEST_F(Walk, CaptionsFollowTheModelTableNovaNovaIsNotNova) {
 
 TEST_F(Walk, AnOrbitBoxGetsAHeaderButNoPortLines) {
     const std::string orbit = "{usb}\\0001";
-    RunWalk(UsbRecord(orbit, "Tavrilink Orbit (2xSERIAL)") + "node class=none\n  node " + kUsbClass +
-            " desc=\"Hub\"\n" + Box("    ", orbit, "O1", "COM5", "COM6"));
+    RunWalk(std::string("node class=none\n  node ") + kUsbClass + " desc=\"Hub\"\n" +
+                Box("    ", orbit, "O1", "COM5", "COM6"),
+            {UsbRecord(orbit, "Tavrilink Orbit (2xSERIAL)")});
     EXPECT_EQ(g_strMessage, "Found device #1\n\n");
 }
 
@@ -113,11 +131,11 @@ TEST_F(Walk, ABoxIsRecognisedByItsOwnNodeNameToo) {
 
 TEST_F(Walk, APortWithoutParenthesesStartsItsLineWithTheTab) {
     const std::string nova = "{usb}\\0001";
-    std::string scenario = UsbRecord(nova, "Tavrilink Nova (CAT+PTT/CW)") + "node class=none\n  node " + kUsbClass +
-                           " desc=\"Hub\"\n" + Box("    ", nova, "N1", "COM5", "COM6");
+    std::string scenario =
+        std::string("node class=none\n  node ") + kUsbClass + " desc=\"Hub\"\n" + Box("    ", nova, "N1", "COM5", "COM6");
     const std::string named = "USB Serial Port (COM5)";
     scenario.replace(scenario.find(named), named.size(), "USB Serial Port");
-    RunWalk(scenario);
+    RunWalk(scenario, {UsbRecord(nova, "Tavrilink Nova (CAT+PTT/CW)")});
     EXPECT_EQ(g_strMessage, "Found device #1\n\tTavrilink Nova CAT port\nCOM6\tTavrilink Nova PTT/CW port\n\n");
 }
 
@@ -134,12 +152,12 @@ TEST_F(Walk, FtdiPortsAreCollectedOnlyFromSingleChannelIdsAtTheStart) {
 
 TEST_F(Walk, ALynxFoundWhileABlockIsOpenStartsTheNextBoxAtOnce) {
     const std::string nova = "{usb}\\0001", lynx = "{usb}\\0002";
-    RunWalk(UsbRecord(nova, "Tavrilink Nova (CAT+PTT/CW)") + UsbRecord(lynx, "Tavrilink Lynx") +
-            "node class=none\n  node " + kUsbClass + " desc=\"Hub\"\n" +
-            "    node " + kUsbClass + " desc=\"Box\" driver=\"" + nova + "\"\n" +
-            "      node " + kUsbClass + " desc=\"Interface\"\n" +
-            "      node " + kUsbClass + " desc=\"Lynx\" driver=\"" + lynx + "\"\n" +
-            "      node " + kPortsClass + " name=\"Port (COM5)\" id=\"FTDIBUS\\L+1A\\0000\"\n");
+    RunWalk(std::string("node class=none\n  node ") + kUsbClass + " desc=\"Hub\"\n" +
+                "    node " + kUsbClass + " desc=\"Box\" driver=\"" + nova + "\"\n" +
+                "      node " + kUsbClass + " desc=\"Interface\"\n" +
+                "      node " + kUsbClass + " desc=\"Lynx\" driver=\"" + lynx + "\"\n" +
+                "      node " + kPortsClass + " name=\"Port (COM5)\" id=\"FTDIBUS\\L+1A\\0000\"\n",
+            {UsbRecord(nova, "Tavrilink Nova (CAT+PTT/CW)"), UsbRecord(lynx, "Tavrilink Lynx")});
     // The Lynx re-opens at once: an empty line, the next header. The port right after it
     // is still captioned by the box before, since names are taken over one node late.
     EXPECT_EQ(g_strMessage, "Found device #1\n\nFound device #2\nCOM5\tTavrilink Nova CAT port\n\n");
@@ -148,19 +166,20 @@ TEST_F(Walk, ALynxFoundWhileABlockIsOpenStartsTheNextBoxAtOnce) {
 
 TEST_F(Walk, ALynxFoundWithNoBlockOpenWaitsForTheNextNode) {
     const std::string lynx = "{usb}\\0002";
-    RunWalk(UsbRecord(lynx, "Tavrilink Lynx") + "node class=none\n  node " + kUsbClass + " desc=\"Hub\"\n" +
-            "    node " + kUsbClass + " desc=\"Lynx\" driver=\"" + lynx + "\"\n" +
-            "      node " + kPortsClass + " name=\"Port (COM5)\" id=\"FTDIBUS\\L+1A\\0000\"\n");
+    RunWalk(std::string("node class=none\n  node ") + kUsbClass + " desc=\"Hub\"\n" +
+                "    node " + kUsbClass + " desc=\"Lynx\" driver=\"" + lynx + "\"\n" +
+                "      node " + kPortsClass + " name=\"Port (COM5)\" id=\"FTDIBUS\\L+1A\\0000\"\n",
+            {UsbRecord(lynx, "Tavrilink Lynx")});
     EXPECT_EQ(g_strMessage, "Found device #1\n\n");
 }
 
 TEST_F(Walk, EveryAdmittedNodeLogsOneRecordAndTwoUsbMatchesLogTwoFinds) {
-    RunWalk(UsbRecord("{k}\\1", "First product") + UsbRecord("{k}\\1", "Second product") +
-            "node class=none handle=0x100\n"
+    RunWalk("node class=none handle=0x100\n"
             "  node class={c} name=\"Alpha\" id=\"root\\alpha\" driver=\"{k}\\1\" handle=0x200\n"
             "    node class=none name=\"Hidden\" handle=0x300\n"
             "      node class={c} name=\"Grandchild\" handle=0x400\n"
-            "  node class={c} handle=0x500\n");
+            "  node class={c} handle=0x500\n",
+            {UsbRecord("{k}\\1", "First product"), UsbRecord("{k}\\1", "Second product")});
     EXPECT_EQ(g_strLog,
               "1:00000100*00000200*Alpha*ROOT\\ALPHA*{k}\\1\n"
               "*** FOUND: First product\n"

@@ -89,7 +89,7 @@ TEST_F(Run, ShiftOrCtrlWritesTheLogInTextMode) {
 
 TEST_F(Run, AnEmptyLogGivesAnEmptyFileAndCrLfFromTheSystemBecomesCrCrLf) {
     RunScenario("unreadable-tree.scn", "hold shift\n");
-    EXPECT_EQ(ListFile(), " *** ERROR *** Device tree root not located. ErrorCode = 13\r\n");
+    EXPECT_EQ(ListFile(), "Sound devices:\r\n *** ERROR *** Device tree root not located. ErrorCode = 13\r\n");
 
     g_strLog = "";
     machine.system.WriteTextFile("PortIq.lst", "", 0);

@@ -54,12 +54,12 @@ TEST(Scenario, BuildsTheTreeByIndentationWithHandlesAndAbsentValues) {
     EXPECT_EQ(length, 4u);
 }
 
-TEST(Scenario, TextsTakeTheCodePageOfTheUsersLanguage) {
+TEST(Scenario, TextsTakeTheCodePageOfTheUsersLanguageAndUsbTextsStayUtf16) {
     SyntheticMachine machine;
     std::istringstream in(
         "node class=none name=\"Последовательный порт (COM4)\"\n"
-        "usb product=\"Тавр ÄÖ\" driver=\"{k}\"\n"
-        "sound name=\"Микрофон (USB Audio CODEC с очень длинным именем)\" interface=\"\\\\?\\usb#mi_00#k#\"\n"
+        "wavein name=\"Микрофон (USB Audio CODEC с очень длинным именем)\" interface=\"\\\\?\\usb#mi_00#k#\"\n"
+        "hc 0 driver=\"Контроллер\"\n"
         "language 0x419\n");
     std::string error;
     ASSERT_TRUE(LoadScenario(in, machine, error)) << error;
@@ -68,14 +68,15 @@ TEST(Scenario, TextsTakeTheCodePageOfTheUsersLanguage) {
     DEVINST root = 0;
     machine.tree.LocateRoot(root);
     EXPECT_EQ(CodePageToUtf8(1251, GetDevNodeFriendlyName(root)), "Последовательный порт (COM4)");
-    EXPECT_EQ(machine.usbRecords.at(0).strProduct, "");  // cut before the first letter above U+00FF
-    EXPECT_EQ(machine.soundRecords.at(0).strName.size(), 31u);
-    EXPECT_EQ(machine.soundRecords.at(0).strInterface, "\\\\?\\USB#MI_00#K#");
+    WaveInCapsA caps{};
+    ASSERT_EQ(machine.wave.WaveInGetDevCaps(0, &caps, sizeof caps), kMmSysErrNoError);
+    EXPECT_EQ(CodePageToUtf8(1251, caps.szPname), "Микрофон (USB Audio CODEC с оче");  // 31 bytes and a NUL
+    EXPECT_EQ(machine.wave.devices.at(0).interfacePath, u"\\\\?\\usb#mi_00#k#");
+    EXPECT_EQ(machine.usb.HostController(0)->driverKey, u"Контроллер");
 
     SyntheticMachine western;
-    std::istringstream latin("usb product=\"Box ÄÖ\"\nnode class=none name=\"Порт\"\n");
+    std::istringstream latin("node class=none name=\"Порт\"\n");
     ASSERT_TRUE(LoadScenario(latin, western, error)) << error;
-    EXPECT_EQ(western.usbRecords.at(0).strProduct, "Box \xc4\xd6");
     EXPECT_EQ(*western.tree.Node(0).friendlyName, "????");
 }
 
@@ -93,8 +94,34 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
     EXPECT_EQ(LoadError("hold alt\n"), "line 1: hold takes none, shift, ctrl or shift+ctrl");
     EXPECT_EQ(LoadError("language english\n"), "line 1: language takes a language id");
     EXPECT_EQ(LoadError("codepage 65001\n"), "line 1: codepage is 1251 or 1252");
-    EXPECT_EQ(LoadError("usb hc=10\n"), "line 1: hc takes 0 to 9");
-    EXPECT_EQ(LoadError("  sound name=x\n"), "line 1: sound is not indented");
+    EXPECT_EQ(LoadError("  wavein name=x\n"), "line 1: wavein is not indented");
+    EXPECT_EQ(LoadError("wavein fail=caps,volume\n"), "line 1: fail= takes caps, size and interface, separated by commas");
+    EXPECT_EQ(LoadError("usb hc=0 port=1 product=x\n"),
+              "line 1: usb lines are no longer read: describe the hardware with wavein, hc and port");
+    EXPECT_EQ(LoadError("hc 10\n"), "line 1: hc takes its number, 0 to 9");
+    EXPECT_EQ(LoadError("hc 1\nhc 1\n"), "line 2: hc 1 given twice");
+    EXPECT_EQ(LoadError("hc 0 ports=2\n"), "line 1: ports= needs hub=");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=256\n"), "line 1: ports takes 0 to 255");
+    EXPECT_EQ(LoadError("hc 0 hub=R\nhc 1 hub=r\n"), "line 2: another hub has the name r");
+    EXPECT_EQ(LoadError("port 1 device\n"), "line 1: a port stands under hc or a port with hub=");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=2\n  port 3 device\n"), "line 2: port 3 is beyond the hub's 2 ports");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=2\n  port 1\n  port 1\n"), "line 3: port 1 given twice");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=2\n  port 1 hub\n"),
+              "line 2: port takes its number, 1 to 255, and perhaps the word device");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  port 1 device\n    device 12 01 0\n"),
+              "line 3: bytes are two hex digits each, not 0");
+    std::string nineteenBytes;
+    for (int i = 0; i < 19; ++i) nineteenBytes += " 00";
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  port 1 device\n    device" + nineteenBytes + "\n"),
+              "line 3: a device descriptor has 18 bytes");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  port 1 device\n    string 2 text=\"" + std::string(127, 'x') + "\"\n"),
+              "line 3: a string of more than 126 units must be given as bytes");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  port 1 device\n    fail volume\n"),
+              "line 3: under a port, fail takes connection-information, hub-name, hub-open, hub-information, "
+              "driverkey, config or string");
+    EXPECT_EQ(LoadError("hc 0\n  fail hub-open\n"), "line 2: fail hub-open needs a hub");
+    EXPECT_EQ(LoadError("node class=none\n  string 2 text=x\n"), "line 2: string stands under a port");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  node class=none\n"), "line 2: a node can't stand under hc");
 
     std::string deep = "node class=none\n";
     for (int depth = 1; depth <= kDeepestScenarioNode; ++depth) deep += std::string(2 * depth, ' ') + "node class=none\n";

@@ -1,7 +1,229 @@
+// The USB topology walk.
+//
+// A PC has up to ten USB host controllers, opened as "\\.\HCD0" to "\\.\HCD9". Each has
+// one root hub; every hub has ports numbered from 1, and on a port sits nothing, a
+// device, or another hub. The walk visits them depth first, in port order, asking only
+// the drivers (DeviceIoControl), never a device itself:
+//
+//   host controller  IOCTL_GET_HCD_DRIVERKEY_NAME     516-byte buffer: the driver key, logged
+//                    IOCTL_USB_GET_ROOT_HUB_NAME      the same buffer: the root hub's name
+//   root hub         opened as "\\.\" + its name, then walked at depth 0
+//   hub              IOCTL_USB_GET_NODE_INFORMATION   76 bytes: bNumberOfPorts
+//   each port        IOCTL_USB_GET_NODE_CONNECTION_INFORMATION
+//                                                     388 bytes: status, hub or not, and
+//                                                     the device descriptor
+//   a hub on a port  IOCTL_USB_GET_NODE_CONNECTION_NAME
+//                                                     520 bytes: its name; opened and
+//                                                     walked one level deeper
+//   a device         the descriptor trace (descriptor_trace.h) logs it and leaves its
+//                    product, serial and driver key in g_usbPending; the walk adds the
+//                    controller and port and appends the record to g_usbDevices
+//
+// The log: an empty line, then "Host Controller \\.\HCDn found. System name is <driver
+// key>"; then one line per port, "+1" once per hub level and " Port[n] = " followed by
+// the status, "Hub connected" (the hub's own ports follow, one level deeper) or "I/O
+// device connected" (the device's trace follows).
+//
+// Names come back in UTF-16 with ActualLength counting the whole structure; the walk
+// converts ActualLength / 2 units, which runs a few units past the name's terminator,
+// and the terminator ends the path. A name that would run past the buffer is cut at it,
+// and a path always keeps its terminator.
+//
+// Failures: the first host controller whose driver key name, root hub or root hub node
+// information can't be had ends the walking of controllers ("failed with error" entry).
+// On a port, a failed request logs its " *** ERROR *** " entry and the port or hub is
+// left: connection information not returned counts as nothing connected, a hub whose
+// name or node information isn't returned is not walked. Every handle is closed before
+// the function that opened it returns.
 #include "usb/usb_walk.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+#include "app/log.h"
+#include "usb/descriptor_trace.h"
 
 namespace portiq {
 
-int EnumerateHostControllers() { return 0; }
+UsbDeviceRecord g_usbPending;
+int g_nHostController = 0;
+
+namespace {
+
+// A hub's path: "\\.\" and up to 252 bytes of the name in the ANSI code page.
+constexpr int kPathBytes = 256;
+constexpr int kNameBytes = kPathBytes - 4;
+
+union HcdNameBuffer {
+    UsbHcdDriverkeyName driverKey;
+    UsbRootHubName rootHub;
+    unsigned char bytes[kHcdNameBufferBytes];
+};
+
+union NodeInformationBuffer {
+    UsbNodeInformation node;
+    unsigned char bytes[kNodeInformationBytes];
+};
+
+union ConnectionInformationBuffer {
+    UsbNodeConnectionInformation connection;
+    unsigned char bytes[kNodeConnectionInformationBytes];
+};
+
+union ConnectionNameBuffer {
+    UsbNodeConnectionName name;
+    unsigned char bytes[kNodeConnectionNameBytes];
+};
+
+UsbDevices& Usb() { return *CurrentPlatform().usb; }
+
+// The UTF-16 units of a name that starts at offset of a buffer: count of them, never
+// past the buffer's end.
+std::u16string NameUnits(const unsigned char* buffer, std::size_t bufferBytes, std::size_t offset, std::size_t count) {
+    count = std::min(count, (bufferBytes - offset) / 2);
+    std::u16string units(count, u'\0');
+    if (count > 0) std::memcpy(&units[0], buffer + offset, count * 2);
+    return units;
+}
+
+// The name up to its terminator, for "%ws".
+std::u16string NameText(const unsigned char* buffer, std::size_t bufferBytes, std::size_t offset) {
+    std::u16string text = NameUnits(buffer, bufferBytes, offset, bufferBytes);
+    text.resize(std::min(text.find(u'\0'), text.size()));
+    return text;
+}
+
+// "\\.\" and the name converted to ANSI: actualLength / 2 units of it, as far as the
+// buffer goes. A name that doesn't fit its 252 bytes leaves the path without one, which
+// names no device.
+std::string HubPath(const unsigned char* buffer, std::size_t bufferBytes, std::size_t offset,
+                    std::uint32_t actualLength) {
+    const std::u16string units = NameUnits(buffer, bufferBytes, offset, actualLength / 2);
+    std::array<char, kPathBytes> path{'\\', '\\', '.', '\\'};
+    if (units.empty() || CurrentPlatform().system->WideToAnsi(units.data(), static_cast<int>(units.size()),
+                                                             path.data() + 4, kNameBytes, nullptr) == 0) {
+        std::fill(path.begin() + 4, path.end(), '\0');
+    }
+    const void* nul = std::memchr(path.data(), '\0', path.size());
+    return std::string(path.data(), nul ? static_cast<const char*>(nul) - path.data() : path.size());
+}
+
+bool Request(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t bytes) {
+    std::uint32_t returned = 0;
+    return Usb().DeviceIoControl(device, code, buffer, bytes, returned);
+}
+
+// Connection status texts; status 1 (connected) is shown as a hub or a device instead.
+void LogConnectionStatus(std::uint32_t status) {
+    static const char* const kTexts[] = {"No device connected", nullptr, "Device FAILED enumeration",
+                                         "Device general FAILURE", "Device caused overcurrent",
+                                         "Not enough power for device"};
+    if (status < std::size(kTexts) && kTexts[status]) {
+        LogPrintf("%s\n", kTexts[status]);
+    } else {
+        LogPrintf("Connection status %d\n", status);
+    }
+}
+
+// A hub on a port: its name, then the hub itself, one level deeper.
+void WalkChildHub(DeviceHandle hub, std::uint32_t port, int depth) {
+    LogPrintf("Hub connected\n");
+    ConnectionNameBuffer name{};
+    name.name.ConnectionIndex = port;
+    if (!Request(hub, kIoctlUsbGetNodeConnectionName, &name, sizeof name)) {
+        // Nothing to open: the buffer holds no name of this port's hub.
+        LogPrintf(" *** ERROR *** Node connection name not returned\n");
+        return;
+    }
+    if (depth + 1 > kDeepestHub) {
+        LogPrintf(" *** ERROR *** Hub nested too deeply, not walked\n");
+        return;
+    }
+    const std::uint32_t actualLength = name.name.ActualLength;
+    UniqueDeviceHandle child(Usb(), Usb().CreateFileA(HubPath(name.bytes, sizeof name, kConnectionNameOffset,
+                                                              actualLength).c_str()));
+    NodeInformationBuffer node{};
+    if (!child || !Request(child.get(), kIoctlUsbGetNodeInformation, &node, sizeof node)) {
+        LogPrintf(" *** ERROR *** Node information not returned\n");
+        return;
+    }
+    GetPortData(child.get(), node.node.u.HubInformation.HubDescriptor.bNumberOfPorts, depth + 1);
+}
+
+// A device on a port: its trace, then its record.
+void WalkDevice(DeviceHandle hub, std::uint32_t port, const UsbDeviceDescriptor& descriptor) {
+    LogPrintf("I/O device connected\n");
+    const LANGID language = DisplayDeviceDescriptor(hub, port, 0, descriptor);
+    DisplayConfigurationDescriptor(hub, port, language);
+    g_usbPending.nHostController = g_nHostController;
+    g_usbPending.nPort = static_cast<int>(port);
+    g_usbDevices.push_back(g_usbPending);
+    g_usbPending = UsbDeviceRecord{};
+}
+
+void WalkPort(DeviceHandle hub, std::uint32_t port, int depth) {
+    ConnectionInformationBuffer info{};
+    info.connection.ConnectionIndex = port;
+    if (!Request(hub, kIoctlUsbGetNodeConnectionInformation, &info, sizeof info)) {
+        LogPrintf(" *** ERROR *** Node connection information not returned\n");
+        info = ConnectionInformationBuffer{};  // nothing of it is known: nothing connected
+    }
+    for (int level = 0; level < depth; ++level) LogPrintf("+1");
+    LogPrintf(" Port[%d] = ", port);
+    const std::uint32_t status = info.connection.ConnectionStatus;
+    if (status != kDeviceConnected) {
+        LogConnectionStatus(status);
+    } else if (info.connection.DeviceIsHub) {
+        WalkChildHub(hub, port, depth);
+    } else {
+        WalkDevice(hub, port, info.connection.DeviceDescriptor);
+    }
+}
+
+}  // namespace
+
+void GetPortData(DeviceHandle hub, int ports, int depth) {
+    for (int port = 1; port <= ports; ++port) WalkPort(hub, static_cast<std::uint32_t>(port), depth);
+}
+
+int GetRootHubData(DeviceHandle hostController) {
+    HcdNameBuffer names{};
+    if (!Request(hostController, kIoctlGetHcdDriverkeyName, &names, sizeof names)) return LogLastError("");
+    LogPrintf("System name is %ws\n", NameText(names.bytes, sizeof names, kHcdNameOffset));
+    // Not tested: after a failure the buffer still holds the driver key name, which then
+    // fails to open as a hub and is reported as such.
+    Request(hostController, kIoctlUsbGetRootHubName, &names, sizeof names);
+    const std::uint32_t actualLength = names.rootHub.ActualLength;
+    UniqueDeviceHandle rootHub(Usb(), Usb().CreateFileA(HubPath(names.bytes, sizeof names, kHcdNameOffset,
+                                                                actualLength).c_str()));
+    if (!rootHub) return LogLastError("");
+    NodeInformationBuffer node{};
+    if (!Request(rootHub.get(), kIoctlUsbGetNodeInformation, &node, sizeof node)) return LogLastError("");
+    GetPortData(rootHub.get(), node.node.u.HubInformation.HubDescriptor.bNumberOfPorts, 0);
+    return 0;
+}
+
+int EnumerateHostControllers() {
+    if (!CurrentPlatform().usb) return 0;
+    int result = 0;
+    for (int n = 0; n <= 9; ++n) {
+        g_nHostController = n;
+        char path[] = "\\\\.\\HCD0";
+        path[sizeof path - 2] = static_cast<char>('0' + n);
+        UniqueDeviceHandle hostController(Usb(), Usb().CreateFileA(path));
+        if (!hostController || result != 0) continue;
+        LogPrintf("\nHost Controller %s found. ", path);
+        result = GetRootHubData(hostController.get());
+    }
+    return result;
+}
+
+void ResetUsbWalk() {
+    g_usbPending = UsbDeviceRecord{};
+    g_nHostController = 0;
+}
 
 }  // namespace portiq

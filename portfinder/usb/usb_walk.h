@@ -1,10 +1,42 @@
-// The USB topology walk: one UsbDeviceRecord per non-hub device, in g_usbDevices.
+// The USB topology walk: every host controller, its root hub and the hubs below it, one
+// log line per port, and one UsbDeviceRecord per device that is not a hub, in
+// g_usbDevices. usb_walk.cpp opens with the model of what it asks and logs.
 #pragma once
+
+#include <cstdint>
+
+#include "devtree/device_records.h"
+#include "platform/platform.h"
 
 namespace portiq {
 
-// Not walked yet: returns 0 and leaves g_usbDevices as it is, so boxes are recognised
-// by their device-node names (or by records put there beforehand).
+// The record of the device being traced: the descriptor trace fills its three strings,
+// the walk its two numbers; appended to g_usbDevices and then reset (numbers -1, strings
+// empty), so that a device whose strings can't be read never gets those of the one before.
+extern UsbDeviceRecord g_usbPending;
+
+// Index (0 to 9) of the host controller being walked.
+extern int g_nHostController;
+
+// Walks "\\.\HCD0" to "\\.\HCD9". Returns 0, or the error code of the first host
+// controller whose root hub couldn't be walked; the controllers after it are opened and
+// closed again but neither walked nor logged.
 int EnumerateHostControllers();
+
+// Walks the root hub of an open host controller. 0 once its ports were walked, else the
+// error code of the step that failed (logged).
+int GetRootHubData(DeviceHandle hostController);
+
+// Walks ports 1 to ports of an open hub and, depth first, the hubs on them; depth is 0
+// for a root hub.
+void GetPortData(DeviceHandle hub, int ports, int depth);
+
+// How deep the walk follows hubs. USB allows five hubs in a chain below a root hub; a
+// hub deeper than this can only be a driver naming a hub above it, and following it
+// would never end.
+inline constexpr int kDeepestHub = 16;
+
+// Puts the walk's globals back to where a new process starts them.
+void ResetUsbWalk();
 
 }  // namespace portiq

@@ -1,4 +1,5 @@
-// Scenario files: a synthetic machine written by hand, in UTF-8 text.
+// Scenario files: a synthetic machine written by hand (or by portiq-dump), in UTF-8 text,
+// one statement per line. README.md describes the format with a complete example.
 //
 //   # A comment runs to the end of its line.
 //   language 1049             the user's default language (decimal or 0x hex)
@@ -6,24 +7,39 @@
 //   codepage 1251             1251 or 1252; by default chosen from the user's language
 //   arguments 1               command-line arguments after the program name
 //   hold shift                keys down as the box is dismissed: none, shift, ctrl, shift+ctrl
-//   sound wavein=0 name="USB Audio CODEC" interface="\\?\USB#VID_08BB&PID_2902&MI_00#6&2C1B&0&0000#{...}"
-//   usb hc=0 port=3 product="Tavrilink Nova (CAT+PTT/CW)" serial="TN0001" driver="{...}\0012"
+//
+//   wavein name="USB Audio CODEC" interface="\\?\usb#vid_08bb&pid_2902&mi_00#6&2c1b&0&0000#{...}\global"
+//
+//   hc 0 driver="{36fc9e60-...}\0000" hub="USB#ROOT_HUB#4&2a2f1e9&0#{f18a0e88-...}" ports=2
+//     port 1 device driver="{36fc9e60-...}\0012"
+//       device 12 01 00 02 00 00 00 08 03 04 10 60 00 05 01 02 03 01
+//       config 09 02 37 00 02 01 00 80 2d ...
+//       string 0 04 03 09 04
+//       string 2 text="Tavrilink Nova (CAT+PTT/CW)"
+//       fail string 3 error=31
+//     port 2 hub="USB#VID_05E3&PID_0608#5&1b2c3d4e&0&2#{f18a0e88-...}" ports=4
+//
 //   node class=none id="HTREE\ROOT\0"
 //     node class={4d36e978-e325-11ce-bfc1-08002be10318} name="USB Serial Port (COM5)" id="FTDIBUS\..."
 //
-// "sound" and "usb" lines are the records the sound list and the USB walk leave behind,
-// in the order given (interface paths are upper-cased, as the sound list stores them).
-// "node" lines form the device tree: the first is the root, and each node is a child
-// of the nearest line above it that is indented less (spaces only). Node keys: class
-// (a class GUID, or none: then the walk skips the node), name (friendly name), desc
-// (device description), id (device instance ID), driver (driver key), handle (a
-// non-zero number; by default the next free one). A key left out is a value the node
-// doesn't have; class must always be given.
+// "wavein" lines are the wave-input devices, numbered in order. "hc" lines are host
+// controllers 0 to 9 with their root hub; "port" lines, indented under a host controller
+// or a port with a hub, are that hub's ports: "device" for a device, hub= for a hub,
+// neither for an empty one. Under a port: "device" (the 18-byte device descriptor),
+// "config" (configuration 0 and all that follows; lines add up), "string" (by index and
+// optionally language, as text= or as bytes), "fail" (a request that fails, with its
+// Windows error code). Bytes are two hex digits each.
+//
+// "node" lines form the device tree: the first is the root, and each node is a child of
+// the nearest line above it that is indented less (spaces only). Node keys: class (a
+// class GUID, or none: then the walk skips the node), name (friendly name), desc (device
+// description), id (device instance ID), driver (driver key), handle (a non-zero number;
+// by default the next free one). A key left out is a value the node doesn't have.
 //
 // A value is a word without blanks or quotes, or a text in double quotes, taken as it
 // stands: a backslash is an ordinary character, and a quoted text can't hold a quote.
-// Texts are converted to the machine's code page ('?' for what it lacks); USB texts
-// keep the characters up to U+00FF, as the descriptor trace captures them.
+// Device-tree texts and wave device names are converted to the machine's code page ('?'
+// for what it lacks); USB names and strings are kept in UTF-16, as the drivers give them.
 #pragma once
 
 #include <istream>
@@ -38,8 +54,13 @@ namespace portiq::synthetic {
 bool LoadScenario(std::istream& in, SyntheticMachine& machine, std::string& error);
 bool LoadScenarioFile(const std::string& path, SyntheticMachine& machine, std::string& error);
 
-// Deepest node nesting a scenario may have: far beyond any real tree, and well within
-// the stack of the recursive walk.
+// Deepest nesting of nodes (or of hubs) a scenario may have: far beyond any real
+// machine, and well within the stack of the recursive walks.
 inline constexpr int kDeepestScenarioNode = 256;
+
+// Default error codes of a failing request: an open that fails doesn't find the device;
+// a request that fails meets a device that doesn't work.
+inline constexpr std::uint32_t kDefaultOpenError = kErrorFileNotFound;
+inline constexpr std::uint32_t kDefaultRequestError = kErrorGenFailure;
 
 }  // namespace portiq::synthetic

@@ -112,12 +112,17 @@ SyntheticSystem::SyntheticSystem() {
     resources.Load(portiq_resource_image, portiq_resource_image_size);
     errorTexts = {
         {0, "The operation completed successfully.\r\n"},
+        {1, "Incorrect function.\r\n"},
         {2, "The system cannot find the file specified.\r\n"},
         {3, "The system cannot find the path specified.\r\n"},
         {5, "Access is denied.\r\n"},
+        {6, "The handle is invalid.\r\n"},
+        {21, "The device is not ready.\r\n"},
         {31, "A device attached to the system is not functioning.\r\n"},
+        {50, "The request is not supported.\r\n"},
         {87, "The parameter is incorrect.\r\n"},
         {112, "There is not enough space on the disk.\r\n"},
+        {122, "The data area passed to a system call is too small.\r\n"},
         {1167, "The device is not connected.\r\n"},
     };
 }
@@ -209,9 +214,8 @@ std::uint32_t SyntheticSystem::StoreTextFile(const std::string& path, const char
 // ---- machine ----
 
 void SyntheticMachine::Install() {
-    InstallPlatform(Platform{&tree, &system});
-    g_soundDevices = soundRecords;
-    g_usbDevices = usbRecords;
+    usb.Attach(system);
+    InstallPlatform(Platform{&tree, &system, &wave, &usb});
 }
 
 }  // namespace portiq::synthetic

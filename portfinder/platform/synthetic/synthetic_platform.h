@@ -1,7 +1,8 @@
 // A machine held in memory that answers the platform's contract: the device tree, the
-// user's language and code page, the keyboard, the command line and the file system
-// (list files go to a real directory, written as the Windows run-time library's text
-// mode writes them). Loaded from a scenario file (scenario.h) or built by a test.
+// wave-input devices, the USB host controllers and hubs, the user's language and code
+// page, the keyboard, the command line and the file system (list files go to a real
+// directory, written as the Windows run-time library's text mode writes them). Loaded
+// from a scenario file (scenario.h) or built by a test.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "devtree/device_records.h"
 #include "platform/platform.h"
 #include "platform/synthetic/resource_image.h"
+#include "platform/synthetic/synthetic_usb.h"
+#include "platform/synthetic/synthetic_wave.h"
 
 namespace portiq::synthetic {
 
@@ -109,16 +111,14 @@ private:
     static std::uint32_t StoreTextFile(const std::string& path, const char* text, std::size_t size);
 };
 
-// A whole machine: the tree, the system, and the records that the sound list and the
-// USB walk would leave behind.
+// A whole machine: the device tree, the system, the wave-input devices and the USB.
 struct SyntheticMachine {
     SyntheticDeviceTree tree;
     SyntheticSystem system;
-    std::vector<CSbRecord> soundRecords;
-    std::vector<UsbDeviceRecord> usbRecords;
+    SyntheticWave wave;
+    SyntheticUsb usb;
 
-    // Installs this machine as the process's platform and puts its records where the
-    // walks leave theirs.
+    // Installs this machine as the process's platform.
     void Install();
 };
 

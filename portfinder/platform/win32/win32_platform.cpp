@@ -3,8 +3,13 @@
 // clang-format off
 #include <windows.h>
 #include <cfgmgr32.h>
+#include <mmsystem.h>
+#include <mmddk.h>
+#include <winioctl.h>
+#include <usbioctl.h>
 // clang-format on
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,6 +26,76 @@ static_assert(kVkShift == VK_SHIFT && kVkControl == VK_CONTROL);
 static_assert(kLangUserDefault == LANG_USER_DEFAULT && kLangSystemDefault == LANG_SYSTEM_DEFAULT &&
               kLangEnglishUs == MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
 static_assert(sizeof(DEVINST) == sizeof(::DEVINST) && sizeof(char16_t) == sizeof(WCHAR));
+
+// The wave calls: results, messages and the capabilities' layout.
+static_assert(kMmSysErrNoError == MMSYSERR_NOERROR && kMmSysErrBadDeviceId == MMSYSERR_BADDEVICEID &&
+              kMmSysErrNoDriver == MMSYSERR_NODRIVER && kMmSysErrNotSupported == MMSYSERR_NOTSUPPORTED &&
+              kMmSysErrInvalParam == MMSYSERR_INVALPARAM && sizeof(MMRESULT) == sizeof(::MMRESULT));
+static_assert(kDrvQueryDeviceInterface == DRV_QUERYDEVICEINTERFACE && kDrvQueryDeviceInterface == 0x80C &&
+              kDrvQueryDeviceInterfaceSize == DRV_QUERYDEVICEINTERFACESIZE && kDrvQueryDeviceInterfaceSize == 0x80D);
+static_assert(sizeof(WaveInCapsA) == sizeof(WAVEINCAPSA) && sizeof(WAVEINCAPSA) == 48 &&
+              offsetof(WaveInCapsA, szPname) == offsetof(WAVEINCAPSA, szPname) &&
+              sizeof(WaveInCapsA::szPname) == sizeof(WAVEINCAPSA::szPname));
+
+// The USB requests: control codes, as published and as the walks have always sent them.
+static_assert(kIoctlGetHcdDriverkeyName == IOCTL_GET_HCD_DRIVERKEY_NAME && kIoctlGetHcdDriverkeyName == 0x220424);
+static_assert(kIoctlUsbGetRootHubName == IOCTL_USB_GET_ROOT_HUB_NAME && kIoctlUsbGetRootHubName == 0x220408);
+static_assert(kIoctlUsbGetNodeInformation == IOCTL_USB_GET_NODE_INFORMATION && kIoctlUsbGetNodeInformation == 0x220408);
+static_assert(kIoctlUsbGetNodeConnectionInformation == IOCTL_USB_GET_NODE_CONNECTION_INFORMATION &&
+              kIoctlUsbGetNodeConnectionInformation == 0x22040c);
+static_assert(kIoctlUsbGetDescriptorFromNodeConnection == IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION &&
+              kIoctlUsbGetDescriptorFromNodeConnection == 0x220410);
+static_assert(kIoctlUsbGetNodeConnectionName == IOCTL_USB_GET_NODE_CONNECTION_NAME &&
+              kIoctlUsbGetNodeConnectionName == 0x220414);
+static_assert(kIoctlUsbGetNodeConnectionDriverkeyName == IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME &&
+              kIoctlUsbGetNodeConnectionDriverkeyName == 0x220420);
+static_assert(kNoDeviceConnected == NoDeviceConnected && kDeviceConnected == DeviceConnected);
+static_assert(kDeviceDescriptorType == USB_DEVICE_DESCRIPTOR_TYPE &&
+              kConfigurationDescriptorType == USB_CONFIGURATION_DESCRIPTOR_TYPE &&
+              kStringDescriptorType == USB_STRING_DESCRIPTOR_TYPE && kInterfaceDescriptorType == USB_INTERFACE_DESCRIPTOR_TYPE &&
+              kEndpointDescriptorType == USB_ENDPOINT_DESCRIPTOR_TYPE && kRequestGetDescriptor == USB_REQUEST_GET_DESCRIPTOR);
+
+// The structures, byte for byte, and the buffer sizes built from them.
+#define PORTIQ_SAME_FIELD(ours, theirs, field) (offsetof(ours, field) == offsetof(theirs, field))
+static_assert(sizeof(UsbDeviceDescriptor) == sizeof(USB_DEVICE_DESCRIPTOR) && sizeof(USB_DEVICE_DESCRIPTOR) == 18 &&
+              PORTIQ_SAME_FIELD(UsbDeviceDescriptor, USB_DEVICE_DESCRIPTOR, idVendor) &&
+              PORTIQ_SAME_FIELD(UsbDeviceDescriptor, USB_DEVICE_DESCRIPTOR, bNumConfigurations));
+static_assert(sizeof(UsbNodeInformation) == sizeof(USB_NODE_INFORMATION) && sizeof(USB_NODE_INFORMATION) == 76 &&
+              kNodeInformationBytes == 76 && sizeof(UsbHubDescriptor) == sizeof(USB_HUB_DESCRIPTOR) &&
+              offsetof(UsbNodeInformation, u.HubInformation.HubDescriptor.bNumberOfPorts) ==
+                  offsetof(USB_NODE_INFORMATION, u.HubInformation.HubDescriptor.bNumberOfPorts));
+static_assert(sizeof(UsbNodeConnectionInformation) == sizeof(USB_NODE_CONNECTION_INFORMATION) &&
+              sizeof(UsbPipeInfo) == sizeof(USB_PIPE_INFO) &&
+              PORTIQ_SAME_FIELD(UsbNodeConnectionInformation, USB_NODE_CONNECTION_INFORMATION, DeviceDescriptor) &&
+              PORTIQ_SAME_FIELD(UsbNodeConnectionInformation, USB_NODE_CONNECTION_INFORMATION, DeviceIsHub) &&
+              PORTIQ_SAME_FIELD(UsbNodeConnectionInformation, USB_NODE_CONNECTION_INFORMATION, ConnectionStatus) &&
+              sizeof(USB_CONNECTION_STATUS) == sizeof(std::uint32_t));
+// 388: the structure and 32 open pipes, rounded up to whole 32-bit words.
+static_assert(kNodeConnectionInformationBytes == 388 &&
+              kNodeConnectionInformationBytes ==
+                  (sizeof(USB_NODE_CONNECTION_INFORMATION) + kOpenPipesRoom * sizeof(USB_PIPE_INFO) + 3) / 4 * 4);
+static_assert(sizeof(UsbNodeConnectionName) == sizeof(USB_NODE_CONNECTION_NAME) &&
+              kConnectionNameOffset == offsetof(USB_NODE_CONNECTION_NAME, NodeName) &&
+              PORTIQ_SAME_FIELD(UsbNodeConnectionName, USB_NODE_CONNECTION_NAME, ActualLength) &&
+              kNodeConnectionNameBytes == 520 && kNodeConnectionNameBytes == kConnectionNameOffset + 256 * sizeof(WCHAR));
+static_assert(sizeof(UsbNodeConnectionDriverkeyName) == sizeof(USB_NODE_CONNECTION_DRIVERKEY_NAME) &&
+              kDriverKeyNameProbeBytes == sizeof(USB_NODE_CONNECTION_DRIVERKEY_NAME) && kDriverKeyNameProbeBytes == 10 &&
+              PORTIQ_SAME_FIELD(UsbNodeConnectionDriverkeyName, USB_NODE_CONNECTION_DRIVERKEY_NAME, ActualLength) &&
+              PORTIQ_SAME_FIELD(UsbNodeConnectionDriverkeyName, USB_NODE_CONNECTION_DRIVERKEY_NAME, DriverKeyName));
+static_assert(sizeof(UsbHcdDriverkeyName) == sizeof(USB_HCD_DRIVERKEY_NAME) &&
+              sizeof(UsbRootHubName) == sizeof(USB_ROOT_HUB_NAME) &&
+              kHcdNameOffset == offsetof(USB_HCD_DRIVERKEY_NAME, DriverKeyName) &&
+              kHcdNameOffset == offsetof(USB_ROOT_HUB_NAME, RootHubName) && kHcdNameBufferBytes == 516 &&
+              kHcdNameBufferBytes == kHcdNameOffset + 256 * sizeof(WCHAR));
+static_assert(sizeof(UsbDescriptorRequest) == sizeof(USB_DESCRIPTOR_REQUEST) && sizeof(USB_DESCRIPTOR_REQUEST) == 12 &&
+              PORTIQ_SAME_FIELD(UsbDescriptorRequest, USB_DESCRIPTOR_REQUEST, SetupPacket.wValue) &&
+              PORTIQ_SAME_FIELD(UsbDescriptorRequest, USB_DESCRIPTOR_REQUEST, SetupPacket.wLength) &&
+              kDescriptorRequestBytes == 2060 &&
+              kDescriptorRequestBytes == sizeof(USB_DESCRIPTOR_REQUEST) + kDescriptorDataBytes);
+#undef PORTIQ_SAME_FIELD
+// The security attributes every open of the walk passes are 12 bytes in the 32-bit build.
+static_assert(sizeof(void*) != 4 || sizeof(SECURITY_ATTRIBUTES) == 12);
+static_assert(sizeof(DeviceHandle) == sizeof(HANDLE));
 
 CONFIGRET Win32DeviceTree::LocateRoot(DEVINST& root) {
     ::DEVINST handle = 0;
@@ -103,5 +178,37 @@ std::uint32_t Win32System::WriteTextFile(const char* name, const char* text, std
     if (written && closed) return 0;
     return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
 }
+
+unsigned Win32Wave::WaveInGetNumDevs() { return waveInGetNumDevs(); }
+
+MMRESULT Win32Wave::WaveInGetDevCaps(unsigned device, WaveInCapsA* caps, unsigned size) {
+    return waveInGetDevCapsA(device, reinterpret_cast<LPWAVEINCAPSA>(caps), size);
+}
+
+MMRESULT Win32Wave::WaveInMessage(unsigned device, unsigned message, std::uintptr_t param1, std::uintptr_t param2) {
+    // The device's number stands in place of a handle, as the messages allow.
+    return waveInMessage(reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(device)), message, param1, param2);
+}
+
+DeviceHandle Win32Usb::CreateFileA(const char* path) {
+    SECURITY_ATTRIBUTES security{};
+    security.nLength = sizeof security;
+    security.lpSecurityDescriptor = nullptr;
+    security.bInheritHandle = FALSE;
+    const HANDLE handle =
+        ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, &security, OPEN_EXISTING, 0, nullptr);
+    return handle == INVALID_HANDLE_VALUE ? kInvalidDeviceHandle : reinterpret_cast<DeviceHandle>(handle);
+}
+
+bool Win32Usb::DeviceIoControl(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t bytes,
+                               std::uint32_t& returned) {
+    DWORD count = 0;
+    const BOOL ok = ::DeviceIoControl(reinterpret_cast<HANDLE>(device), code, buffer, bytes, buffer, bytes, &count,
+                                      nullptr);
+    returned = count;
+    return ok != FALSE;
+}
+
+bool Win32Usb::CloseHandle(DeviceHandle device) { return ::CloseHandle(reinterpret_cast<HANDLE>(device)) != FALSE; }
 
 }  // namespace portiq::win32

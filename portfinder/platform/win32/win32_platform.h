@@ -28,4 +28,19 @@ public:
     std::uint32_t WriteTextFile(const char* name, const char* text, std::size_t size) override;
 };
 
+class Win32Wave : public WaveDevices {
+public:
+    unsigned WaveInGetNumDevs() override;
+    MMRESULT WaveInGetDevCaps(unsigned device, WaveInCapsA* caps, unsigned size) override;
+    MMRESULT WaveInMessage(unsigned device, unsigned message, std::uintptr_t param1, std::uintptr_t param2) override;
+};
+
+class Win32Usb : public UsbDevices {
+public:
+    DeviceHandle CreateFileA(const char* path) override;
+    bool DeviceIoControl(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t bytes,
+                         std::uint32_t& returned) override;
+    bool CloseHandle(DeviceHandle device) override;
+};
+
 }  // namespace portiq::win32
