@@ -55,6 +55,7 @@ void ResetRunState() {
     g_soundDevices.clear();
     g_usbDevices.clear();
     ResetDeviceTreeWalk();
+    ResetUsbWalk();
 }
 
 }  // namespace portiq

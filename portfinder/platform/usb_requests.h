@@ -154,6 +154,11 @@ struct UsbDescriptorRequest {
 
 #pragma pack(pop)
 
+// How deep the walks follow hubs. USB allows five hubs in a chain below a root hub; a hub
+// deeper than this can only be a driver naming a hub above it, and following it would
+// never end.
+inline constexpr int kDeepestHub = 16;
+
 // The buffers the walks send, by the sizes the walks have always used.
 
 // A host controller's driver key name, then (in the same buffer) its root hub's name:

@@ -1,7 +1,8 @@
-// portiq-dump: writes this PC's Plug and Play device tree as a PortIQ scenario file, so
-// that a user can send in the machine on which PortIQ got something wrong, and the walk
-// can be replayed on it with portiq-sim. Writes PortIq.scn in the current directory, or
-// the file named on the command line.
+// portiq-dump: writes this PC as a PortIQ scenario file: its wave-input devices, every
+// answer its USB host controllers and hubs give to PortIQ's requests, and its Plug and
+// Play device tree, so that a user can send in the machine on which PortIQ got something
+// wrong, and the whole run can be replayed on it with portiq-sim. Writes PortIq.scn in the
+// current directory, or the file named on the command line.
 #include <windows.h>
 
 #include <cstdio>
@@ -28,6 +29,11 @@ std::string AnsiToUtf8(const std::string& ansi) {
 int main(int argc, char** argv) {
     const char* path = argc > 1 ? argv[1] : "PortIq.scn";
     portiq::win32::Win32DeviceTree tree;
+    portiq::win32::Win32System system;
+    portiq::win32::Win32Wave wave;
+    portiq::win32::Win32Usb usb;
+    const std::string waveIn = portiq::synthetic::WriteScenarioWave(wave, AnsiToUtf8);
+    const std::string usbTree = portiq::synthetic::WriteScenarioUsb(usb, system);
     const std::string nodes = portiq::synthetic::WriteScenarioTree(tree, AnsiToUtf8);
 
     std::string text = "# This PC's device tree, written by portiq-dump.\n";
@@ -42,8 +48,11 @@ int main(int argc, char** argv) {
         std::snprintf(line, sizeof line, "# ANSI code page %u; texts were converted to UTF-8 from it\n", codePage);
         text += line;
     }
+    text += "\n# Wave-input devices.\n" + (waveIn.empty() ? "# (none)\n" : waveIn);
+    text += "\n# USB host controllers, hubs and ports.\n" + (usbTree.empty() ? "# (no host controller opens)\n" : usbTree);
+    text += "\n# The Plug and Play device tree.\n";
     if (nodes.empty()) text += "# The device tree could not be read: no root node.\n";
-    text += "\n" + nodes;
+    text += nodes;
 
     std::FILE* file = std::fopen(path, "wb");
     if (!file || std::fwrite(text.data(), 1, text.size(), file) != text.size()) {
@@ -55,6 +64,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "portiq-dump: can't write %s\n", path);
         return 1;
     }
-    std::printf("portiq-dump: the device tree is in %s\n", path);
+    std::printf("portiq-dump: this PC is in %s\n", path);
     return 0;
 }

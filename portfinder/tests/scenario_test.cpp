@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "app/enum_devices_app.h"
+#include "app/log.h"
 #include "devtree/devnode_texts.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario.h"
@@ -198,6 +200,62 @@ TEST(ScenarioWriter, QuotesAndControlCharactersAreReplacedAndAMissingRootWritesN
     node.friendlyName = "Say \"hi\"\tnow";
     tree.AddNode(SyntheticDeviceTree::kNoParent, node);
     EXPECT_EQ(WriteScenarioTree(tree, same), "node class=none name=\"Say 'hi' now\" handle=0x00000001\n");
+}
+
+}  // namespace
+}  // namespace portiq::synthetic
+
+namespace portiq::synthetic {
+namespace {
+
+struct RunResult {
+    std::string box;
+    std::string log;
+};
+
+RunResult RunOn(SyntheticMachine& machine) {
+    ResetRunState();
+    machine.Install();
+    CEnumDevicesApp().InitInstance();
+    RunResult result{machine.system.messageBoxes.at(0).text, g_strLog};
+    ResetRunState();
+    return result;
+}
+
+// What portiq-dump writes, from any machine behind the platform's interfaces.
+std::string WriteMachine(SyntheticMachine& machine) {
+    machine.Install();
+    const unsigned codePage = machine.system.codePage;
+    auto toUtf8 = [codePage](const std::string& ansi) { return CodePageToUtf8(codePage, ansi); };
+    return "language " + std::to_string(machine.system.userLanguage) + "\ncodepage " + std::to_string(codePage) + "\n" +
+           WriteScenarioWave(machine.wave, toUtf8) + WriteScenarioUsb(machine.usb, machine.system) +
+           WriteScenarioTree(machine.tree, toUtf8);
+}
+
+TEST(ScenarioWriter, AWrittenMachineReplaysTheWholeRunAndWritesOutTheSame) {
+    for (const char* name : {"default.scn", "usb-hubs-and-failures.scn", "lynx-and-orbit.scn"}) {
+        SyntheticMachine original;
+        std::string error;
+        ASSERT_TRUE(LoadScenarioFile(testing::ScenarioPath(name), original, error)) << error;
+        const std::string written = WriteMachine(original);
+        SyntheticMachine replayed;
+        std::istringstream in(written);
+        ASSERT_TRUE(LoadScenario(in, replayed, error)) << name << ": " << error << "\n" << written;
+        const RunResult expected = RunOn(original), actual = RunOn(replayed);
+        EXPECT_EQ(actual.box, expected.box) << name;
+        EXPECT_EQ(actual.log, expected.log) << name;
+        EXPECT_EQ(WriteMachine(replayed), written) << name;
+    }
+}
+
+TEST(ScenarioWriter, WaveDevicesKeepTheirWholePathAndTheirFailingQueries) {
+    SyntheticWave wave;
+    wave.devices = {{"Mic \"A\"", u"\\\\?\\" + std::u16string(150, u'p')}, {"", u"", kMmSysErrNoDriver},
+                    {"Silent", u"x", 0, kMmSysErrNotSupported, kMmSysErrNotSupported}};
+    EXPECT_EQ(WriteScenarioWave(wave, [](const std::string& text) { return text; }),
+              "wavein name=\"Mic 'A'\" interface=\"\\\\?\\" + std::string(150, 'p') + "\"\n"
+              "wavein fail=caps\n"
+              "wavein name=\"Silent\" fail=size,interface\n");
 }
 
 }  // namespace

@@ -25,9 +25,9 @@
 // device connected" (the device's trace follows).
 //
 // Names come back in UTF-16 with ActualLength counting the whole structure; the walk
-// converts ActualLength / 2 units, which runs a few units past the name's terminator,
-// and the terminator ends the path. A name that would run past the buffer is cut at it,
-// and a path always keeps its terminator.
+// takes ActualLength / 2 units, which runs a few units past the name's terminator, and
+// converts them up to the terminator. A name that would run past the buffer is cut at
+// it, and a path always keeps its terminator.
 //
 // Failures: the first host controller whose driver key name, root hub or root hub node
 // information can't be had ends the walking of controllers ("failed with error" entry).
@@ -97,11 +97,12 @@ std::u16string NameText(const unsigned char* buffer, std::size_t bufferBytes, st
 }
 
 // "\\.\" and the name converted to ANSI: actualLength / 2 units of it, as far as the
-// buffer goes. A name that doesn't fit its 252 bytes leaves the path without one, which
-// names no device.
+// buffer goes and up to its terminator. A name that doesn't fit its 252 bytes leaves the
+// path without one, which names no device.
 std::string HubPath(const unsigned char* buffer, std::size_t bufferBytes, std::size_t offset,
                     std::uint32_t actualLength) {
-    const std::u16string units = NameUnits(buffer, bufferBytes, offset, actualLength / 2);
+    std::u16string units = NameUnits(buffer, bufferBytes, offset, actualLength / 2);
+    units.resize(std::min(units.find(u'\0'), units.size()));
     std::array<char, kPathBytes> path{'\\', '\\', '.', '\\'};
     if (units.empty() || CurrentPlatform().system->WideToAnsi(units.data(), static_cast<int>(units.size()),
                                                              path.data() + 4, kNameBytes, nullptr) == 0) {

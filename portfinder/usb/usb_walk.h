@@ -28,13 +28,8 @@ int EnumerateHostControllers();
 int GetRootHubData(DeviceHandle hostController);
 
 // Walks ports 1 to ports of an open hub and, depth first, the hubs on them; depth is 0
-// for a root hub.
+// for a root hub. Hubs deeper than kDeepestHub (usb_requests.h) are not walked.
 void GetPortData(DeviceHandle hub, int ports, int depth);
-
-// How deep the walk follows hubs. USB allows five hubs in a chain below a root hub; a
-// hub deeper than this can only be a driver naming a hub above it, and following it
-// would never end.
-inline constexpr int kDeepestHub = 16;
 
 // Puts the walk's globals back to where a new process starts them.
 void ResetUsbWalk();

@@ -1,5 +1,6 @@
-// Writes a device tree as scenario text, so that a tree read on a real machine can be
-// sent in and replayed by portiq-sim and the tests.
+// Writes a machine as scenario text, so that a machine read on a real PC can be sent in
+// and replayed by portiq-sim and the tests: its device tree, its wave-input devices and
+// every answer its USB host controllers and hubs give to the walks' requests.
 #pragma once
 
 #include <functional>
@@ -14,5 +15,16 @@ namespace portiq::synthetic {
 // value can't be written and becomes an apostrophe; control characters become blanks.
 // Nodes below kDeepestScenarioNode levels are left out. Empty when the root can't be had.
 std::string WriteScenarioTree(DeviceTree& tree, const std::function<std::string(const std::string&)>& toUtf8);
+
+// The wave-input devices as "wavein" lines: each name, its whole interface path (however
+// long) and the queries that fail. toUtf8 as above.
+std::string WriteScenarioWave(WaveDevices& wave, const std::function<std::string(const std::string&)>& toUtf8);
+
+// The USB host controllers, hubs and ports as "hc" and "port" lines: every name, status
+// and descriptor the walks can ask for (configurations whole, the strings any descriptor
+// names in the language the trace would use, string 0 with all its languages), and each
+// request that fails, with its error code (read from system's last error). Hubs are
+// followed as deep as the walk follows them.
+std::string WriteScenarioUsb(UsbDevices& usb, SystemServices& system);
 
 }  // namespace portiq::synthetic

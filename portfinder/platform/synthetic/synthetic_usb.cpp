@@ -109,6 +109,8 @@ void SyntheticUsb::Record(std::uint32_t code, const unsigned char* buffer, std::
     if (buffer && namesPort && bytes >= 4) request.connectionIndex = ReadAt<std::uint32_t>(buffer, 0);
     if (buffer && code == kIoctlUsbGetDescriptorFromNodeConnection && bytes >= sizeof(UsbDescriptorRequest)) {
         const auto setup = ReadAt<UsbDescriptorRequest>(buffer, 0).SetupPacket;
+        request.bmRequest = setup.bmRequest;
+        request.bRequest = setup.bRequest;
         request.wValue = setup.wValue;
         request.wIndex = setup.wIndex;
         request.wLength = setup.wLength;

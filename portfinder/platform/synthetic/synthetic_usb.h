@@ -66,7 +66,8 @@ struct UsbRequest {
     std::uint32_t code = 0;
     std::uint32_t bytes = 0;            // the buffer's size
     std::uint32_t connectionIndex = 0;  // the port asked about, where the request names one
-    std::uint16_t wValue = 0, wIndex = 0, wLength = 0;  // a descriptor request's setup packet
+    std::uint8_t bmRequest = 0, bRequest = 0;            // a descriptor request's setup packet
+    std::uint16_t wValue = 0, wIndex = 0, wLength = 0;
 };
 
 class SyntheticUsb : public UsbDevices {
