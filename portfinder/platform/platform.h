@@ -172,8 +172,9 @@ public:
     //   kDrvQueryDeviceInterface: param1 points to a buffer of param2 bytes that receives
     //     the path, UTF-16 and NUL-terminated. A buffer too small for it gives
     //     kMmSysErrInvalParam and receives nothing.
-    // A number that isn't a device gives kMmSysErrBadDeviceId, any other message
-    // kMmSysErrNotSupported; on an error nothing is written.
+    // A number that isn't a device gives an error (kMmSysErrBadDeviceId, or
+    // MMSYSERR_INVALHANDLE on some systems), any other message kMmSysErrNotSupported; on an
+    // error nothing is written.
     virtual MMRESULT WaveInMessage(unsigned device, unsigned message, std::uintptr_t param1,
                                    std::uintptr_t param2) = 0;
 };

@@ -1,7 +1,9 @@
 // portiq-sim: PortIQ's whole run on a synthetic machine described by a scenario file.
 // Prints the message boxes the run shows and the diagnostic log, and writes
 // "PortIq.lst" (into --list-dir, else the current directory) when the scenario holds
-// Shift or Ctrl as the box is dismissed, just as PortIQ.exe does.
+// Shift or Ctrl as the box is dismissed, just as PortIQ.exe does. With --show (Windows
+// builds) the report appears in the real message box, and the real keyboard is read as
+// it closes.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,7 @@
 #include "app/log.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario.h"
+#include "sim/real_system.h"
 
 using namespace portiq;
 using namespace portiq::synthetic;
@@ -26,9 +29,39 @@ void Usage() {
                "  --hold none|shift|ctrl  keys held as the box is dismissed (overrides SCENARIO)\n"
                "  --language ID           the user's default language, e.g. 1049 (overrides SCENARIO)\n"
                "  --list-dir DIR          where PortIq.lst is written (default: current directory)\n"
-               "  --raw                   print texts in the machine's ANSI code page, not UTF-8\n",
+               "  --raw                   print texts in the machine's ANSI code page, not UTF-8\n"
+               "  --show                  show the report in the real message box (Windows builds)\n",
                stderr);
 }
+
+// The synthetic machine's services, but its message boxes are shown for real and the
+// keys are read from the real keyboard; each box is still recorded for the printout.
+class ShowingSystem : public SystemServices {
+public:
+    ShowingSystem(SyntheticSystem& machine, SystemServices& real) : machine_(machine), real_(real) {}
+    LANGID UserDefaultLanguage() override { return machine_.UserDefaultLanguage(); }
+    bool FindStringBlock(unsigned block, LANGID language, ResourceBytes& bytes) override {
+        return machine_.FindStringBlock(block, language, bytes);
+    }
+    int WideToAnsi(const char16_t* text, int units, char* out, int outBytes, const char* defaultChar) override {
+        return machine_.WideToAnsi(text, units, out, outBytes, defaultChar);
+    }
+    int ShowMessageBox(const char* text, const char* caption, unsigned type) override {
+        machine_.ShowMessageBox(text, caption, type);
+        return real_.ShowMessageBox(text, caption, type);
+    }
+    short KeyState(int virtualKey) override { return real_.KeyState(virtualKey); }
+    int ArgumentCount() override { return machine_.ArgumentCount(); }
+    std::uint32_t LastError() override { return machine_.LastError(); }
+    std::string SystemErrorText(std::uint32_t code) override { return machine_.SystemErrorText(code); }
+    std::uint32_t WriteTextFile(const char* name, const char* text, std::size_t size) override {
+        return machine_.WriteTextFile(name, text, size);
+    }
+
+private:
+    SyntheticSystem& machine_;
+    SystemServices& real_;
+};
 
 std::string BoxType(unsigned type) {
     std::string text = "MB_OK";
@@ -41,6 +74,7 @@ std::string BoxType(unsigned type) {
 
 int main(int argc, char** argv) {
     bool raw = false;
+    bool showBox = false;
     std::string listDirectory;
     std::string scenarioPath;
     std::string hold;
@@ -48,6 +82,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--raw") == 0) {
             raw = true;
+        } else if (std::strcmp(argv[i], "--show") == 0) {
+            showBox = true;
         } else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
             hold = argv[++i];
             if (hold != "none" && hold != "shift" && hold != "ctrl") {
@@ -74,6 +110,10 @@ int main(int argc, char** argv) {
         Usage();
         return 2;
     }
+    if (showBox && !sim::RealSystem()) {
+        std::fprintf(stderr, "portiq-sim: --show needs the Windows build (portiq-sim.exe)\n");
+        return 2;
+    }
 
     std::ifstream file(scenarioPath, std::ios::binary);
     if (!file) {
@@ -98,6 +138,8 @@ int main(int argc, char** argv) {
 
     ResetRunState();
     machine.Install();
+    ShowingSystem showing(machine.system, showBox ? *sim::RealSystem() : machine.system);
+    if (showBox) InstallPlatform(Platform{&machine.tree, &showing, &machine.wave, &machine.usb});
     CEnumDevicesApp().InitInstance();
 
     const unsigned codePage = machine.system.codePage;

@@ -1,9 +1,13 @@
 // The Win32 platform on a real (or emulated) Windows: the string table compiled into
 // this program, looked up in the user's language and converted to the ANSI code page;
-// the text-mode list file; a device tree that may not be readable.
+// the text-mode list file; a device tree that may not be readable; the wave devices the
+// system reports (under Wine often none); the USB requests, whose structures go through
+// the real DeviceIoControl even where no host controller exists (Wine has none).
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <mmsystem.h>
+#include <mmddk.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -12,9 +16,14 @@
 #include "app/enum_devices_app.h"
 #include "app/lang_strings.h"
 #include "app/log.h"
+#include "devtree/ansi_text.h"
+#include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
 #include "platform/win32/win32_platform.h"
 #include "resources/portiq_resource.h"
+#include "sound/sound_devices.h"
+#include "usb/descriptor_trace.h"
+#include "usb/usb_walk.h"
 
 namespace portiq {
 namespace {
@@ -23,7 +32,7 @@ class Win32Platform : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetRunState();
-        InstallPlatform(Platform{&tree, &system});
+        InstallPlatform(Platform{&tree, &system, &wave, &usb});
     }
     // The ANSI text as UTF-16, through the system's own conversion back.
     static std::wstring Wide(const std::string& ansi) {
@@ -35,6 +44,8 @@ protected:
     }
     win32::Win32DeviceTree tree;
     win32::Win32System system;
+    win32::Win32Wave wave;
+    win32::Win32Usb usb;
 };
 
 // The test is run once per language (LC_ALL under Wine); PORTIQ_EXPECT_LANGUAGE says
@@ -89,6 +100,78 @@ TEST_F(Win32Platform, AFileThatCantBeCreatedGivesTheSystemsErrorCode) {
 TEST_F(Win32Platform, TheDeviceTreeWalkEndsWhateverTheConfigurationManagerAnswers) {
     WalkDeviceTree();  // under Wine: the root isn't located; on Windows: the whole tree
     EXPECT_FALSE(g_strLog.empty());
+}
+
+TEST_F(Win32Platform, TheSoundListHoldsWhatTheSystemsWaveDevicesAnswer) {
+    ListSoundDevices();
+    const unsigned count = waveInGetNumDevs();
+    ASSERT_LE(g_soundDevices.size(), count);
+    std::string log = "Sound devices:\n";
+    for (const CSbRecord& record : g_soundDevices) {
+        // The same device asked directly, with room for any path.
+        const UINT device = static_cast<UINT>(record.nWaveIn);
+        WAVEINCAPSA caps{};
+        ASSERT_EQ(waveInGetDevCapsA(device, &caps, sizeof caps), MMSYSERR_NOERROR);
+        EXPECT_EQ(record.strName, std::string(caps.szPname).substr(0, 31));
+        ULONG bytes = 0;
+        waveInMessage(reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(device)), DRV_QUERYDEVICEINTERFACESIZE,
+                      reinterpret_cast<DWORD_PTR>(&bytes), 0);
+        EXPECT_LE(bytes, 200u) << "a longer path is left out";
+        std::wstring path(1024, L'\0');
+        ASSERT_EQ(waveInMessage(reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(device)), DRV_QUERYDEVICEINTERFACE,
+                                reinterpret_cast<DWORD_PTR>(&path[0]), 2048),
+                  MMSYSERR_NOERROR);
+        char ansi[1024] = {};
+        WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+        EXPECT_EQ(record.strInterface, UpperCaseAscii(ansi));
+        log += record.strName + " = " + record.GetInstanceKey() + "\n";
+    }
+    EXPECT_EQ(g_strLog, log);
+    // A number past the last device is no device.
+    WaveInCapsA caps{};
+    EXPECT_EQ(wave.WaveInGetDevCaps(count, &caps, sizeof caps), kMmSysErrBadDeviceId);
+    std::uint32_t bytes = 12345;
+    EXPECT_NE(wave.WaveInMessage(count, kDrvQueryDeviceInterfaceSize, reinterpret_cast<std::uintptr_t>(&bytes), 0),
+              kMmSysErrNoError);
+    EXPECT_EQ(bytes, 12345u);
+}
+
+TEST_F(Win32Platform, HostControllersThatDontOpenAreSkippedSilently) {
+    int opening = 0;
+    for (int n = 0; n <= 9; ++n) {
+        const std::string path = "\\\\.\\HCD" + std::to_string(n);
+        UniqueDeviceHandle controller(usb, usb.CreateFileA(path.c_str()));
+        if (controller) ++opening;
+        else EXPECT_NE(system.LastError(), 0u);
+    }
+    const int result = EnumerateHostControllers();
+    if (opening == 0) {  // Wine
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(g_strLog, "");
+        EXPECT_TRUE(g_usbDevices.empty());
+    } else {
+        const std::string first = "\nHost Controller \\\\.\\HCD";
+        EXPECT_EQ(g_strLog.compare(0, first.size(), first), 0) << g_strLog;
+    }
+    EXPECT_FALSE(usb.CloseHandle(0x1234));
+}
+
+// The walk's requests through the real DeviceIoControl, sent to a device that is no USB
+// host controller or hub: each fails, and the system's own error text is logged.
+TEST_F(Win32Platform, RequestsToADeviceThatIsNoHubFailWithTheSystemsError) {
+    UniqueDeviceHandle device(usb, usb.CreateFileA("\\\\.\\NUL"));
+    if (!device) GTEST_SKIP() << "\\\\.\\NUL doesn't open here (error " << system.LastError() << ")";
+    const int code = GetRootHubData(device.get());
+    EXPECT_NE(code, 0);
+    EXPECT_EQ(g_strLog, " failed with error " + std::to_string(code) + ": " + system.SystemErrorText(code));
+
+    g_strLog.clear();
+    const UsbDeviceDescriptor none{};
+    EXPECT_EQ(DisplayDeviceDescriptor(device.get(), 1, 0, none), 0);
+    DisplayConfigurationDescriptor(device.get(), 1, 0);
+    EXPECT_NE(g_strLog.find(" *** ERROR *** 1: Driverkey Name 1 not returned. ErrorCode = "), std::string::npos) << g_strLog;
+    EXPECT_NE(g_strLog.find("\nConfiguration Descriptor failed with error "), std::string::npos) << g_strLog;
+    EXPECT_EQ(g_strLog.find("Driverkey name ="), std::string::npos);
 }
 
 }  // namespace

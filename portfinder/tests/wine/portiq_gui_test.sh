@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# End-to-end test of PortIQ.exe: runs the real program under Wine on a private X server,
-# finds its message box, photographs it, reads its text, dismisses it the way a user would
-# (Enter, with or without Shift or Ctrl held) and checks what the program left behind.
+# End-to-end test of PortIQ.exe: runs the real program under Wine on a private X server
+# with a small window manager (so that boxes get their caption), finds its message box,
+# photographs it, reads its text, dismisses it the way a user would (Enter, with or without
+# Shift or Ctrl held) and checks what the program left behind.
 #
-# usage: portiq_gui_test.sh PORTIQ_EXE BOX_PROBE_EXE LOCALE MODE ARTIFACTS_DIR
-#   PORTIQ_EXE     the program under test
+# usage: portiq_gui_test.sh PORTIQ_EXE BOX_PROBE_EXE LOCALE MODE ARTIFACTS_DIR [SCENARIO]
+#   PORTIQ_EXE     the program under test: PortIQ.exe, or portiq-sim.exe in mode found
 #   BOX_PROBE_EXE  portiq_box_probe.exe, which reads a box's text from inside Wine
 #   LOCALE         the LC_ALL the program runs under: ru_RU.UTF-8, uk_UA.UTF-8, en_US.UTF-8
-#   MODE           shift       Enter with Shift held: PortIq.lst is written, CR LF line ends
+#   MODE           found       portiq-sim.exe --show on SCENARIO (the bundled default
+#                              machine): the real box with the boxes PortIQ found, in the
+#                              locale's language; dismissed with Enter alone
+#                  shift       Enter with Shift held: PortIq.lst is written, CR LF line ends
 #                  ctrl        the same with Ctrl held
 #                  plain       Enter alone: a PortIq.lst already there is left as it was
 #                  unwritable  PortIq.lst is a directory: Shift+Enter brings a second box
@@ -36,13 +40,14 @@ fail() {
     exit 1
 }
 
-if [ $# -ne 5 ]; then
+if [ $# -lt 5 ] || [ $# -gt 6 ]; then
     sed -n '2,/^set -u/{/^#/s/^# \{0,1\}//p}' "${BASH_SOURCE[0]}" >&2
     exit 2
 fi
-exe=$1 probe=$2 locale=$3 mode=$4 artifacts=$5
+exe=$1 probe=$2 locale=$3 mode=$4 artifacts=$5 scenario=${6:-}
 case $mode in
     shift | ctrl | plain | unwritable | argument) ;;
+    found) [ -f "$scenario" ] || { echo "mode found needs a scenario file" >&2; exit 2; } ;;
     *) echo "unknown mode: $mode" >&2; exit 2 ;;
 esac
 for file in "$exe" "$probe"; do
@@ -57,7 +62,7 @@ wineserver=/usr/lib/wine/wineserver
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
 
 missing=()
-for tool in Xvfb xauth mcookie xdotool import identify flock timeout od; do
+for tool in Xvfb xauth mcookie xdotool openbox import identify flock timeout od; do
     command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
 [ -x "$wine_run" ] || missing+=("$wine_run")
@@ -72,20 +77,32 @@ if LC_ALL=$locale locale 2>&1 | grep -q 'Cannot set'; then
     exit 2
 fi
 
-# The text PortIQ shows for each language (its string table, as the user reads it).
+# The text PortIQ shows for each language (its string table, as the user reads it), and
+# the report for the default machine: two boxes found through their USB product strings,
+# the first with its sound device, and a plain FTDI cable.
+boxes=$'\tUSB Audio CODEC\nCOM5\tTavrilink Nova CAT port\nCOM6\tTavrilink Nova PTT/CW port\n\n'
+boxes2=$'\nCOM7\tTavrilink Meridian SERIAL port\nCOM8\tTavrilink Meridian FSK port\n\n'
 case $locale in
     ru* )
+        language=1049
         expected_box='Не подключен Tavrilink или не установлен драйвер.'
+        expected_found="Найден интерфейс №1"$'\nAudio'"$boxes""Найден интерфейс №2$boxes2"$'Найдены FTDI порты:\tCOM3\n\nПри необходимости делайте изменения\nв Диспетчере Устройств.'
         expected_not_saved='Не удалось сохранить диагностический журнал в файл PortIq.lst.' ;;
     uk* )
+        language=1058
         expected_box='Не підключений інтерфейс або не встановлений драйвер.'
+        expected_found="Знайдено інтерфейс №1"$'\nAudio'"$boxes""Знайдено інтерфейс №2$boxes2"$'Знайдено FTDI порти:\tCOM3\n\nПри необхідності робіть зміни\nу Диспетчері Пристроїв.'
         expected_not_saved='Не вдалося зберегти діагностичний журнал у файл PortIq.lst.' ;;
     * )
+        language=1033
         expected_box='Tavrilink device not found or drivers not installed.'
+        expected_found=$'Found device #1\nAudio'"$boxes"$'Found device #2'"$boxes2"$'FTDI ports found:\tCOM3\n\nGo to Device Manager to make\nchanges, if needed.'
         expected_not_saved='The diagnostic log could not be saved to PortIq.lst.' ;;
 esac
-# Wine has no device tree for PortIQ to walk, so the log is this one line.
-expected_log=$' *** ERROR *** Device tree root not located. ErrorCode = 19\r\n'
+[ "$mode" = found ] && expected_box=$expected_found
+# Wine has no device tree for PortIQ to walk and no USB host controller, so the log is
+# the sound list (whatever wave-input devices Wine offers) and then this one line.
+expected_log_end=$' *** ERROR *** Device tree root not located. ErrorCode = 19\r\n'
 caption=PortIQ
 
 # --- Time: one deadline for the whole test ------------------------------------------------
@@ -116,6 +133,7 @@ wait_for() {
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/portiq-gui.XXXXXX") || exit 1
 failed=0
 xvfb_pid=
+wm_pid=
 portiq_pid=
 wine_used=0
 tag=portiq-$(printf '%s' "$locale" | tr -c 'A-Za-z0-9._-' '_')-$mode
@@ -137,6 +155,7 @@ cleanup() {
         timeout 15 "$wineserver" -k 2>/dev/null
         timeout 15 "$wineserver" -w 2>/dev/null
     fi
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null
         local _
@@ -202,6 +221,17 @@ x_answers() { xdotool getdisplaygeometry >/dev/null 2>&1; }
 wait_for "Xvfb to accept clients" 30 x_answers
 note "Xvfb on $DISPLAY"
 
+# A small window manager: it frames each window with its caption, as on a desktop.
+openbox --sm-disable >"$tmp/openbox.log" 2>&1 8>&- &
+wm_pid=$!
+wm_ready() {
+    kill -0 "$wm_pid" 2>/dev/null || fail "openbox ended: $(tail -n 5 "$tmp/openbox.log")"
+    # The desktop number is a property only a window manager sets.
+    xdotool get_desktop >/dev/null 2>&1
+}
+wait_for "the window manager to start" 30 wm_ready
+note "openbox is managing the screen"
+
 # Windows programs run with the test's language; LANGUAGE would only change Wine's own
 # texts, and is dropped so that the caller's setting can't matter.
 wine_env=(env -u LANGUAGE LC_ALL="$locale")
@@ -222,6 +252,8 @@ fi
 work=$tmp/work
 args=()
 [ "$mode" = argument ] && args=(sysmodal)
+# portiq-sim.exe reads the scenario through Wine's drive Z:, in the locale's language.
+[ "$mode" = found ] && args=(--show --language "$language" "Z:$scenario")
 
 # start_portiq: PortIQ.exe in a fresh working directory laid out for the mode.
 start_portiq() {
@@ -235,7 +267,7 @@ start_portiq() {
             ;;
         unwritable) mkdir "$work/PortIq.lst" ;;
     esac
-    note "starting PortIQ.exe, LC_ALL=$locale, mode $mode"
+    note "starting $(basename "$exe") ${args[*]}, LC_ALL=$locale, mode $mode"
     # The exit code lands in a file: a finished child stays a zombie until waited for, so
     # polling for the file is the way to wait with a bound.
     (
@@ -292,11 +324,11 @@ probe_box() {
         grep -qx 'foreground=1' "$tmp/$1.probe" && [ "$(sed -n '3p' "$tmp/$1.probe")" != "" ]
 }
 
-# shoot FILE WINDOW: a screenshot of the window once it has been painted: two shots in a
-# row alike, and more than the two colours of a blank face.
+# shoot FILE WINDOW: a screenshot of the window with its frame and caption once it has been
+# painted: two shots in a row alike, and more than the two colours of a blank face.
 last_signature=
 shoot_settled() {
-    import -silent -window "$2" "$1" 2>>"$tmp/import.log" || return 1
+    import -silent -frame -window "$2" "$1" 2>>"$tmp/import.log" || return 1
     local colours signature
     read -r colours signature < <(identify -format '%k %#\n' "$1" 2>>"$tmp/import.log")
     if [ -n "${colours:-}" ] && [ "$colours" -gt 2 ] && [ "$signature" = "$last_signature" ]; then
@@ -395,15 +427,22 @@ case $mode in
         if [ "$lfs" -eq 0 ] || [ "$lfs" != "$crlfs" ] || [ "$crs" != "$lfs" ]; then
             fail "PortIq.lst has $lfs LF, $crlfs CR LF and $crs CR: line ends are not CR LF"
         fi
-        [ "$(cat "$list"; echo .)" = "${expected_log}." ] ||
-            fail "PortIq.lst holds $(od -c "$list" | head -n 8); expected ${expected_log%$'\r\n'} + CR LF"
+        log=$(cat "$list"; echo .)
+        log=${log%.}
+        case $log in
+            $'Sound devices:\r\n'*"$expected_log_end") ;;
+            *) fail "PortIq.lst holds $(od -c "$list" | head -n 8); expected the sound list, then ${expected_log_end%$'\r\n'} + CR LF" ;;
+        esac
+        case $log in
+            *"Host Controller"*) fail "PortIq.lst names a USB host controller, which Wine doesn't have" ;;
+        esac
         note "PortIq.lst: $(wc -c <"$list") bytes, $lfs CR LF line(s), as expected"
         ;;
     plain)
         cmp -s "$tmp/earlier.lst" "$list" || fail "PortIq.lst from an earlier run was changed"
         note "the earlier PortIq.lst is unchanged"
         ;;
-    argument)
+    argument | found)
         [ ! -e "$list" ] || fail "PortIq.lst was written though no key was held"
         note "no PortIq.lst, as expected"
         ;;
