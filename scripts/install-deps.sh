@@ -24,6 +24,7 @@ if [ "$profile" != host ]; then
         file                       # checks that the deliverable is a 32-bit GUI program
         wine wine64                # runs the Windows tests
         xvfb xauth xdotool imagemagick   # the GUI tests' display, input, screenshots
+        openbox                    # a small window manager: the boxes get their caption
         locales                    # Wine takes the user's language from LC_ALL
     )
     # 32-bit Wine serves machines that can run i386 code; where the kernel refuses it,

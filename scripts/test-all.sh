@@ -26,6 +26,16 @@ run_tests() {  # preset
 step "Linux host build"
 if build host; then run_tests host; else failed+=("host build"); fi
 
+# PortIQ reads what USB hardware and drivers hand it: its tests, hostile hardware among
+# them, run once more with every memory or undefined-behaviour finding fatal.
+step "Linux build under AddressSanitizer and UndefinedBehaviorSanitizer: PortIQ's tests"
+if quiet_step "configuring the host-sanitize build" cmake --preset host-sanitize -DBOXTOOLS_WERROR=ON &&
+    cmake --build --preset host-sanitize -j "$jobs" --target portiq_tests; then
+    (cd build/host-sanitize/portfinder/tests && ./portiq_tests --gtest_brief=1) || failed+=("PortIQ's tests under the sanitizers")
+else
+    failed+=("host-sanitize build")
+fi
+
 step "Windows i686 build (the deliverable)"
 if build win32; then
     for exe in build/win32/portfinder/PortIQ.exe; do

@@ -1,6 +1,11 @@
-// portiq-bench: walks synthetic device trees of 1,000, 10,000 and 100,000 nodes with
-// 100 USB records and prints the walk's time and peak heap per size. The trees have the
-// shape of real ones (controllers, hubs, boxes with interfaces and ports), repeated.
+// portiq-bench: prints time and peak heap of PortIQ's walks as the machine grows.
+//   - the device-tree walk on synthetic trees of 1,000, 10,000 and 100,000 nodes with 100
+//     USB records; the trees have the shape of real ones (controllers, hubs, boxes with
+//     interfaces and ports), repeated;
+//   - the USB walk with its descriptor traces on 1, 4 and 10 host controllers, each full:
+//     7 hubs of 17 devices (126 of the 127 addresses a controller has), the devices
+//     taking turns among the real-sized descriptor sets of the default machine (an audio
+//     codec with a 305-byte configuration, FT2232 boxes, an FT232R cable).
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -13,7 +18,9 @@
 #include "app/log.h"
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
+#include "platform/synthetic/scenario.h"
 #include "platform/synthetic/synthetic_platform.h"
+#include "usb/usb_walk.h"
 
 namespace {
 
@@ -51,6 +58,16 @@ using namespace portiq;
 using namespace portiq::synthetic;
 
 namespace {
+
+// Empties the run's globals and gives their memory back, so that the first round of a
+// size grows its buffers from nothing, as a real run does.
+void FreshRun(SyntheticMachine& machine) {
+    ResetRunState();
+    std::string().swap(g_strLog);
+    std::string().swap(g_strMessage);
+    std::vector<UsbDeviceRecord>().swap(g_usbDevices);
+    machine.Install();
+}
 
 const char* const kProducts[] = {"Tavrilink Nova (CAT+PTT/CW)", "Tavrilink Meridian (SERIAL+FSK)", "FT232R USB UART",
                                  "Tavrilink NovaNova (MORSIX+FSK)", "Tavrilink Lynx"};
@@ -93,19 +110,58 @@ void BuildMachine(SyntheticMachine& machine, std::vector<UsbDeviceRecord>& usbRe
     }
 }
 
-}  // namespace
+// The devices of the bundled default machine, as their ports describe them.
+std::vector<SyntheticPort> DefaultDevices() {
+    SyntheticMachine machine;
+    std::string error;
+    if (!LoadScenarioFile(std::string(PORTIQ_SCENARIO_DIR) + "/default.scn", machine, error)) {
+        std::fprintf(stderr, "portiq-bench: %s\n", error.c_str());
+        std::exit(1);
+    }
+    std::vector<SyntheticPort> devices;
+    for (std::size_t hub = 0; hub < machine.usb.HubCount(); ++hub) {
+        for (const SyntheticPort& port : machine.usb.Hub(static_cast<int>(hub)).ports) {
+            if (port.status == kDeviceConnected && port.hub < 0) devices.push_back(port);
+        }
+    }
+    return devices;
+}
 
-int main() {
-    std::printf("%10s %10s %12s %12s %14s %12s\n", "nodes", "walked", "walk ms", "ns/node", "peak heap KiB", "log KiB");
+std::u16string Number(int n) {
+    const std::string text = std::to_string(n);
+    return std::u16string(text.begin(), text.end());
+}
+
+// controllers host controllers, each with 7 hubs of 17 devices on its root hub.
+int BuildUsb(SyntheticMachine& machine, int controllers, const std::vector<SyntheticPort>& devices) {
+    int count = 0;
+    for (int n = 0; n < controllers; ++n) {
+        const int root = machine.usb.AddHub(u"USB#ROOT_HUB#" + Number(n), 7);
+        machine.usb.AddHostController(n, SyntheticHostController{u"{36fc9e60-c465-11cf-8056-444553540000}\\" + Number(n), root});
+        for (int h = 0; h < 7; ++h) {
+            const int hub = machine.usb.AddHub(u"USB#HUB#" + Number(n) + u"&" + Number(h), 17);
+            machine.usb.Hub(root).ports[h].status = kDeviceConnected;
+            machine.usb.Hub(root).ports[h].hub = hub;
+            for (SyntheticPort& port : machine.usb.Hub(hub).ports) {
+                port = devices[count % devices.size()];
+                port.driverKey = u"{36fc9e60-c465-11cf-8056-444553540000}\\" + Number(1000 + count++);
+            }
+        }
+    }
+    return count;
+}
+
+void BenchTreeWalk() {
+    std::printf("Device-tree walk\n%10s %10s %12s %12s %14s %12s\n", "nodes", "walked", "walk ms", "ns/node",
+                "peak heap KiB", "log KiB");
     for (const int size : {1000, 10000, 100000}) {
         SyntheticMachine machine;
         std::vector<UsbDeviceRecord> usbRecords;
         BuildMachine(machine, usbRecords, size);
         double best = 1e300;
         std::size_t peak = 0;
-        for (int round = 0; round < 3; ++round) {
-            ResetRunState();
-            machine.Install();
+        for (int round = 0; round < 5; ++round) {
+            FreshRun(machine);
             g_usbDevices = usbRecords;
             const std::size_t base = g_liveBytes;
             g_peakBytes = base;
@@ -113,12 +169,43 @@ int main() {
             WalkDeviceTree();
             const auto stop = std::chrono::steady_clock::now();
             best = std::min(best, std::chrono::duration<double, std::milli>(stop - start).count());
-            // The first round starts from empty buffers; later ones reuse their capacity.
             if (round == 0) peak = g_peakBytes - base;
         }
         const std::size_t records = static_cast<std::size_t>(std::count(g_strLog.begin(), g_strLog.end(), '\n'));
         std::printf("%10zu %10zu %12.2f %12.0f %14zu %12zu\n", machine.tree.NodeCount(), records, best,
                     best * 1e6 / static_cast<double>(machine.tree.NodeCount()), peak / 1024, g_strLog.size() / 1024);
     }
+}
+
+void BenchUsbWalk() {
+    const std::vector<SyntheticPort> devices = DefaultDevices();
+    std::printf("\nUSB walk with descriptor traces\n%12s %10s %12s %12s %14s %12s\n", "controllers", "devices",
+                "walk ms", "us/device", "peak heap KiB", "log KiB");
+    for (const int controllers : {1, 4, 10}) {
+        SyntheticMachine machine;
+        const int count = BuildUsb(machine, controllers, devices);
+        double best = 1e300;
+        std::size_t peak = 0;
+        for (int round = 0; round < 5; ++round) {
+            FreshRun(machine);
+            const std::size_t base = g_liveBytes;
+            g_peakBytes = base;
+            const auto start = std::chrono::steady_clock::now();
+            EnumerateHostControllers();
+            const auto stop = std::chrono::steady_clock::now();
+            best = std::min(best, std::chrono::duration<double, std::milli>(stop - start).count());
+            if (round == 0) peak = g_peakBytes - base;
+        }
+        if (g_usbDevices.size() != static_cast<std::size_t>(count)) std::fprintf(stderr, "portiq-bench: records missing\n");
+        std::printf("%12d %10d %12.2f %12.2f %14zu %12zu\n", controllers, count, best, best * 1e3 / count, peak / 1024,
+                    g_strLog.size() / 1024);
+    }
+}
+
+}  // namespace
+
+int main() {
+    BenchTreeWalk();
+    BenchUsbWalk();
     return 0;
 }
