@@ -91,7 +91,7 @@ std::u16string NameUnits(const unsigned char* buffer, std::size_t bufferBytes, s
 
 // The name up to its terminator, for "%ws".
 std::u16string NameText(const unsigned char* buffer, std::size_t bufferBytes, std::size_t offset) {
-    std::u16string text = NameUnits(buffer, bufferBytes, offset, bufferBytes);
+    std::u16string text = NameUnits(buffer, bufferBytes, offset, (bufferBytes - offset) / 2);
     text.resize(std::min(text.find(u'\0'), text.size()));
     return text;
 }
