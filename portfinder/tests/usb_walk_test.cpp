@@ -382,6 +382,10 @@ TEST_F(Usb, HostileDriversGiveADefinedLog) {
              for (std::uint32_t i = 8; bytes > 10 && i < bytes; ++i) b[i] = i % 2 ? 0 : 'K';
          },
          "\nDriverkey name = KKKKKKKKKKK\n"},
+        {"the driver key name's second request fails", kIoctlUsbGetNodeConnectionDriverkeyName,
+         [](unsigned char*, std::uint32_t bytes, std::uint32_t&, bool& ok) { ok = ok && bytes == 10; },
+         " failed with error 31: A device attached to the system is not functioning.\r\n"
+         " *** ERROR *** 2: Driverkey Name 1 not returned. ErrorCode = 31\n"},
         {"a descriptor count larger than the buffer and than wLength", kIoctlUsbGetDescriptorFromNodeConnection,
          [](unsigned char* b, std::uint32_t bytes, std::uint32_t& returned, bool&) {
              returned = 0xffffffff;
@@ -404,7 +408,9 @@ TEST_F(Usb, HostileDriversGiveADefinedLog) {
         const std::uint32_t code = c.code;
         tampered.tamper = [&](std::uint32_t sent, unsigned char* b, std::uint32_t bytes, std::uint32_t& returned,
                               bool& ok) {
-            if (sent == code) c.tamper(b, bytes, returned, ok);
+            if (sent != code) return;
+            c.tamper(b, bytes, returned, ok);
+            if (!ok) machine.system.lastError = kErrorGenFailure;  // what a failing driver leaves
         };
         Walk(&tampered);
         EXPECT_NE(g_strLog.find(c.inLog), std::string::npos) << c.what << "\n" << g_strLog;
