@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <iterator>
+#include <string>
 
 namespace cwbench {
 
@@ -444,6 +445,27 @@ void Panel::exit() {
     }
     window_.postQuit();
     dlg_.endDialog(0);
+}
+
+void Panel::applyAll(const std::vector<PanelPost>& posts) {
+    std::string run;
+    int runControl = 0;
+    auto flush = [&] {
+        if (!run.empty()) dlg_.replaceSelection(runControl, run.c_str());
+        run.clear();
+    };
+    for (const PanelPost& p : posts) {
+        if (p.kind == PostKind::Append) {
+            if ((p.value & 0xFF) == 0) continue;  // a zero byte has no text to show
+            if (p.control != runControl) flush();
+            runControl = p.control;
+            run.push_back(static_cast<char>(p.value & 0xFF));
+            continue;
+        }
+        flush();
+        apply(p);
+    }
+    flush();
 }
 
 void Panel::apply(const PanelPost& p) {

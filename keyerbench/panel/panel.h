@@ -36,6 +36,8 @@
 #include "platform/dialog.h"
 #include "workers/panel_post.h"
 
+#include <vector>
+
 namespace cwbench {
 
 // Direct keying, pause and tune toggles: the window thread's alone.
@@ -96,6 +98,9 @@ public:
     void horizontalScroll(int request);
     // A post from the callback or a worker.
     void apply(const PanelPost& p);
+    // Posts in the order they were made; characters appended to the same window one after
+    // another go in together, as one text.
+    void applyAll(const std::vector<PanelPost>& posts);
 
 private:
     void toggleModeBit(int box, unsigned char bit);

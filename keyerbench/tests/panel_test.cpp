@@ -560,17 +560,26 @@ TEST_F(PanelTest, PostsFromOtherThreadsLandInTheirControls) {
     EXPECT_EQ(dlg.at(IDWPMSB).scrollPos, 20 - 12 + 5);
     EXPECT_TRUE(calls().empty()) << "posts only show; the callback already told the chip";
 
-    for (int kind = 0; kind < static_cast<int>(PostKind::Count); ++kind) {
-        const PanelPost p{static_cast<PostKind>(kind), 0xFFF0, -123456};
-        PanelPost back{};
-        const PackedPost packed = packPost(p);
-        ASSERT_TRUE(unpackPost(packed.wParam, packed.lParam, back));
-        EXPECT_EQ(back.kind, p.kind);
-        EXPECT_EQ(back.control, p.control);
-        EXPECT_EQ(back.value, p.value);
-    }
-    PanelPost ignored{};
-    EXPECT_FALSE(unpackPost(0x7F0000, 0, ignored));
+
+    // A batch: characters for one window one after another go in as one text.
+    dlg.log.clear();
+    panel.applyAll({{PostKind::Append, INBOUND, 'A'}, {PostKind::Append, INBOUND, 'B'},
+                    {PostKind::Append, OUTBOUND, 'C'}, {PostKind::ShowText, IDXOFF, static_cast<long>(PanelText::Xoff)},
+                    {PostKind::Append, OUTBOUND, 'D'}, {PostKind::Append, OUTBOUND, 0}, {PostKind::Append, OUTBOUND, 'E'}});
+    EXPECT_EQ(dlg.log, (std::vector<std::string>{"replaceSelection 103 AB", "replaceSelection 101 C", "setText 417 Xoff",
+                                                 "replaceSelection 101 DE"}));
+
+    // The queue wakes the window thread once, when it was idle.
+    PanelPostQueue queue;
+    EXPECT_TRUE(queue.push({PostKind::Append, OUTBOUND, 'X'}));
+    EXPECT_FALSE(queue.push({PostKind::Append, OUTBOUND, 'Y'}));
+    EXPECT_EQ(queue.take().size(), 2u);
+    EXPECT_FALSE(queue.push({PostKind::Append, OUTBOUND, 'Z'})) << "a drain is still scheduled";
+    EXPECT_EQ(queue.take().size(), 1u);
+    EXPECT_TRUE(queue.take().empty());
+    EXPECT_TRUE(queue.push({PostKind::Append, OUTBOUND, 'W'})) << "idle again: wake it";
+    queue.wakeFailed();
+    EXPECT_TRUE(queue.push({PostKind::Append, OUTBOUND, 'V'})) << "the wake-up was lost: ask again";
 }
 
 }  // namespace

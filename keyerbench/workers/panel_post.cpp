@@ -10,20 +10,26 @@ const char* panelText(PanelText t) {
     return (i >= 0 && i < static_cast<int>(PanelText::Count)) ? texts[i] : " ";
 }
 
-PackedPost packPost(const PanelPost& p) {
-    // wParam: kind in bits 16..23, control id in bits 0..15; lParam: the value.
-    unsigned long long w = (static_cast<unsigned long long>(p.kind) & 0xFF) << 16 |
-                           (static_cast<unsigned long long>(p.control) & 0xFFFF);
-    return PackedPost{w, static_cast<long long>(p.value)};
+bool PanelPostQueue::push(const PanelPost& p) {
+    std::lock_guard<std::mutex> g(lock_);
+    if (posts_.size() >= kMaxQueued) return false;
+    posts_.push_back(p);
+    if (scheduled_) return false;
+    scheduled_ = true;
+    return true;
 }
 
-bool unpackPost(unsigned long long wParam, long long lParam, PanelPost& p) {
-    int kind = static_cast<int>((wParam >> 16) & 0xFF);
-    if ((wParam >> 24) != 0 || kind >= static_cast<int>(PostKind::Count)) return false;
-    p.kind = static_cast<PostKind>(kind);
-    p.control = static_cast<int>(wParam & 0xFFFF);
-    p.value = static_cast<long>(lParam);
-    return true;
+std::vector<PanelPost> PanelPostQueue::take() {
+    std::vector<PanelPost> out;
+    std::lock_guard<std::mutex> g(lock_);
+    out.swap(posts_);
+    if (out.empty()) scheduled_ = false;
+    return out;
+}
+
+void PanelPostQueue::wakeFailed() {
+    std::lock_guard<std::mutex> g(lock_);
+    scheduled_ = false;
 }
 
 }  // namespace cwbench

@@ -1,9 +1,20 @@
 // How the status callback and the worker threads change the control panel: they never
-// touch its controls. Each change travels as one PanelPost to the window thread that owns
-// the panel (on Windows, one PostMessage of a message of cwbench's own), so the caller
-// never waits for that thread, and a post that finds the panel gone is simply dropped.
-// The panel applies each post in the order it was posted.
+// touch its controls. Each change (one character, one indicator) is a PanelPost for the
+// window thread that owns the panel, so the caller never waits for that thread, and a
+// post that finds the panel gone is simply dropped. The panel applies the posts in the
+// order they were made.
+//
+// On Windows the posts wait in a PanelPostQueue, and the window thread is woken with one
+// PostMessage of a message of cwbench's own when the queue has been idle; while posts keep
+// coming it drains the queue from a short timer instead. Posting one window message per
+// character would starve the window: Windows hands out posted messages before mouse,
+// keyboard and paint messages, so a chip echoing a thousand characters a second would
+// leave a click on Exit waiting for ever.
 #pragma once
+
+#include <cstddef>
+#include <mutex>
+#include <vector>
 
 namespace cwbench {
 
@@ -55,14 +66,26 @@ public:
     virtual bool post(const PanelPost& p) = 0;
 };
 
-// Packs a post into a window message's two parameters and back (both builds use it, so
-// the packing is tested on the host).
-struct PackedPost {
-    unsigned long long wParam;
-    long long lParam;
+// Posts on their way to the window thread. Any thread may push; the window thread takes.
+// The lock is held only to add or to swap the list, never while anything else happens.
+class PanelPostQueue {
+public:
+    // Adds a post. True when the window thread must be woken: nothing is scheduled to
+    // drain the queue yet. False also when the queue is full and the post is dropped (the
+    // window thread stopped draining; its panel is on its way out).
+    bool push(const PanelPost& p);
+    // Everything queued, oldest first. An empty result means the queue went idle: the
+    // next push wakes the window thread again.
+    std::vector<PanelPost> take();
+    // The wake-up push() asked for could not be delivered: the next push asks again.
+    void wakeFailed();
+
+    static constexpr std::size_t kMaxQueued = 1 << 20;
+
+private:
+    std::mutex lock_;
+    std::vector<PanelPost> posts_;
+    bool scheduled_ = false;
 };
-PackedPost packPost(const PanelPost& p);
-// False for a pair that no packPost made.
-bool unpackPost(unsigned long long wParam, long long lParam, PanelPost& p);
 
 }  // namespace cwbench

@@ -20,6 +20,8 @@ static_assert(kSelectionChange == CBN_SELCHANGE);
 namespace {
 
 Keyer* g_keyer = nullptr;
+// Never destroyed, like everything the workers may still reach while the program ends.
+PanelPostQueue* g_queue = new PanelPostQueue;
 void (*g_commPortChanged)(int) = nullptr;
 std::atomic<bool> g_closing{false};
 
@@ -58,12 +60,28 @@ void setPanelServices(Keyer* keyer, void (*commPortChanged)(int)) {
 bool Win32PanelPoster::post(const PanelPost& p) {
     HWND panel = hDlg.load();
     if (!panel || g_closing.load()) return false;
-    const PackedPost packed = packPost(p);
-    return PostMessageA(panel, WM_PANELPOST, static_cast<WPARAM>(packed.wParam),
-                        static_cast<LPARAM>(packed.lParam)) != FALSE;
+    if (g_queue->push(p) && !PostMessageA(panel, WM_PANELPOST, 0, 0)) g_queue->wakeFailed();
+    return true;
 }
 
-INT_PTR CALLBACK DlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+// Applies what waits in the queue. While posts keep coming, the timer comes back for
+// more: timer messages rank below input and painting, so the window stays usable
+// whatever the chip reports.
+void drainPosts(HWND hwnd) {
+    const std::vector<PanelPost> posts = g_queue->take();
+    if (posts.empty()) {
+        KillTimer(hwnd, kDrainTimer);
+        return;
+    }
+    if (g_panel) g_panel->applyAll(posts);
+    SetTimer(hwnd, kDrainTimer, kDrainMs, nullptr);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK DlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG: {
         hDlg.store(hwnd);
@@ -90,13 +108,11 @@ INT_PTR CALLBACK DlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         if (!g_panel) return FALSE;
         g_panel->horizontalScroll(LOWORD(wParam));
         return TRUE;
-    case WM_PANELPOST: {
-        PanelPost p{};
-        if (!g_panel || !unpackPost(static_cast<unsigned long long>(wParam), static_cast<long long>(lParam), p))
-            return FALSE;
-        g_panel->apply(p);
+    case WM_PANELPOST: drainPosts(hwnd); return TRUE;
+    case WM_TIMER:
+        if (wParam != kDrainTimer) return FALSE;
+        drainPosts(hwnd);
         return TRUE;
-    }
     default: return FALSE;
     }
 }

@@ -11,8 +11,11 @@
 
 namespace cwbench {
 
-// The panel's private message: one PanelPost, packed by packPost.
+// The panel's private message: posts are waiting in the panel's queue.
 inline constexpr UINT WM_PANELPOST = WM_APP + 1;
+// The timer that drains the queue while posts keep coming.
+inline constexpr UINT_PTR kDrainTimer = 1;
+inline constexpr UINT kDrainMs = 15;
 
 // The panel: set as its dialog is created, cleared when Exit ends the program, so that
 // nothing is posted to a panel on its way out.
@@ -21,7 +24,8 @@ extern WNDPROC lpfOldKeyProc;
 extern WNDPROC lpfOldOutProc;
 extern HWND hKProc;
 
-// Posts to hDlg with PostMessage; never waits for the window thread.
+// Queues posts for hDlg and wakes it with PostMessage when the queue was idle; never
+// waits for the window thread.
 class Win32PanelPoster final : public PanelPoster {
 public:
     bool post(const PanelPost& p) override;

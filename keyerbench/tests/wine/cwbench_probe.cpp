@@ -1,11 +1,10 @@
 // cwbench_probe: looks at a running cwbench.exe from inside Wine, so that the GUI test can
 // check what the user sees and find where to click.
 //
-//   cwbench_probe window                  outer=W,H client=W,H at=X,Y base=BX,BY
-//                                          (the main window's size, the panel's dialog
-//                                          base units)
+//   cwbench_probe window                  outer=W,H client=W,H at=X,Y (the main window)
 //   cwbench_probe [--in CAPTION] text ID   the control's text
-//   cwbench_probe [--in CAPTION] point ID  "X Y": the middle of the control on the screen
+//   cwbench_probe [--in CAPTION] point ID  "X Y": the middle of the control's visible part
+//                                          on the screen
 //   cwbench_probe [--in CAPTION] state ID  visible=0|1 enabled=0|1 checked=0|1
 //   cwbench_probe box CAPTION              foreground=0|1, then the message box's text
 //
@@ -86,12 +85,9 @@ int main(int argc, char** argv) {
         RECT outer{}, client{};
         GetWindowRect(main, &outer);
         GetClientRect(main, &client);
-        RECT units{0, 0, 4, 8};
-        MapDialogRect(panel, &units);
         char line[200];
-        std::snprintf(line, sizeof line, "outer=%ld,%ld client=%ld,%ld at=%ld,%ld base=%ld,%ld\n",
-                      outer.right - outer.left, outer.bottom - outer.top, client.right, client.bottom, outer.left,
-                      outer.top, units.right, units.bottom);
+        std::snprintf(line, sizeof line, "outer=%ld,%ld client=%ld,%ld at=%ld,%ld\n", outer.right - outer.left,
+                      outer.bottom - outer.top, client.right, client.bottom, outer.left, outer.top);
         return Print(line);
     }
     if (command == "box") {
@@ -118,8 +114,17 @@ int main(int argc, char** argv) {
     if (!control) return 1;
     if (what == "text") return Print(ToUtf8(WindowText(control)) + "\n");
     if (what == "point") {
+        // The middle of the part the user can see: a control may reach past its window
+        // (the panel is as wide as the fonts make it, the main window as wide as the
+        // screen's resolution says).
         RECT r{};
         GetWindowRect(control, &r);
+        for (HWND w = GetParent(control); w; w = GetParent(w)) {
+            RECT client{};
+            GetClientRect(w, &client);
+            MapWindowPoints(w, nullptr, reinterpret_cast<POINT*>(&client), 2);
+            if (!IntersectRect(&r, &r, &client)) return 1;
+        }
         char line[64];
         std::snprintf(line, sizeof line, "%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
         return Print(line);
