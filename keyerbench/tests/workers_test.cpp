@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <future>
 #include <thread>
 
 namespace cwbench {
@@ -174,10 +175,19 @@ TEST_F(WorkersTest, APlayerHeldByItsBoxNeverPlaysBesideTheNextOne) {
         ASSERT_TRUE(boxes.cv.wait_for(lk, 5s, [&] { return !boxes.shown.empty(); }));
     }
     EXPECT_EQ(boxes.shown[0], "Bad Buf Msg Cmd");
-    // ClearBuf while the box is up, then another message: it plays whole at once.
-    panel.command(CLEARBUF, 0);
+    // ClearBuf while the box is up (it doesn't wait for the box), then another message:
+    // it plays whole at once.
+    auto cleared = std::async(std::launch::async, [&] { panel.command(CLEARBUF, 0); });
+    ASSERT_EQ(cleared.wait_for(5s), std::future_status::ready) << "ClearBuf waited for the player's box";
     ASSERT_TRUE(startMessage(2));
     ASSERT_TRUE(waitUntil([] { return activeMsg.load() == 0; }));
+    // Exit, with the chip open and the box still up, doesn't wait for it either.
+    mxOpen = 1;
+    unsigned char revision;
+    keyer.mx_open(&revision, 1);
+    auto exited = std::async(std::launch::async, [&] { panel.command(IDEXIT, 0); });
+    ASSERT_EQ(exited.wait_for(5s), std::future_status::ready) << "Exit waited for the player's box";
+    EXPECT_EQ(window.quits, 1);
     {
         std::lock_guard<std::mutex> g(boxes.m);
         boxes.released = true;
@@ -186,6 +196,7 @@ TEST_F(WorkersTest, APlayerHeldByItsBoxNeverPlaysBesideTheNextOne) {
     ASSERT_TRUE(waitForWorkers(5s));
     EXPECT_EQ(keyer.callsStartingWith("mx_char("), (Calls{"mx_char(65)", "mx_char(88)", "mx_char(89)", "mx_char(90)"}))
         << "the first player ends once its box is closed, without sending B, C or D";
+    EXPECT_EQ(keyer.callsStartingWith("mx_close(").size(), 1u);
 }
 
 TEST_F(WorkersTest, RandomTestDrawsTheSameSeriesAndDropsOnlyHeldDraws) {
@@ -229,7 +240,9 @@ TEST_F(WorkersTest, RandomTestDrawsTheSameSeriesAndDropsOnlyHeldDraws) {
     EXPECT_EQ(chars[0], "mx_char(" + std::to_string(static_cast<int>(expected[1])) + ")");
 
     // The button stops it again.
+    keyer.onCall = nullptr;
     toggleRandomTest();
+    EXPECT_EQ(test_string.load(), 1);
     toggleRandomTest();
     EXPECT_EQ(test_string.load(), 0);
 }

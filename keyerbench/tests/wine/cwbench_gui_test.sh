@@ -338,9 +338,14 @@ run_mx2() {
         fail "the state file doesn't hold the edited message"
 
     # Msg1 > Play: the speed token reaches the chip; ClearBuf stops the message.
+    # (ClearBuf's place is looked up first: once the speed changes, "DE Q2ZX" takes
+    # three seconds to key, and the click must land within them.)
+    local clear_at
+    clear_at=$(probe point "$CLEARBUF" | tail -n 1) || fail "no ClearBuf button"
     menu alt+1 p
     wait_for "the speed change in the trace" 30 trace_has "byte 0x1c arg 25"
-    click "$CLEARBUF"
+    # shellcheck disable=SC2086
+    xdotool mousemove --sync $clear_at click 1 || fail "xdotool could not click ClearBuf"
     wait_for "mx_clearbuf in the trace" 10 trace_has 'call mx_clearbuf()'
     sleep 3
     local after
