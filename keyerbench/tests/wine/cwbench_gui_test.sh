@@ -7,7 +7,7 @@
 # usage: cwbench_gui_test.sh CWBENCH_EXE MORSIXDLL PROBE_EXE MODE ARTIFACTS_DIR
 #   MODE  mx1     120 dpi, a chip of revision 19: Com3 chosen in the menu (the state file's
 #                 first byte becomes 3), the window's size, OpenMx shows the MX1 labels,
-#                 CloseMx, Exit
+#                 Help asks the help engine for cwbench.hlp beside the program, CloseMx, Exit
 #         mx2     96 dpi, a chip of revision 20: Com3, the window's size, OpenMx shows the
 #                 MX2 labels, "CQ TEST" typed comes back in the Outgoing Morse Window,
 #                 Update with Weight 95 (the "Parameter Error" box) and 60 (sent), Msg1
@@ -277,6 +277,18 @@ run_mx1() {
     open_and_check 19 "Pin5 Config" PTT Key 0
     trace_has 'call mx_open(3)' || fail "the chip was not opened on COM3"
     trace_has 'call mx_setmx1mode()' || fail "no mx_setmx1mode after opening an MX1 chip"
+    # Help > Help: the Windows help engine is asked for cwbench.hlp beside the program;
+    # there is none, and Wine's engine says so in a box of its own.
+    menu alt+h h
+    wait_for "the help engine's answer" 60 box_shown ERROR
+    local said
+    said=$(sed -n '2,$p' "$tmp/box.txt")
+    case $said in
+        *"\work\cwbench.hlp'"*) note "the help engine: $said" ;;
+        *) fail "the help engine says \"$said\"; expected it to look for work\\cwbench.hlp" ;;
+    esac
+    click --in ERROR 7  # No (IDNO)
+    wait_for "the help engine's box to close" 30 dialog_gone ERROR
     click "$IDCLOSEX"
     wait_for "Closed" 10 text_is "$IDOPENSTAT" Closed
     exit_program
