@@ -38,7 +38,7 @@ fi
 
 step "Windows i686 build (the deliverable)"
 if build win32; then
-    for exe in build/win32/portfinder/PortIQ.exe; do
+    for exe in build/win32/portfinder/PortIQ.exe build/win32/keyerbench/cwbench.exe; do
         description=$(file -b "$exe")
         echo "$exe: $description"
         case $description in
@@ -48,6 +48,19 @@ if build win32; then
     done
 else
     failed+=("win32 build")
+fi
+
+# cwbench's threads (the panel, the status callback, the workers, the simulated chip) under
+# ThreadSanitizer: any data race fails the step.
+step "ThreadSanitizer: cwbench's worker and stress tests"
+if quiet_step "configuring the tsan build" cmake --preset tsan -DBOXTOOLS_WERROR=ON &&
+    cmake --build --preset tsan -j "$jobs" --target cwbench_tests cwbench_stress_tests; then
+    for t in cwbench_tests cwbench_stress_tests; do
+        TSAN_OPTIONS="halt_on_error=1 exitcode=66 ${TSAN_OPTIONS:-}" "build/tsan/keyerbench/tests/$t" --gtest_brief=1 ||
+            failed+=("$t under ThreadSanitizer")
+    done
+else
+    failed+=("tsan build")
 fi
 
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then

@@ -17,24 +17,25 @@ void playChar(unsigned char ch, MessageOutput& out) {
     unsigned char first = 0;
     unsigned char second = 0;
     processMsg(ch, &first, &second);
-    if (first != 0) out.send(first);
+    unsigned char bytes[2];
+    std::size_t count = 0;
+    if (first != 0) bytes[count++] = first;
     if (second != 0) {
         if (second == '0')
             second = 0;
         else if (second == '1')
             second = 1;
-        out.send(second);
+        bytes[count++] = second;
     }
+    if (count > 0) out.sendBytes(bytes, count);
 }
 
 std::size_t playMessage(const char* memory, std::size_t size, std::atomic<int>& active,
-                        MessageOutput& out) {
-    // The memory is read in place, a character at a time, so that a text saved while it
-    // plays is followed from the next character on.
+                        MessageOutput& out, int ticket) {
     std::size_t next = 0;
-    while (active.load()) {
+    while (active.load() == ticket) {
         if (next >= size || memory[next] == 0) {
-            active.store(0);
+            active.compare_exchange_strong(ticket, 0);
             break;
         }
         if (out.held()) {

@@ -4,6 +4,11 @@
 // A memory is read only within its own bytes: the text ends at its first zero or after
 // its last byte, whichever comes first, so a memory loaded without a terminating zero
 // is never read past.
+//
+// A player plays while the flag it was started with holds its own ticket (a non-zero
+// number); clearing the flag, or starting another player with a new ticket, stops it at
+// its next character. So a player that was held up (in a parser message box, say) while
+// another one started can never play on beside it.
 #pragma once
 
 #include <atomic>
@@ -19,6 +24,11 @@ public:
     // True while the chip refuses input.
     virtual bool held() = 0;
     virtual void send(unsigned char byte) = 0;
+    // The bytes of one character (a command and its argument travel together, so that
+    // the chip never gets one without the other). By default one send() per byte.
+    virtual void sendBytes(const unsigned char* bytes, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) send(bytes[i]);
+    }
     // Every character of the text, token characters included, as it is taken.
     virtual void echo(unsigned char ch) = 0;
     // Called between looks at held().
@@ -31,10 +41,10 @@ std::size_t messageLength(const char* memory, std::size_t size);
 // Passes one character through the parser and sends its bytes.
 void playChar(unsigned char ch, MessageOutput& out);
 
-// Plays the text of a memory while active is set; clears active at the text's end.
-// Returns the number of characters taken.
+// Plays the text of a memory while active holds ticket; at the text's end clears active
+// (unless another ticket has taken it meanwhile). Returns the number of characters taken.
 std::size_t playMessage(const char* memory, std::size_t size, std::atomic<int>& active,
-                        MessageOutput& out);
+                        MessageOutput& out, int ticket = 1);
 
 // An output that drives the keyer chip library: mx_char, mx_xoff, 5 ms waits. Echoes
 // go nowhere.

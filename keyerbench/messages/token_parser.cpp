@@ -4,8 +4,8 @@
 
 namespace cwbench {
 
-int poState = PO_CHAR;
-unsigned char value = 0;
+std::atomic<int> poState{PO_CHAR};
+std::atomic<unsigned char> value{0};
 
 namespace {
 
@@ -18,7 +18,7 @@ unsigned char upper(unsigned char ch) { return (ch >= 'a' && ch <= 'z') ? ch - '
 void processMsg(unsigned char ch, unsigned char* p1, unsigned char* p2) {
     *p1 = 0;
     *p2 = 0;
-    switch (poState) {
+    switch (poState.load()) {
     case PO_CHAR:
         if (ch == '[')
             poState = PO_BEGTOKEN;
@@ -70,9 +70,9 @@ void processMsg(unsigned char ch, unsigned char* p1, unsigned char* p2) {
         poState = PO_VALUEL;
         break;
     case PO_VALUEL:
-        value = static_cast<unsigned char>(value + (ch & 0x0F));
-        if (value != 0)
-            *p1 = value;
+        value = static_cast<unsigned char>(value.load() + (ch & 0x0F));
+        if (value.load() != 0)
+            *p1 = value.load();
         else
             *p2 = '0';
         poState = PO_ENDTOKEN;

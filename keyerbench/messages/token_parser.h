@@ -6,6 +6,8 @@
 
 #include "keyerlib/morsixdll.h"
 
+#include <atomic>
+
 namespace cwbench {
 
 // Parser states.
@@ -14,9 +16,11 @@ enum { PO_CHAR = 0, PO_BEGTOKEN = 1, PO_VALUEH = 2, PO_VALUEL = 3, PO_ENDTOKEN =
 
 // The parser's state and the argument being built. They live for the whole run and are
 // never reset: a message that ends inside a token leaves the next one to finish it.
-// Only one message plays at a time, so one thread at a time touches them.
-extern int poState;
-extern unsigned char value;
+// Only one message plays at a time; they are atomics all the same, because a player
+// stopped while its parser box was up hands them on to the next one without any other
+// meeting point between the two threads.
+extern std::atomic<int> poState;
+extern std::atomic<unsigned char> value;
 
 // Consumes one (upper-cased) character. Both outputs are set to 0 first; 0 means
 // nothing to send. The first output is sent as it is; the second is the character '0'

@@ -30,8 +30,15 @@ void errorBox(const char* text) { platform().messageBox(text, "Error", kMbIconEx
 
 }  // namespace
 
-void setConfigName(const char* path) {
-    std::snprintf(szConfigName, sizeof szConfigName, "%s", path ? path : "");
+bool setConfigName(const char* path) {
+    const std::size_t length = path ? std::strlen(path) : 0;
+    if (length >= sizeof szConfigName) {
+        szConfigName[0] = 0;
+        return false;
+    }
+    std::memcpy(szConfigName, path ? path : "", length);
+    szConfigName[length] = 0;
+    return true;
 }
 
 int loadConfigFile(void*) {

@@ -85,12 +85,15 @@ inline constexpr unsigned char kDefaultRegisters[sizeof(MXSTATE)] = {
 // The one settings record; all zero until loadConfigFile fills it.
 extern MXF mxf;
 
-// Path of the state file, at most 127 characters.
-inline constexpr std::size_t kConfigNameSize = 128;
+// Path of the state file: room for any path the ANSI file functions take (MAX_PATH is
+// 260) and more, so that a program in a deep folder keeps its settings beside it.
+inline constexpr std::size_t kConfigNameSize = 1024;
 extern char szConfigName[kConfigNameSize];
 
-// Sets szConfigName, cutting a longer path to 127 characters.
-void setConfigName(const char* path);
+// Sets szConfigName to path. A path that doesn't fit (kConfigNameSize - 1 characters at
+// most) is refused rather than cut, which would name another file: szConfigName is then
+// empty and the result false.
+bool setConfigName(const char* path);
 
 // Fills mxf from the state file. When the file is absent: sets the defaults and writes a
 // new file. When it exists but can't be opened (locked, denied): sets the defaults in

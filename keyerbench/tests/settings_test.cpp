@@ -178,10 +178,18 @@ TEST_F(SettingsTest, ShowStateAfterDefaultStart) {
     EXPECT_EQ(boxes[0].type, kMbIconExclamation);
 }
 
-TEST_F(SettingsTest, ConfigNameIsCutTo127Characters) {
-    std::string longPath(300, 'x');
-    setConfigName(longPath.c_str());
-    EXPECT_EQ(std::strlen(szConfigName), 127u);
+TEST_F(SettingsTest, ConfigNameIsKeptWholeOrRefused) {
+    // Longer than MAX_PATH: kept whole, not cut to another file's name.
+    std::string deep = "C:\\" + std::string(300, 'x') + "\\cwbench.cfg";
+    EXPECT_TRUE(setConfigName(deep.c_str()));
+    EXPECT_EQ(std::string(szConfigName), deep);
+    // The longest name that fits, and one character more.
+    std::string longest(kConfigNameSize - 1, 'y');
+    EXPECT_TRUE(setConfigName(longest.c_str()));
+    EXPECT_EQ(std::strlen(szConfigName), kConfigNameSize - 1);
+    std::string tooLong(kConfigNameSize, 'z');
+    EXPECT_FALSE(setConfigName(tooLong.c_str()));
+    EXPECT_STREQ(szConfigName, "");
 }
 
 }  // namespace

@@ -100,12 +100,12 @@ TEST_F(TokenParserTest, ArgumentsThatLookLikeDigitCharactersAreSentAsValues) {
 TEST_F(TokenParserTest, BadCommandLetterShowsOneBoxAndGoesBackToText) {
     EXPECT_EQ(play("[QRS]AB"), (Bytes{'R', 'S', ']', 'A', 'B'}));
     EXPECT_EQ(boxTexts(), std::vector<std::string>{"Bad Buf Msg Cmd"});
-    EXPECT_EQ(poState, PO_CHAR);
+    EXPECT_EQ(poState.load(), PO_CHAR);
 }
 
 TEST_F(TokenParserTest, UnfinishedTokenIsCompletedByTheNextMessage) {
     EXPECT_EQ(play("CQ[S2"), (Bytes{'C', 'Q', 0x1C}));
-    EXPECT_EQ(poState, PO_VALUEL);
+    EXPECT_EQ(poState.load(), PO_VALUEL);
     EXPECT_EQ(play("5]HI"), (Bytes{25, 'H', 'I'}));
     EXPECT_TRUE(boxTexts().empty());
 

@@ -69,8 +69,10 @@ public:
 }  // namespace
 
 Platform& nativePlatform() {
-    static Win32Platform p;
-    return p;
+    // Never destroyed: the message player may still show a parser box on its own thread
+    // while the program's static objects are being torn down at exit.
+    static Win32Platform* p = new Win32Platform;
+    return *p;
 }
 
 }  // namespace cwbench

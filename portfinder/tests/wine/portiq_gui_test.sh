@@ -105,34 +105,16 @@ esac
 expected_log_end=$' *** ERROR *** Device tree root not located. ErrorCode = 19\r\n'
 caption=PortIQ
 
-# --- Time: one deadline for the whole test ------------------------------------------------
+# --- Time, the X server and screenshots: the GUI tests' shared helpers ----------------------
 
-total=${PORTIQ_GUI_TIMEOUT:-200}
-cleanup_reserve=20
-# Seconds a step may wait: its own bound, cut to what is left before the deadline.
-budget() {
-    local left=$((total - cleanup_reserve - SECONDS))
-    [ "$left" -lt 1 ] && left=1
-    [ "$1" -lt "$left" ] && echo "$1" || echo "$left"
-}
-# wait_for WHAT SECONDS COMMAND...: polls COMMAND until it succeeds, and fails the test
-# when SECONDS pass first. COMMAND may fail the test itself when waiting is pointless.
-wait_for() {
-    local what=$1 limit
-    limit=$(budget "$2")
-    shift 2
-    local until=$((SECONDS + limit))
-    while ! "$@"; do
-        [ "$SECONDS" -ge "$until" ] && fail "timed out after ${limit}s waiting for $what"
-        sleep 0.2
-    done
-}
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/portiq-gui.XXXXXX") || exit 1
+gui_tmp=$tmp
+gui_total=${PORTIQ_GUI_TIMEOUT:-200}
+. "$script_dir/../../../scripts/gui-lib.sh"
 
 # --- Clean-up on every way out ------------------------------------------------------------
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/portiq-gui.XXXXXX") || exit 1
 failed=0
-xvfb_pid=
 wm_pid=
 portiq_pid=
 wine_used=0
@@ -156,13 +138,7 @@ cleanup() {
         timeout 15 "$wineserver" -w 2>/dev/null
     fi
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null
-        local _
-        for _ in $(seq 50); do kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
+    gui_stop_xvfb
     if [ "$failed" = 1 ]; then
         mkdir -p "$failure_dir"
         cp -r "$tmp"/. "$failure_dir"/ 2>/dev/null
@@ -196,29 +172,7 @@ wine_used=1
 
 # --- A private X server -------------------------------------------------------------------
 
-# A cookie that fits whatever display number Xvfb picks (family "wild", no number): no
-# other client gets in, and no fixed number can collide with another run.
-export XAUTHORITY=$tmp/Xauthority
-printf 'ffff 0000 0000 0012 %s 0010 %s\n' \
-    "$(printf MIT-MAGIC-COOKIE-1 | od -An -tx1 | tr -d ' \n')" "$(mcookie)" |
-    xauth -q -f "$XAUTHORITY" nmerge - 2>/dev/null
-[ -s "$XAUTHORITY" ] || fail "could not write the X authority file"
-# -noreset: by default Xvfb starts over each time its last client leaves, and the test's
-# own short-lived clients (xdotool, import) leave all the time; Wine must never connect
-# into one of those restarts.
-Xvfb -displayfd 3 -nolisten tcp -noreset -auth "$XAUTHORITY" -screen 0 1024x768x24 \
-    3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 8>&- &
-xvfb_pid=$!
-xvfb_ready() {
-    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb ended: $(tail -n 5 "$tmp/xvfb.log")"
-    grep -q '^[0-9][0-9]*$' "$tmp/display"
-}
-wait_for "Xvfb to start" 30 xvfb_ready
-DISPLAY=:$(head -n 1 "$tmp/display")
-export DISPLAY
-# A client of the test's own gets in with the cookie before Wine tries.
-x_answers() { xdotool getdisplaygeometry >/dev/null 2>&1; }
-wait_for "Xvfb to accept clients" 30 x_answers
+gui_start_xvfb
 note "Xvfb on $DISPLAY"
 
 # A small window manager: it frames each window with its caption, as on a desktop.
@@ -324,22 +278,6 @@ probe_box() {
         grep -qx 'foreground=1' "$tmp/$1.probe" && [ "$(sed -n '3p' "$tmp/$1.probe")" != "" ]
 }
 
-# shoot FILE WINDOW: a screenshot of the window with its frame and caption once it has been
-# painted: two shots in a row alike, and more than the two colours of a blank face.
-last_signature=
-shoot_settled() {
-    import -silent -frame -window "$2" "$1" 2>>"$tmp/import.log" || return 1
-    local colours signature
-    read -r colours signature < <(identify -format '%k %#\n' "$1" 2>>"$tmp/import.log")
-    if [ -n "${colours:-}" ] && [ "$colours" -gt 2 ] && [ "$signature" = "$last_signature" ]; then
-        note "screenshot $(basename "$1"): $colours colours"
-        return 0
-    fi
-    last_signature=$signature
-    sleep 0.3
-    return 1
-}
-
 # dismiss WINDOW [MODIFIER]: Enter on the box, the modifier held until the box has gone
 # (the program reads the key state once the box is closed).
 dismiss() {
@@ -383,8 +321,9 @@ note "box $first_box is shown"
 timeout 20 xdotool windowfocus --sync "$first_box" || fail "could not focus the box"
 wait_for "the box to be active (probe)" 30 probe_box main
 check_box main "$expected_box" "$topmost"
-last_signature=
-wait_for "a settled screenshot" 20 shoot_settled "$artifacts/$tag.png" "$first_box"
+gui_last_signature=
+wait_for "a settled screenshot" 20 shoot_settled "$artifacts/$tag.png" "$first_box" -frame
+note "screenshot $tag.png"
 dismiss "$first_box" "$modifier"
 note "box dismissed${modifier:+ with $modifier held}"
 
@@ -395,8 +334,9 @@ if [ "$mode" = unwritable ]; then
     timeout 20 xdotool windowfocus --sync "$error_box" || fail "could not focus the second box"
     wait_for "the second box to be active (probe)" 30 probe_box error
     check_box error "$expected_not_saved" 0
-    last_signature=
-    wait_for "a settled screenshot" 20 shoot_settled "$artifacts/$tag-error-box.png" "$error_box"
+    gui_last_signature=
+    wait_for "a settled screenshot" 20 shoot_settled "$artifacts/$tag-error-box.png" "$error_box" -frame
+    note "screenshot $tag-error-box.png"
     dismiss "$error_box"
     note "second box dismissed"
 fi

@@ -1,0 +1,194 @@
+// cwbench's entry point and main window: sizes the window for the screen, creates it with
+// the control panel inside, names the state and help files after the program, loads the
+// settings and runs the message loop. The menu commands' decisions are in shell.cpp.
+#include "keyerlib/keyer.h"
+#include "messages/win32/message_editor_win32.h"
+#include "panel/win32/panel_win32.h"
+#include "resources/cwbench_resource.h"
+#include "settings/settings.h"
+#include "shell/shell.h"
+#include "workers/workers.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+namespace cwbench {
+
+HINSTANCE hInstance = nullptr;
+int iXsize = 380;
+int iYsize = 498;
+
+namespace {
+
+HWND g_mainWindow = nullptr;
+
+// Never destroyed: the callback and the workers may still use them while the program
+// ends (they are not waited for).
+MorsixKeyer* g_keyer = new MorsixKeyer;
+Win32PanelPoster* g_poster = new Win32PanelPoster;
+WorkerEnvironment* g_environment = new WorkerEnvironment;
+
+}  // namespace
+
+// Clears the check mark of all twelve Comm items, then marks port's item when port is
+// 1..12; any other port leaves none marked.
+void updateCommMenu(HMENU hMenu, int port) {
+    for (int p = 1; p <= 12; ++p) CheckMenuItem(hMenu, commCommandForPort(p), MF_BYCOMMAND | MF_UNCHECKED);
+    if (int id = commCommandForPort(port)) CheckMenuItem(hMenu, id, MF_BYCOMMAND | MF_CHECKED);
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        char text[128];
+        formatBuildLine(text, sizeof text);
+        SetDlgItemTextA(hwnd, IDD_BUILD, text);
+        formatOsLine(text, sizeof text);
+        SetDlgItemTextA(hwnd, IDD_OSNAME, text);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        // Only the OK button closes the box: it has no close box, and Escape's IDCANCEL
+        // is not IDOK.
+        if (wParam == IDOK) {
+            EndDialog(hwnd, 1);
+            return TRUE;
+        }
+        return FALSE;
+    default: return FALSE;
+    }
+}
+
+namespace {
+
+class MainWindow final : public ShellWindow {
+public:
+    explicit MainWindow(HWND hwnd) : hwnd_(hwnd) {}
+    void markCommPort(int port) override { updateCommMenu(GetMenu(hwnd_), port); }
+    void warningBox(const char* text) override { MessageBoxA(hwnd_, text, "Warning", MB_ICONEXCLAMATION); }
+    void runMessageEditor() override {
+        DialogBoxParamA(hInstance, MAKEINTRESOURCEA(IDD_MSGEDIT), hwnd_, MsgEditDlgProc, 0);
+    }
+    void runAbout() override { DialogBoxParamA(hInstance, MAKEINTRESOURCEA(IDD_ABOUT), hwnd_, AboutDlgProc, 0); }
+    void openHelp() override { WinHelpA(hwnd_, szHelpName, HELP_INDEX, 0); }
+
+private:
+    HWND hwnd_;
+};
+
+void commPortChanged(int port) {
+    if (g_mainWindow) updateCommMenu(GetMenu(g_mainWindow), port);
+}
+
+int screenDpi() {
+    HDC screen = GetDC(nullptr);
+    if (!screen) return 0;
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// The defaults of a first start, for a run that has no state file to keep them in.
+void settingsWithoutFile() {
+    mxf.comPort = 1;
+    std::memcpy(&mxf.mxState, kDefaultRegisters, sizeof kDefaultRegisters);
+}
+
+// Start-up steps 4 to 6: the names, then the settings and the Comm menu's mark.
+void loadSettings(HWND hwnd) {
+    // The Windows 95 family sets the top bit of GetVersion's result.
+    const OsFamily family = (GetVersion() & 0x80000000u) ? OsFamily::Windows95 : OsFamily::WindowsNT;
+    char path[kPathSize + 1] = "";
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    // A result that fills the buffer was cut short: as good as too long.
+    const bool whole = length > 0 && length < kPathSize;
+    if (whole && formStartupNames(family, path)) {
+        loadConfigFile(hwnd);
+    } else {
+        if (!whole) formStartupNames(family, "");
+        MessageBoxA(hwnd, "The program's folder path is too long: cwbench can't keep its settings in a file.",
+                    "Error", MB_ICONEXCLAMATION);
+        settingsWithoutFile();
+    }
+    updateCommMenu(GetMenu(hwnd), mxf.comPort);
+}
+
+}  // namespace
+
+LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        hDlg.store(CreateDialogParamA(hInstance, MAKEINTRESOURCEA(IDD_PANEL), hwnd, DlgProc, 0));
+        return 0;
+    case WM_SETFOCUS:
+        SetFocus(hDlg.load());
+        return 0;
+    case WM_GETMINMAXINFO: {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMaxTrackSize.x = iXsize;
+        info->ptMaxTrackSize.y = iYsize;
+        return 0;
+    }
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_COMMAND: {
+        MainWindow window(hwnd);
+        return menuCommand(LOWORD(wParam), window, *g_keyer);
+    }
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+}  // namespace cwbench
+
+int WINAPI WinMain(HINSTANCE hThisInstance, HINSTANCE, LPSTR, int nFunsterStil) {
+    using namespace cwbench;
+    hInstance = hThisInstance;
+    const WindowSize size = windowSizeForDpi(screenDpi());
+    iXsize = size.width;
+    iYsize = size.height;
+
+    // Version 6 of the common controls, which the manifest asks for, must be loaded
+    // before the first dialog is made.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    g_environment->keyer = g_keyer;
+    g_environment->poster = g_poster;
+    setWorkerEnvironment(g_environment);
+    setPanelServices(g_keyer, commPortChanged);
+
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = WindowProcedure;
+    wc.hInstance = hInstance;
+    wc.hIcon = LoadIconA(hInstance, szClassName);
+    wc.hIconSm = LoadIconA(hInstance, szClassName);
+    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BACKGROUND));
+    wc.lpszMenuName = "MAINMENU";
+    wc.lpszClassName = szClassName;
+    if (!RegisterClassExA(&wc)) return 0;
+
+    HWND hwnd = CreateWindowExA(0, szClassName, "Morsix Test Bed",
+                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, iXsize, iYsize, HWND_DESKTOP,
+                                nullptr, hInstance, nullptr);
+    if (!hwnd) return 0;
+    g_mainWindow = hwnd;
+    ShowWindow(hwnd, nFunsterStil);
+    UpdateWindow(hwnd);
+
+    loadSettings(hwnd);
+
+    // No dialog-key processing for the panel: every key goes to the control it is for.
+    MSG msg{};
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,213 @@
+// The shell's decisions: the state and help file names, the window size, the menu
+// commands; and the Message Editor.
+#include "bench_fixture.h"
+#include "messages/message_editor.h"
+#include "shell/shell.h"
+
+#include <gtest/gtest.h>
+
+namespace cwbench {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+TEST(StartupNamesTest, TheExtensionAtTheEndIsReplaced) {
+    struct Case {
+        OsFamily family;
+        std::string program, config, help, os;
+    };
+    const std::string deep = "C:\\" + std::string(200, 'd') + "\\" + std::string(100, 'e') + "\\cwbench.exe";
+    const Case cases[] = {
+        {OsFamily::WindowsNT, "C:\\Program Files\\cwbench\\cwbench.exe", "C:\\Program Files\\cwbench\\cwbench.cfg",
+         "C:\\Program Files\\cwbench\\cwbench.hlp", "WinNT/WinXP"},
+        // An "exe" elsewhere in the path stays where it is.
+        {OsFamily::WindowsNT, "C:\\exeter\\cwbench.exe", "C:\\exeter\\cwbench.cfg", "C:\\exeter\\cwbench.hlp",
+         "WinNT/WinXP"},
+        {OsFamily::WindowsNT, "C:\\Tools\\exe-files\\cwbench.exe", "C:\\Tools\\exe-files\\cwbench.cfg",
+         "C:\\Tools\\exe-files\\cwbench.hlp", "WinNT/WinXP"},
+        {OsFamily::WindowsNT, "D:\\bin\\exercise.exe", "D:\\bin\\exercise.cfg", "D:\\bin\\exercise.hlp", "WinNT/WinXP"},
+        {OsFamily::WindowsNT, "C:\\CWBENCH\\CWBENCH.EXE", "C:\\CWBENCH\\CWBENCH.cfg", "C:\\CWBENCH\\CWBENCH.hlp",
+         "WinNT/WinXP"},
+        // No extension, or another one: the name gets one added.
+        {OsFamily::WindowsNT, "C:\\exe\\cwbench", "C:\\exe\\cwbench.cfg", "C:\\exe\\cwbench.hlp", "WinNT/WinXP"},
+        {OsFamily::WindowsNT, "C:\\x.exe\\cwbench.com", "C:\\x.exe\\cwbench.com.cfg", "C:\\x.exe\\cwbench.com.hlp",
+         "WinNT/WinXP"},
+        // Longer than the 127 characters names used to hold: kept whole.
+        {OsFamily::WindowsNT, deep, deep.substr(0, deep.size() - 3) + "cfg", deep.substr(0, deep.size() - 3) + "hlp",
+         "WinNT/WinXP"},
+        {OsFamily::Windows95, "C:\\whatever\\cw.exe", "\\Program Files\\cwbench\\cwbench.cfg",
+         "\\Program Files\\cwbench\\cwbench.hlp", "Win95/Win98"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        ASSERT_TRUE(formStartupNames(c.family, c.program.c_str()));
+        EXPECT_EQ(szConfigName, c.config);
+        EXPECT_EQ(szHelpName, c.help);
+        EXPECT_EQ(szOSname, c.os);
+        EXPECT_EQ(szModuleFileName, c.family == OsFamily::Windows95 ? "\\Program Files\\cwbench\\cwbench.exe" : c.program);
+    }
+    // Too long to hold: no names at all rather than a cut one.
+    const std::string tooLong = "C:\\" + std::string(kPathSize, 'x') + "\\cwbench.exe";
+    EXPECT_FALSE(formStartupNames(OsFamily::WindowsNT, tooLong.c_str()));
+    EXPECT_STREQ(szConfigName, "");
+    EXPECT_STREQ(szHelpName, "");
+    // A path that fits but whose ".cfg" form wouldn't.
+    const std::string edge = std::string(kPathSize - 2, 'y');
+    EXPECT_FALSE(formStartupNames(OsFamily::WindowsNT, edge.c_str()));
+    EXPECT_STREQ(szConfigName, "");
+}
+
+TEST(WindowSizeTest, ForTheScreensResolution) {
+    const std::tuple<int, int, int> cases[] = {{96, 380, 498},  {120, 504, 610}, {144, 604, 732},
+                                               {72, 302, 366},  {0, 380, 498},   {-1, 380, 498}};
+    for (const auto& [dpi, width, height] : cases) {
+        const WindowSize s = windowSizeForDpi(dpi);
+        EXPECT_EQ(s.width, width) << dpi;
+        EXPECT_EQ(s.height, height) << dpi;
+    }
+}
+
+class FakeShellWindow final : public ShellWindow {
+public:
+    std::vector<std::string> did;
+    void markCommPort(int port) override { did.push_back("mark " + std::to_string(port)); }
+    void warningBox(const char* text) override { did.push_back(std::string("warning ") + text); }
+    void runMessageEditor() override { did.push_back("editor " + std::to_string(editMsg)); }
+    void runAbout() override { did.push_back("about"); }
+    void openHelp() override { did.push_back("help"); }
+};
+
+class MenuTest : public test::BenchTest {
+protected:
+    FakeShellWindow shell;
+};
+
+TEST_F(MenuTest, CommCommandsStoreThePortAndSaveEveryTime) {
+    loadConfigFile();
+    const int ids[12] = {500, 501, 502, 503, 504, 505, 519, 526, 538, 546, 556, 566};
+    for (int port = 1; port <= 12; ++port) {
+        EXPECT_EQ(commCommandForPort(port), ids[port - 1]);
+        EXPECT_EQ(portForCommCommand(ids[port - 1]), port);
+    }
+    EXPECT_EQ(commCommandForPort(0), 0);
+    EXPECT_EQ(commCommandForPort(13), 0);
+    EXPECT_EQ(portForCommCommand(506), 0);
+
+    for (int id : {CM_COM3, CM_COM3, CM_COM12}) {
+        files.files.erase(test::kStateFile);
+        EXPECT_EQ(menuCommand(id, shell, keyer), 1);
+        ASSERT_EQ(files.files.count(test::kStateFile), 1u) << "saved even when the port is the same";
+        EXPECT_EQ(files.files[test::kStateFile][0], portForCommCommand(id));
+    }
+    EXPECT_EQ(shell.did, (std::vector<std::string>{"mark 3", "mark 3", "mark 12"}));
+}
+
+TEST_F(MenuTest, DebugAndPlayCommands) {
+    mxf.comPort = 0x107;
+    std::strcpy(mxf.msg2Buf, "E");
+    const std::pair<int, Calls> cases[] = {
+        {CM_MXREGS, {}},  // closed: the warning
+        {CM_POTVAL, {"mx_get_pot_a2d()"}},
+        {CM_PDLVAL, {"mx_get_pdl_a2d()"}},
+        {CM_POWERON, {"mx_power(7, 1)"}},
+        {CM_POWEROFF, {"mx_power(7, 0)"}},
+    };
+    for (const auto& [id, expected] : cases) {
+        keyer.clear();
+        EXPECT_EQ(menuCommand(id, shell, keyer), 1);
+        EXPECT_EQ(calls(), expected) << id;
+    }
+    EXPECT_EQ(shell.did, std::vector<std::string>{"warning MX not Open !"});
+    mxOpen = 1;
+    keyer.clear();
+    menuCommand(CM_MXREGS, shell, keyer);
+    EXPECT_EQ(calls(), Calls{"mx_dumpdebug()"});
+
+    EXPECT_EQ(menuCommand(CM_MXSTATE, shell, keyer), 0);
+    EXPECT_EQ(menuCommand(12345, shell, keyer), 0);
+
+    keyer.clear();
+    EXPECT_EQ(menuCommand(CM_MSG2PLAY, shell, keyer), 1);
+    ASSERT_TRUE(waitForWorkers(std::chrono::seconds(5)));
+    EXPECT_EQ(keyer.callsStartingWith("mx_char("), Calls{"mx_char(69)"});
+}
+
+TEST_F(MenuTest, EditSavesWhateverTheEditorDid) {
+    loadConfigFile();
+    for (int n = 1; n <= 4; ++n) {
+        files.files.erase(test::kStateFile);
+        EXPECT_EQ(menuCommand(CM_MSG1EDIT + 2 * (n - 1), shell, keyer), 1);
+        EXPECT_EQ(editMsg, n);
+        EXPECT_EQ(files.files.count(test::kStateFile), 1u);
+    }
+    menuCommand(CM_ABOUT, shell, keyer);
+    menuCommand(CM_HELP, shell, keyer);
+    EXPECT_EQ(shell.did, (std::vector<std::string>{"editor 1", "editor 2", "editor 3", "editor 4", "about", "help"}));
+
+    char line[64];
+    formatBuildLine(line, sizeof line);
+    EXPECT_STREQ(line, "Ver 3.1, Built 12:59:52, Jan 16 2007 ");
+    formStartupNames(OsFamily::WindowsNT, "C:\\cw\\cwbench.exe");
+    formatOsLine(line, sizeof line);
+    EXPECT_STREQ(line, "Operating System is WinNT/WinXP");
+}
+
+class EditorTest : public test::BenchTest {};
+
+TEST_F(EditorTest, TokensGoInAtTheCaret) {
+    std::strcpy(mxf.msg2Buf, "CQ DE");
+    editMsg = 2;
+    EXPECT_EQ(messageEditorInit(dlg), 1);
+    EXPECT_EQ(msg, mxf.msg2Buf);
+    EXPECT_EQ(dlg.at(CM_MSGTEXT).text, "CQ DE");
+    const std::pair<int, const char*> presses[] = {
+        {CM_BUFSETPTT, "[P]"}, {CM_BUFCLRPTT, "[N]"}, {CM_BUFCANCEL, "[X]"}, {CM_MERGE, "[M]"},
+    };
+    std::string expected = "CQ DE";
+    for (const auto& [button, token] : presses) {
+        EXPECT_EQ(messageEditorCommand(dlg, button), 1);
+        expected += token;
+    }
+    const std::tuple<int, const char*, const char*> arguments[] = {
+        {CM_BUFWPM, "", "[S00]"}, {CM_BUFWPM, "7", "[S07]"}, {CM_BUFKEY, "123", "[K123]"},
+        {CM_BUFWAIT, "10", "[W10]"}, {CM_BUFWAIT, "x", "[W00]"},
+    };
+    for (const auto& [button, argument, token] : arguments) {
+        dlg.type(CM_BUFARG, argument);
+        messageEditorCommand(dlg, button);
+        expected += token;
+    }
+    EXPECT_EQ(dlg.at(CM_MSGTEXT).text, expected);
+    // A notification from the text box (its id with a code in the high word) does nothing.
+    EXPECT_EQ(messageEditorCommand(dlg, (0x300ull << 16) | CM_MSGTEXT), 0);
+    EXPECT_EQ(messageEditorCommand(dlg, 1), 0);  // Enter
+    EXPECT_EQ(messageEditorCommand(dlg, 2), 0);  // Escape
+    EXPECT_EQ(dlg.endedWith, -1);
+
+    // Restore brings the stored text back; Cancel leaves the memory alone.
+    messageEditorCommand(dlg, CM_MSGCLR);
+    EXPECT_EQ(dlg.at(CM_MSGTEXT).text, "CQ DE");
+    dlg.type(CM_MSGTEXT, "changed");
+    messageEditorCommand(dlg, CM_MSGCANCEL);
+    EXPECT_EQ(dlg.endedWith, 1);
+    EXPECT_STREQ(mxf.msg2Buf, "CQ DE");
+}
+
+TEST_F(EditorTest, SaveKeepsAtMost255Characters) {
+    editMsg = 4;
+    messageEditorInit(dlg);
+    dlg.type(CM_MSGTEXT, std::string(300, 'K'));
+    EXPECT_EQ(messageEditorCommand(dlg, CM_MSGSAVE), 1);
+    EXPECT_EQ(dlg.endedWith, 1);
+    EXPECT_EQ(std::string(mxf.msg4Buf), std::string(255, 'K'));
+
+    // An editMsg outside 1..4 edits the memory edited last.
+    editMsg = 9;
+    RecordingDialog again;
+    messageEditorInit(again);
+    EXPECT_EQ(msg, mxf.msg4Buf);
+    EXPECT_EQ(again.at(CM_MSGTEXT).text, std::string(255, 'K'));
+}
+
+}  // namespace
+}  // namespace cwbench

@@ -1,0 +1,447 @@
+#!/usr/bin/env bash
+# End-to-end test of cwbench.exe: the real program under Wine on a private X server, with
+# the simulated chip's morsixdll.dll beside it, driven with the keyboard and the mouse as
+# a user drives it (xdotool), checked through what its windows show (cwbench_probe.exe),
+# what the simulated chip received (its trace) and the state file it leaves.
+#
+# usage: cwbench_gui_test.sh CWBENCH_EXE MORSIXDLL PROBE_EXE MODE ARTIFACTS_DIR
+#   MODE  mx1     120 dpi, a chip of revision 19: Com3 chosen in the menu (the state file's
+#                 first byte becomes 3), the window's size, OpenMx shows the MX1 labels,
+#                 Help asks the help engine for cwbench.hlp beside the program, CloseMx, Exit
+#         mx2     96 dpi, a chip of revision 20: Com3, the window's size, OpenMx shows the
+#                 MX2 labels, "CQ TEST" typed comes back in the Outgoing Morse Window,
+#                 Update with Weight 95 (the "Parameter Error" box) and 60 (sent), Msg1
+#                 edited to "CQ [S25]DE Q2ZX" and played (the speed changes), ClearBuf
+#                 stops it, the About box, CloseMx, Exit; then the state file's 1044 bytes
+#         stress  a thousand times real time, pushbutton 1 pressed every 20 ms: Msg1 plays,
+#                 RandChar and KeyerTest run, then Exit; the program must end, the
+#                 message's characters reach the chip in order and both contacts end released
+#   ARTIFACTS_DIR  screenshots go here, and the run's logs and last screen when it fails
+#
+# Environment: CWBENCH_GUI_TIMEOUT (seconds, default 240), CWBENCH_GUI_WINEPREFIX (default:
+# one per user and architecture under TMPDIR), CWBENCH_WINE_RUN (default scripts/wine-run.sh).
+# Exit code: 0 passed, 1 failed, 2 a bad call, 77 a tool it needs is missing.
+set -u -o pipefail
+
+script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$script_dir/../../..
+
+note() { printf '[%3ds] %s\n' "$SECONDS" "$*"; }
+failed=0
+fail() {
+    printf '[%3ds] FAILED: %s\n' "$SECONDS" "$*" >&2
+    failed=1
+    exit 1
+}
+
+if [ $# -ne 5 ]; then
+    sed -n '2,/^set -u/{/^#/s/^# \{0,1\}//p}' "${BASH_SOURCE[0]}" >&2
+    exit 2
+fi
+exe=$1 dll=$2 probe=$3 mode=$4 artifacts=$5
+case $mode in mx1 | mx2 | stress) ;; *) echo "unknown mode: $mode" >&2; exit 2 ;; esac
+for file in "$exe" "$dll" "$probe"; do
+    [ -f "$file" ] || { echo "no such file: $file" >&2; exit 2; }
+done
+probe=$(cd "$(dirname "$probe")" && pwd)/$(basename "$probe")
+mkdir -p "$artifacts" && artifacts=$(cd "$artifacts" && pwd) || exit 2
+wine_run=${CWBENCH_WINE_RUN:-$root/scripts/wine-run.sh}
+wineserver=/usr/lib/wine/wineserver
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+
+missing=()
+for tool in Xvfb xauth mcookie xdotool import identify flock timeout od; do
+    command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+done
+[ -n "$wineserver" ] || missing+=(wineserver)
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "SKIPPED: not installed: ${missing[*]}" >&2
+    exit 77
+fi
+
+gui_tmp=$(mktemp -d "${TMPDIR:-/tmp}/cwbench-gui.XXXXXX") || exit 1
+gui_total=${CWBENCH_GUI_TIMEOUT:-240}
+. "$root/scripts/gui-lib.sh"
+tmp=$gui_tmp
+work=$tmp/work
+cwbench_pid=
+wine_used=0
+tag=cwbench-$mode
+failure_dir=$artifacts/$tag-failure
+rm -rf "$failure_dir"
+
+cleanup() {
+    local status=$?
+    trap - EXIT HUP INT TERM
+    [ "$status" -ne 0 ] && failed=1
+    if [ "$failed" = 1 ] && [ -n "$xvfb_pid" ]; then
+        mkdir -p "$failure_dir"
+        timeout 10 import -silent -window root "$failure_dir/screen.png" 2>/dev/null
+    fi
+    [ -n "$cwbench_pid" ] && kill "$cwbench_pid" 2>/dev/null
+    if [ "$wine_used" = 1 ]; then
+        timeout 15 "$wineserver" -k 2>/dev/null
+        timeout 15 "$wineserver" -w 2>/dev/null
+    fi
+    gui_stop_xvfb
+    if [ "$failed" = 1 ]; then
+        mkdir -p "$failure_dir"
+        cp -r "$tmp"/. "$failure_dir"/ 2>/dev/null
+        echo "logs and the last screen: $failure_dir" >&2
+    fi
+    rm -rf "$tmp"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# --- The Wine prefix, this test's alone while it runs ---------------------------------------
+
+pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+machine=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')
+if [ "$machine" = 8664 ]; then arch=win64 loader=/usr/lib/wine/wine64; else arch=win32 loader=/usr/lib/wine/wine; fi
+export WINEPREFIX=${CWBENCH_GUI_WINEPREFIX:-${TMPDIR:-/tmp}/cwbench-gui-wine-$(id -u)-$arch}
+mkdir -p "$(dirname "$WINEPREFIX")"
+# Keys, focus and the foreground window live in the Wine server: tests sharing the prefix
+# take turns. Children are started without this descriptor, so none can keep the lock.
+exec 8>"$WINEPREFIX.session.lock"
+if ! flock -n 8; then
+    note "waiting for another GUI test to finish with the Wine prefix"
+    flock -w "$(budget 120)" 8 || fail "the Wine prefix $WINEPREFIX stayed busy"
+fi
+wine_used=1
+gui_start_xvfb
+note "Xvfb on $DISPLAY, Wine prefix $WINEPREFIX ($arch)"
+export WINEDEBUG=${WINEDEBUG:--all,err+all}
+wine_env=(env -u LANGUAGE LC_ALL=en_US.UTF-8)
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    note "creating the Wine prefix"
+    timeout "$(budget 150)" "${wine_env[@]}" "$wine_run" "$probe" window >/dev/null 2>"$tmp/wineboot.log" 8>&-
+    [ -f "$WINEPREFIX/system.reg" ] || fail "the Wine prefix was not created: $(tail -n 3 "$tmp/wineboot.log")"
+fi
+
+# The screen's resolution the program sizes itself by.
+dpi=96
+[ "$mode" = mx1 ] && dpi=120
+timeout "$(budget 60)" "$loader" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+    >"$tmp/reg.log" 2>&1 8>&- || fail "could not set LogPixels: $(cat "$tmp/reg.log")"
+# A new Wine server reads the resolution afresh.
+timeout 15 "$wineserver" -k 2>/dev/null
+timeout 15 "$wineserver" -w 2>/dev/null
+
+# --- Helpers ----------------------------------------------------------------------------------
+
+# probe ARGS...: what cwbench_probe reads, on standard output.
+probe() { timeout "$(budget 30)" "${wine_env[@]}" "$wine_run" "$probe" "$@" 2>>"$tmp/probe.err" 8>&-; }
+panel_text() { probe text "$1"; }
+# text_is ID TEXT: the panel control shows TEXT.
+text_is() { [ "$(panel_text "$1")" = "$2" ]; }
+expect_text() {
+    local got
+    got=$(panel_text "$1")
+    [ "$got" = "$2" ] || fail "control $1 shows \"$got\", expected \"$2\""
+}
+# click [--in CAPTION] ID: a left click in the middle of the control's visible part.
+click() {
+    local where
+    if [ "$1" = --in ]; then
+        where=$(probe --in "$2" point "$3" 2>/dev/null | tail -n 1) || fail "no control to click: $*"
+    else
+        where=$(probe point "$1" 2>/dev/null | tail -n 1) || fail "no control to click: $*"
+    fi
+    # shellcheck disable=SC2086
+    xdotool mousemove --sync $where click 1 || fail "xdotool could not click at $where"
+    sleep 0.3
+}
+main_window() { xdotool search --onlyvisible --name '^Morsix Test Bed$' 2>/dev/null | head -n 1; }
+focus_main() {
+    local w
+    w=$(main_window)
+    [ -n "$w" ] || fail "the main window is gone"
+    timeout 20 xdotool windowfocus --sync "$w" 2>/dev/null || fail "could not focus the main window"
+}
+# menu KEYS...: opens a popup with its Alt key and goes on with the keys given.
+menu() {
+    focus_main
+    xdotool key --delay 150 "$@" || fail "xdotool key $*"
+    sleep 0.5
+}
+box_shown() { probe box "$1" >"$tmp/box.txt" 2>/dev/null && grep -qx 'foreground=1' "$tmp/box.txt"; }
+dialog_shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+dialog_gone() { ! dialog_shown "$1"; }
+# read_box CAPTION TEXT: the box with that caption is up and says TEXT; Enter closes it.
+read_box() {
+    wait_for "the \"$1\" box" 30 box_shown "$1"
+    local said
+    said=$(sed -n '2,$p' "$tmp/box.txt")
+    [ "$said" = "$2" ] || fail "the \"$1\" box says \"$said\"; expected \"$2\""
+    note "box \"$1\": $said"
+    xdotool key Return
+    wait_for "the \"$1\" box to close" 30 dialog_gone "$1"
+}
+trace_has() { grep -q -- "$1" "$work/trace.txt"; }
+running() { [ ! -s "$tmp/cwbench.exit" ]; }
+ended() { ! running; }
+screenshot() {  # NAME WINDOW-TITLE
+    local w
+    w=$(xdotool search --onlyvisible --name "^$2\$" | head -n 1)
+    [ -n "$w" ] || fail "no window \"$2\" to photograph"
+    gui_last_signature=
+    wait_for "a settled screenshot of $2" 20 shoot_settled "$artifacts/$1.png" "$w"
+    note "screenshot $1.png"
+}
+
+# start_cwbench VARIABLES...: cwbench.exe and the simulator's DLL in a fresh directory.
+start_cwbench() {
+    rm -rf "$work" "$tmp/cwbench.exit"
+    mkdir -p "$work"
+    cp "$exe" "$work/cwbench.exe" && cp "$dll" "$work/morsixdll.dll" || fail "could not lay out $work"
+    [ -f "$tmp/state.cfg" ] && cp "$tmp/state.cfg" "$work/cwbench.cfg"
+    note "starting cwbench.exe: $*"
+    (
+        cd "$work" || exit 1
+        "${wine_env[@]}" "$@" KEYERSIM_TRACE=trace.txt "$wine_run" ./cwbench.exe >"$tmp/cwbench.out" 2>&1
+        echo $? >"$tmp/cwbench.exit"
+    ) 8>&- &
+    cwbench_pid=$!
+    wait_for "the main window" 90 main_shown
+}
+main_shown() {
+    [ -n "$(main_window)" ] && probe window >/dev/null 2>&1 && return 0
+    running || fail "cwbench.exe ended (exit code $(cat "$tmp/cwbench.exit")) without a window: $(tail -n 5 "$tmp/cwbench.out")"
+    return 1
+}
+
+check_size() {  # WIDTH HEIGHT
+    local size
+    size=$(probe window) || fail "the probe found no main window"
+    note "main window: $size (X window $(xdotool getwindowgeometry "$(main_window)" | sed -n 's/.*Geometry: //p'))"
+    case $size in "outer=$1,$2 "*) ;; *) fail "the main window is $size; expected outer=$1,$2" ;; esac
+}
+
+state_byte0() { od -An -tu1 -N1 "$work/cwbench.cfg" | tr -d ' '; }
+choose_com3() {
+    # Alt+C opens Comm with Com1 selected; two steps down is Com3.
+    menu alt+c Down Down Return
+    wait_for "the state file to name COM3" 10 state_says_3
+    note "Com3 chosen: the state file's first byte is 3"
+}
+state_says_3() { [ -f "$work/cwbench.cfg" ] && [ "$(state_byte0)" = 3 ]; }
+
+open_and_check() {  # REVISION GROUP PTT KEY PDLTONE-VISIBLE
+    click "$IDOPEN"
+    local gen=MX1
+    [ "$1" -ge 20 ] && gen=MX2
+    wait_for "the open chip's revision" 15 text_is "$MXSERIAL" "$gen F/W revision $1"
+    expect_text "$IDOPENSTAT" Open
+    expect_text "$IDOUTCFG" "$2"
+    expect_text "$IDP5PTT" "$3"
+    expect_text "$IDP5KEY" "$4"
+    probe state "$ID_PDLTONE" | grep -q "^visible=$5 " || fail "PDL Tone: $(probe state "$ID_PDLTONE"), expected visible=$5"
+    expect_text "$IDWEIGHT" 50
+    note "OpenMx: \"$gen F/W revision $1\", \"$2\", \"$3\", \"$4\", PDL Tone visible=$5"
+}
+
+exit_program() {
+    local where start_ns
+    where=$(probe point "$IDEXIT" | tail -n 1) || fail "no Exit button to click"
+    start_ns=$(date +%s%N)
+    # shellcheck disable=SC2086
+    xdotool mousemove --sync $where click 1 || fail "xdotool could not click Exit"
+    local until=$((SECONDS + $(budget 60)))
+    while running; do
+        [ "$SECONDS" -ge "$until" ] && fail "cwbench.exe still runs a minute after Exit"
+        sleep 0.05
+    done
+    cwbench_pid=
+    note "Exit: the program had ended $((($(date +%s%N) - start_ns) / 1000000)) ms after the click (Wine's own teardown included)"
+    [ "$(cat "$tmp/cwbench.exit")" = 0 ] || fail "exit code $(cat "$tmp/cwbench.exit")"
+    ! grep -qi 'unhandled' "$tmp/cwbench.out" || fail "Wine reported a crash: $(head -n 5 "$tmp/cwbench.out")"
+}
+
+# Control ids (keyerbench/resources/cwbench_resource.h).
+IDEXIT=2 INBOUND=103 OUTBOUND=101 MXSERIAL=107 IDWEIGHT=116 CLEARBUF=204 IDOPEN=210 IDCLOSEX=211
+IDUPDATE=408 IDOPENSTAT=424 TESTSTR=201 IDP5PTT=428 IDP5KEY=430 IDOUTCFG=431 IDLOOP=438 ID_PDLTONE=124
+CM_MSGTEXT=601 CM_MSGSAVE=603 IDOK=1
+
+# --- The runs -----------------------------------------------------------------------------------
+
+run_mx1() {
+    start_cwbench KEYERSIM_REVISION=19
+    check_size 504 610
+    screenshot main-120dpi 'Morsix Test Bed'
+    choose_com3
+    open_and_check 19 "Pin5 Config" PTT Key 0
+    trace_has 'call mx_open(3)' || fail "the chip was not opened on COM3"
+    trace_has 'call mx_setmx1mode()' || fail "no mx_setmx1mode after opening an MX1 chip"
+    # Help > Help: the Windows help engine is asked for cwbench.hlp beside the program;
+    # there is none, and Wine's engine says so in a box of its own.
+    menu alt+h h
+    wait_for "the help engine's answer" 60 box_shown ERROR
+    local said
+    said=$(sed -n '2,$p' "$tmp/box.txt")
+    case $said in
+        *"\work\cwbench.hlp'"*) note "the help engine: $said" ;;
+        *) fail "the help engine says \"$said\"; expected it to look for work\\cwbench.hlp" ;;
+    esac
+    click --in ERROR 7  # No (IDNO)
+    wait_for "the help engine's box to close" 30 dialog_gone ERROR
+    click "$IDCLOSEX"
+    wait_for "Closed" 10 text_is "$IDOPENSTAT" Closed
+    exit_program
+}
+
+# set_weight VALUE: the Weight box holds VALUE, typed over what it held.
+set_weight() {
+    click "$IDWEIGHT"
+    xdotool key End BackSpace BackSpace BackSpace BackSpace && xdotool type --delay 80 "$1"
+    sleep 0.3
+}
+
+run_mx2() {
+    start_cwbench KEYERSIM_REVISION=20
+    check_size 380 498
+    choose_com3
+    open_and_check 20 "Output Cfg" "PTT On" "Port A/B" 1
+    screenshot main-96dpi 'Morsix Test Bed'
+
+    # Typed text is keyed and comes back, character by character, as the chip sends it.
+    click "$INBOUND"
+    xdotool type --delay 120 "CQ TEST"
+    local typed_ns=$(($(date +%s%N)))
+    wait_for "CQ TEST in the Outgoing Morse Window" 30 text_is "$OUTBOUND" "CQ TEST"
+    local echo_ms=$((($(date +%s%N) - typed_ns) / 1000000))
+    expect_text "$INBOUND" "CQ TEST"
+    # The keyed time: from the chip's receiving the C to its echo of the last T, chip time.
+    local keyed
+    keyed=$(awk '{ sub(/\r$/, "") }
+                 $2 == "call" && $3 == "mx_char(67)" && first == "" { first = $1 }
+                 $2 == "echo" && $3 == "0x54" { last = $1 }
+                 END { printf "%d", last - first }' "$work/trace.txt")
+    note "CQ TEST echoed completely ${echo_ms} ms after the last key was typed; the chip took ${keyed} ms" \
+         "from the first character to the last echo"
+    cp "$work/trace.txt" "$artifacts/$tag-trace.txt"
+
+    set_weight 95
+    click "$IDUPDATE"
+    read_box "Parameter Error" "Weight must be between 10 and 90"
+    trace_has 'call mx_weight' && fail "a rejected weight reached the chip"
+    set_weight 60
+    click "$IDUPDATE"
+    wait_for "mx_weight(60) in the trace" 10 trace_has 'call mx_weight(60)'
+    dialog_shown "Parameter Error" && fail "Weight 60 was refused"
+    expect_text "$IDWEIGHT" 60
+    note "Weight 95 refused, 60 sent"
+
+    # The Message Editor: Msg1 > Edit.
+    menu alt+1 e
+    wait_for "the Message Editor" 30 dialog_shown "Message Editor"
+    click --in "Message Editor" "$CM_MSGTEXT"
+    xdotool type --delay 80 "CQ [S25]DE Q2ZX"
+    sleep 0.3
+    [ "$(probe --in "Message Editor" text "$CM_MSGTEXT")" = "CQ [S25]DE Q2ZX" ] || fail "the editor holds \"$(probe --in "Message Editor" text "$CM_MSGTEXT")\""
+    screenshot editor 'Message Editor'
+    click --in "Message Editor" "$CM_MSGSAVE"
+    wait_for "the editor to close" 10 dialog_gone "Message Editor"
+    [ "$(dd if="$work/cwbench.cfg" bs=1 skip=19 count=15 2>/dev/null)" = "CQ [S25]DE Q2ZX" ] ||
+        fail "the state file doesn't hold the edited message"
+
+    # Msg1 > Play: the speed token reaches the chip; ClearBuf stops the message.
+    # (ClearBuf's place is looked up first: once the speed changes, "DE Q2ZX" takes
+    # three seconds to key, and the click must land within them.)
+    local clear_at
+    clear_at=$(probe point "$CLEARBUF" | tail -n 1) || fail "no ClearBuf button"
+    menu alt+1 p
+    wait_for "the speed change in the trace" 30 trace_has "byte 0x1c arg 25"
+    # shellcheck disable=SC2086
+    xdotool mousemove --sync $clear_at click 1 || fail "xdotool could not click ClearBuf"
+    wait_for "mx_clearbuf in the trace" 10 trace_has 'call mx_clearbuf()'
+    sleep 3
+    local after
+    after=$(awk '/call mx_clearbuf\(\)/ { seen = 1; next } seen && $2 == "echo"' "$work/trace.txt" | wc -l)
+    [ "$after" -le 1 ] || fail "$after characters were still keyed after ClearBuf"
+    local out
+    out=$(panel_text "$OUTBOUND")
+    case $out in *Q2ZX) fail "the whole message was sent despite ClearBuf: $out" ;; esac
+    expect_text "$INBOUND" ""
+    note "Msg1 played with the speed change ([S25] sent as 0x1C 25) and was stopped by ClearBuf: \"$out\""
+
+    # Help > About.
+    menu alt+h a
+    wait_for "the About box" 30 dialog_shown "Morsix Testbed"
+    [ "$(probe --in "Morsix Testbed" text 202)" = "Ver 3.1, Built 12:59:52, Jan 16 2007 " ] || fail "About: $(probe --in "Morsix Testbed" text 202)"
+    [ "$(probe --in "Morsix Testbed" text 208)" = "Operating System is WinNT/WinXP" ] || fail "About: $(probe --in "Morsix Testbed" text 208)"
+    screenshot about 'Morsix Testbed'
+    xdotool key Escape
+    sleep 0.5
+    dialog_shown "Morsix Testbed" || fail "Escape closed the About box"
+    click --in "Morsix Testbed" "$IDOK"
+    wait_for "the About box to close" 10 dialog_gone "Morsix Testbed"
+
+    click "$IDCLOSEX"
+    wait_for "Closed" 10 text_is "$IDOPENSTAT" Closed
+    exit_program
+    check_state_file
+}
+
+check_state_file() {
+    local f=$work/cwbench.cfg
+    [ "$(stat -c %s "$f")" = 1044 ] || fail "the state file has $(stat -c %s "$f") bytes"
+    local expected=$tmp/expected.cfg
+    {
+        printf '\x03\x00\x00\x00'
+        printf '\x02\x10\x05\x3c\x00\x00\x05\x14\x00\x00\x12\x32\x32\x06\xff'  # weight 60
+        printf 'CQ [S25]DE Q2ZX'
+        head -c $((1044 - 4 - 15 - 15)) /dev/zero
+    } >"$expected"
+    cmp "$expected" "$f" >"$tmp/cmp.txt" 2>&1 || fail "the state file differs: $(cat "$tmp/cmp.txt"); $(od -An -tx1 -N40 "$f")"
+    note "state file: 1044 bytes, COM3, weight 60, Msg1 \"CQ [S25]DE Q2ZX\", the rest as a fresh file has it"
+}
+
+run_stress() {
+    # A state file with Msg1 made of characters the random test never sends.
+    local message='!"#$%&()*+/:;<=>@]^_`{|}~'
+    {
+        printf '\x01\x00\x00\x00\x02\x10\x05\x32\x00\x00\x05\x14\x00\x00\x12\x32\x32\x06\xff'
+        printf '%s' "$message"
+        head -c $((1044 - 19 - ${#message})) /dev/zero
+    } >"$tmp/state.cfg"
+    local buttons= i
+    for i in $(seq 1 90); do buttons+="${buttons:+,}1@$((i * 20000))"; done
+    start_cwbench KEYERSIM_REVISION=20 KEYERSIM_TIMESCALE=1000 KEYERSIM_BUTTONS="$buttons"
+    click "$IDOPEN"
+    wait_for "the chip to open" 15 text_is "$IDOPENSTAT" Open
+    menu alt+1 p
+    click "$IDLOOP"
+    click "$TESTSTR"
+    sleep 2
+    exit_program
+    # What the chip was sent: the message's characters in order, restarted by the
+    # pushbuttons, none skipped or twice; the contacts released before the chip closed.
+    awk -v msg="$message" '
+        { sub(/\r$/, "") }  # the DLL writes its trace with CR LF line ends
+        $2 == "call" && $3 ~ /^mx_char\(/ {
+            c = substr($3, 9) + 0; ch = sprintf("%c", c)
+            if (index(msg, ch) == 0) next
+            if (ch == substr(msg, 1, 1)) { plays++; next_i = 2; sent++; next }
+            if (ch != substr(msg, next_i, 1)) { printf "out of order: %s where %s was due\n", ch, substr(msg, next_i, 1); bad = 1; exit }
+            next_i++; sent++
+        }
+        $2 == "call" && $3 ~ /^mx_directkey\(/ { last_key = $3; if (closed) keyed_after = 1 }
+        $2 == "call" && $3 == "mx_close()" { closed = 1 }
+        $2 == "echo" { echoes++ } $2 == "status" { statuses++ } $2 == "button" { buttons++ }
+        END {
+            printf "plays=%d sent=%d echoes=%d statuses=%d buttons=%d last_key=%s closed=%d keyed_after=%d\n",
+                   plays, sent, echoes, statuses, buttons, last_key, closed, keyed_after
+            exit bad
+        }' "$work/trace.txt" >"$tmp/stress.txt" || fail "$(cat "$tmp/stress.txt")"
+    note "stress: $(cat "$tmp/stress.txt")"
+    grep -q 'plays=[1-9]' "$tmp/stress.txt" || fail "the message never played"
+    grep -q 'last_key=mx_directkey(0) closed=1 keyed_after=0' "$tmp/stress.txt" || fail "the contacts were not released before the chip closed"
+}
+
+"run_$mode"
+note "PASSED: $tag"

@@ -1,0 +1,339 @@
+// The status callback and the five workers against a recording keyer library: what they
+// send, what they post to the panel, and how they stop.
+#include "bench_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <future>
+#include <thread>
+
+namespace cwbench {
+namespace {
+
+using Calls = std::vector<std::string>;
+using namespace std::chrono_literals;
+
+class WorkersTest : public test::BenchTest {
+protected:
+    // The posts so far, as "control=text" for texts and "kind:value" for the others.
+    std::vector<std::string> posted() {
+        std::vector<std::string> out;
+        for (const PanelPost& p : poster.take()) {
+            if (p.kind == PostKind::ShowText)
+                out.push_back(std::to_string(p.control) + "=" + panelText(static_cast<PanelText>(p.value)));
+            else if (p.kind == PostKind::Append)
+                out.push_back(std::to_string(p.control) + "+" + std::string(1, static_cast<char>(p.value)));
+            else
+                out.push_back(std::to_string(static_cast<int>(p.kind)) + ":" + std::to_string(p.value));
+        }
+        return out;
+    }
+    static std::string play(int n) { return std::to_string(static_cast<int>(PostKind::PlayMessage)) + ":" + std::to_string(n); }
+    bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds bound = 5s) {
+        auto until = std::chrono::steady_clock::now() + bound;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > until) return false;
+            std::this_thread::sleep_for(1ms);
+        }
+        return true;
+    }
+};
+
+TEST_F(WorkersTest, StatusReportsDriveTheIndicators) {
+    const std::string busy = std::to_string(IDBUSY), xoff = std::to_string(IDXOFF), brk = std::to_string(IDBREAKIN),
+                      wait = std::to_string(IDWAIT), tune = std::to_string(IDTUNESTAT);
+    struct Case {
+        int isMx2;
+        int status;
+        int active;  // activeMsg before
+        std::vector<std::string> posts;
+        int activeAfter;
+    };
+    const Case cases[] = {
+        {0, 0x1F, 5, {xoff + "=Xoff", brk + "=BrkIn", busy + "=Busy", tune + "=Tune", wait + "=Wait"}, 0},
+        {0, 0x104, 5, {xoff + "= ", brk + "= ", busy + "=Busy", tune + "= ", wait + "= "}, 5},
+        {0, 0x08, 0, {xoff + "= ", brk + "= ", busy + "= ", tune + "=Tune", wait + "= "}, 0},  // MX1: tune
+        {1, 0x08, 0, {tune + "=   "}, 0},                   // MX2: pushbutton report, no button
+        {1, 0x0A, 0, {tune + "=PB2", play(2)}, 0},          // button 2 plays message 2
+        {1, 0x1D, 0, {tune + "=PB1", play(1)}, 0},          // several: the lowest
+        {1, 0x18, 0, {tune + "=PB4", play(4)}, 0},
+        {1, 0x0C, 9, {tune + "=PB3"}, 9},                   // a message plays: only the text
+        {1, 0x03, 9, {xoff + "=Xoff", brk + "=BrkIn", busy + "= ", tune + "= ", wait + "= "}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        g_isMX2 = c.isMx2;
+        activeMsg = c.active;
+        EXPECT_EQ(mxCallBack(CB_STATUS, c.status), 1);
+        EXPECT_EQ(mxStatus.load(), c.status & 0xFF);
+        EXPECT_EQ(posted(), c.posts);
+        EXPECT_EQ(activeMsg.load(), c.activeAfter);
+    }
+    EXPECT_TRUE(calls().empty());
+}
+
+TEST_F(WorkersTest, SpeedPotEchoAndUnknownReports) {
+    mxf.mxState.minwpm = 5;
+    mxf.mxState.wpmrange = 20;
+    EXPECT_EQ(mxCallBack(CB_SPEEDPOT, 0x112), 1);
+    EXPECT_EQ(mxSpeedPot.load(), 0x12);
+    EXPECT_TRUE(posted().empty()) << "pot lock off: stored, nothing shown or sent";
+    EXPECT_TRUE(calls().empty());
+    potLock = 1;
+    EXPECT_EQ(mxCallBack(CB_SPEEDPOT, 30), 1);
+    EXPECT_EQ(posted(), std::vector<std::string>{std::to_string(static_cast<int>(PostKind::SpeedPot)) + ":30"});
+    EXPECT_EQ(calls(), Calls{"mx_wpm(30)"});
+    EXPECT_EQ(mxCallBack(CB_ECHOBACK, 0x151), 1);
+    EXPECT_EQ(posted(), std::vector<std::string>{std::to_string(OUTBOUND) + "+Q"});
+    for (int kind : {0, 4, -1, 1000}) EXPECT_EQ(mxCallBack(kind, 7), 0);
+    EXPECT_TRUE(posted().empty());
+    EXPECT_EQ(mxStatus.load(), 0);
+}
+
+TEST_F(WorkersTest, PlayedMessageSendsTokensAndEchoesEveryCharacter) {
+    std::strcpy(mxf.msg3Buf, "test[s25]ab[x][n][P]");
+    // The chip holds input for the first looks: the player waits and drops nothing.
+    std::atomic<int> holds{3};
+    keyer.xoff = [&] { return holds.fetch_sub(1) > 0 ? 1 : 0; };
+    ASSERT_TRUE(startMessage(3));
+    EXPECT_EQ(lpActiveMsg.load(), mxf.msg3Buf);
+    EXPECT_FALSE(startMessage(1)) << "one message at a time";
+    ASSERT_TRUE(waitUntil([] { return activeMsg.load() == 0; }));
+    ASSERT_TRUE(waitForWorkers(5s));
+    EXPECT_EQ(keyer.callsStartingWith("mx_char("),
+              (Calls{"mx_char(84)", "mx_char(69)", "mx_char(83)", "mx_char(84)", "mx_char(28)", "mx_char(25)",
+                     "mx_char(65)", "mx_char(66)", "mx_char(30)", "mx_char(24)", "mx_char(0)", "mx_char(24)",
+                     "mx_char(1)"}));
+    std::string echoed;
+    for (const PanelPost& p : poster.take()) {
+        ASSERT_EQ(p.kind, PostKind::Append);
+        ASSERT_EQ(p.control, INBOUND);
+        echoed.push_back(static_cast<char>(p.value));
+    }
+    EXPECT_EQ(echoed, "TEST[S25]AB[X][N][P]");
+
+    // Over, it plays again from its first character; an empty memory ends at once.
+    keyer.clear();
+    ASSERT_TRUE(startMessage(3));
+    ASSERT_TRUE(waitForWorkers(5s));
+    EXPECT_EQ(keyer.callsStartingWith("mx_char(").size(), 13u);
+    keyer.clear();
+    ASSERT_TRUE(startMessage(2));
+    ASSERT_TRUE(waitForWorkers(5s));
+    EXPECT_EQ(activeMsg.load(), 0);
+    EXPECT_TRUE(keyer.callsStartingWith("mx_char(").empty());
+    EXPECT_FALSE(startMessage(0));
+    EXPECT_FALSE(startMessage(5));
+}
+
+TEST_F(WorkersTest, EachPlayCommandPlaysItsOwnMemory) {
+    std::strcpy(mxf.msg1Buf, "A");
+    std::strcpy(mxf.msg2Buf, "B");
+    std::strcpy(mxf.msg3Buf, "C");
+    std::strcpy(mxf.msg4Buf, "D");
+    for (int n = 1; n <= 4; ++n) {
+        keyer.clear();
+        ASSERT_TRUE(startMessage(n));
+        ASSERT_TRUE(waitForWorkers(5s));
+        EXPECT_EQ(keyer.callsStartingWith("mx_char("), Calls{"mx_char(" + std::to_string('A' + n - 1) + ")"});
+    }
+}
+
+// A platform whose message box stays up until the test lets it go, as a user would.
+class HeldBoxes final : public Platform {
+public:
+    std::unique_ptr<File> openForRead(const char*, OpenError& e) override {
+        e = OpenError::NotFound;
+        return nullptr;
+    }
+    std::unique_ptr<File> createForWrite(const char*) override { return nullptr; }
+    bool replace(const char*, const char*) override { return false; }
+    bool remove(const char*) override { return false; }
+    int messageBox(const char* text, const char*, unsigned) override {
+        std::unique_lock<std::mutex> lk(m);
+        shown.push_back(text);
+        cv.notify_all();
+        cv.wait(lk, [&] { return released; });
+        return kIdOk;
+    }
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<std::string> shown;
+    bool released = false;
+};
+
+TEST_F(WorkersTest, APlayerHeldByItsBoxNeverPlaysBesideTheNextOne) {
+    HeldBoxes boxes;
+    test::PlatformScope heldScope(boxes);
+    std::strcpy(mxf.msg1Buf, "A[Q]BCD");
+    std::strcpy(mxf.msg2Buf, "XYZ");
+    ASSERT_TRUE(startMessage(1));
+    {
+        std::unique_lock<std::mutex> lk(boxes.m);
+        ASSERT_TRUE(boxes.cv.wait_for(lk, 5s, [&] { return !boxes.shown.empty(); }));
+    }
+    EXPECT_EQ(boxes.shown[0], "Bad Buf Msg Cmd");
+    // ClearBuf while the box is up (it doesn't wait for the box), then another message:
+    // it plays whole at once.
+    auto cleared = std::async(std::launch::async, [&] { panel.command(CLEARBUF, 0); });
+    ASSERT_EQ(cleared.wait_for(5s), std::future_status::ready) << "ClearBuf waited for the player's box";
+    ASSERT_TRUE(startMessage(2));
+    ASSERT_TRUE(waitUntil([] { return activeMsg.load() == 0; }));
+    // Exit, with the chip open and the box still up, doesn't wait for it either.
+    mxOpen = 1;
+    unsigned char revision;
+    keyer.mx_open(&revision, 1);
+    auto exited = std::async(std::launch::async, [&] { panel.command(IDEXIT, 0); });
+    ASSERT_EQ(exited.wait_for(5s), std::future_status::ready) << "Exit waited for the player's box";
+    EXPECT_EQ(window.quits, 1);
+    {
+        std::lock_guard<std::mutex> g(boxes.m);
+        boxes.released = true;
+    }
+    boxes.cv.notify_all();
+    ASSERT_TRUE(waitForWorkers(5s));
+    EXPECT_EQ(keyer.callsStartingWith("mx_char("), (Calls{"mx_char(65)", "mx_char(88)", "mx_char(89)", "mx_char(90)"}))
+        << "the first player ends once its box is closed, without sending B, C or D";
+    EXPECT_EQ(keyer.callsStartingWith("mx_close(").size(), 1u);
+}
+
+TEST_F(WorkersTest, RandomTestDrawsTheSameSeriesAndDropsOnlyHeldDraws) {
+    // The first draws of the generator (range 0..32767, seed 1) that are at most 42.
+    auto expected = [] {
+        std::uint32_t s = 1;
+        std::string out;
+        while (out.size() < 30) {
+            s = s * 214013u + 2531011u;
+            int v = static_cast<int>((s >> 16) & 0x7FFF);
+            if (v <= 42) out.push_back(testChars[v]);
+        }
+        return out;
+    }();
+    std::atomic<int> sent{0};
+    keyer.onCall = [&](const std::string& call) {
+        if (call.rfind("mx_char(", 0) == 0 && ++sent >= 30) test_string = 0;
+    };
+    toggleRandomTest();
+    ASSERT_TRUE(waitForWorkers(10s));
+    std::string got;
+    for (const std::string& c : keyer.callsStartingWith("mx_char("))
+        got.push_back(static_cast<char>(std::stoi(c.substr(8))));
+    EXPECT_EQ(got, expected);
+    std::string shown;
+    for (const PanelPost& p : poster.take()) shown.push_back(static_cast<char>(p.value));
+    EXPECT_EQ(shown, expected);
+
+    // A hold drops the drawn index: the next character sent is a later draw.
+    keyer.clear();
+    sent = 0;
+    std::atomic<int> holds{1};
+    keyer.xoff = [&] { return holds.fetch_sub(1) > 0 ? 1 : 0; };
+    keyer.onCall = [&](const std::string& call) {
+        if (call.rfind("mx_char(", 0) == 0 && ++sent >= 2) test_string = 0;
+    };
+    toggleRandomTest();
+    ASSERT_TRUE(waitForWorkers(10s));
+    Calls chars = keyer.callsStartingWith("mx_char(");
+    ASSERT_EQ(chars.size(), 2u);
+    EXPECT_EQ(chars[0], "mx_char(" + std::to_string(static_cast<int>(expected[1])) + ")");
+
+    // The button stops it again.
+    keyer.onCall = nullptr;
+    toggleRandomTest();
+    EXPECT_EQ(test_string.load(), 1);
+    toggleRandomTest();
+    EXPECT_EQ(test_string.load(), 0);
+}
+
+TEST_F(WorkersTest, RandomKeyingEndsWithBothContactsReleased) {
+    toggleKeyingTest();
+    ASSERT_TRUE(waitUntil([&] { return keyer.callsStartingWith("mx_directkey(").size() >= 5; }));
+    toggleKeyingTest();
+    EXPECT_EQ(random_keying.load(), 0);
+    EXPECT_TRUE(awaitKeyingReleased());
+    Calls keys = keyer.callsStartingWith("mx_directkey(");
+    EXPECT_EQ(keys.back(), "mx_directkey(0)");
+    // The series: the generator's values masked to two bits.
+    std::uint32_t s = 1;
+    for (std::size_t i = 0; i + 1 < keys.size(); ++i) {
+        s = s * 214013u + 2531011u;
+        EXPECT_EQ(keys[i], "mx_directkey(" + std::to_string(((s >> 16) & 0x7FFF) & 3) + ")");
+    }
+}
+
+TEST_F(WorkersTest, CallsignCompletionWaitsForTheChipThenLoadsTheBuffer) {
+    mxStatus = KBUSY;
+    ASSERT_TRUE(startPtrTest());
+    std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(calls().empty()) << "waits while the chip is busy";
+    mxStatus = 0;
+    ASSERT_TRUE(waitForWorkers(5s));
+    const Calls expected{"mx_ptr_reset()", "mx_char(81)",  "mx_char(50)",     "mx_char(90)",     "mx_load_nulls(10)",
+                         "mx_char(32)",    "mx_char(53)",  "mx_char(78)",     "mx_char(78)",     "mx_char(32)",
+                         "mx_char(78)",    "mx_char(72)",  "mx_setptr_ovr(3)", "mx_char(88)",    "mx_char(47)",
+                         "mx_char(49)",    "mx_setptr_ins(20)"};
+    EXPECT_EQ(calls(), expected);
+
+    // A chip that stays busy past the patience gets no test.
+    keyer.clear();
+    mxStatus = KBUSY | XOFF;
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(startPtrTest());
+    ASSERT_TRUE(waitForWorkers(5s));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(env.timing.busyPatienceMs));
+    EXPECT_TRUE(calls().empty());
+}
+
+TEST_F(WorkersTest, OpenCloseLoopStopsAtTheFirstFailure) {
+    mxf.comPort = 0x204;
+    std::memcpy(&mxf.mxState, kDefaultRegisters, sizeof(MXSTATE));
+    std::atomic<int> opens{0};
+    keyer.onCall = [&](const std::string& call) {
+        if (call.rfind("mx_open(", 0) == 0 && ++opens == 3) keyer.openResult = NO_ECHO_RESPONSE;
+    };
+    ASSERT_TRUE(startInitLoop());
+    EXPECT_FALSE(startInitLoop()) << "one loop at a time";
+    ASSERT_TRUE(waitForWorkers(10s));
+    const Calls pass{"mx_open(4)", "mx_send_defaults()", "mx_getpot()", "mx_close()"};
+    Calls expected = pass;
+    expected.insert(expected.end(), pass.begin(), pass.end());
+    expected.push_back("mx_open(4)");
+    EXPECT_EQ(calls(), expected);
+    EXPECT_EQ(mxOpen.load(), 0);
+    const std::string fill = std::to_string(static_cast<int>(PostKind::FillFromRecord)) + ":0";
+    const std::string opened = std::to_string(static_cast<int>(PostKind::LoopOpened)) + ":";
+    const std::vector<std::string> posts = posted();
+    const std::vector<std::string> expectedPosts{
+        fill, opened + "20", std::to_string(IDOPENSTAT) + "=Open", std::to_string(IDOPENSTAT) + "=Closed",
+        std::to_string(MXSERIAL) + "= ", fill, opened + std::to_string(256 + 20), std::to_string(IDOPENSTAT) + "=Open",
+        std::to_string(IDOPENSTAT) + "=Closed", std::to_string(MXSERIAL) + "= ",
+        std::to_string(static_cast<int>(PostKind::LoopFailed)) + ":2"};
+    EXPECT_EQ(posts, expectedPosts);
+
+    // Started while the chip is open: pass 0 fails.
+    keyer.clear();
+    keyer.onCall = nullptr;
+    keyer.openResult = MX_SUCCESS;
+    unsigned char revision;
+    keyer.mx_open(&revision, 4);
+    keyer.clear();
+    ASSERT_TRUE(startInitLoop());
+    ASSERT_TRUE(waitForWorkers(10s));
+    EXPECT_EQ(posted(), std::vector<std::string>{std::to_string(static_cast<int>(PostKind::LoopFailed)) + ":0"});
+}
+
+TEST_F(WorkersTest, PushbuttonPlaysThroughTheWindowThread) {
+    std::strcpy(mxf.msg4Buf, "73");
+    g_isMX2 = 1;
+    mxCallBack(CB_STATUS, KPBSTAT | KPB4);
+    EXPECT_TRUE(calls().empty()) << "the callback starts nothing itself";
+    deliverPosts();
+    EXPECT_EQ(dlg.at(IDTUNESTAT).text, "PB4");
+    ASSERT_TRUE(waitForWorkers(5s));
+    EXPECT_EQ(keyer.callsStartingWith("mx_char("), (Calls{"mx_char(55)", "mx_char(51)"}));
+}
+
+}  // namespace
+}  // namespace cwbench
