@@ -36,7 +36,10 @@ std::chrono::steady_clock::time_point Clock::wallAt(double chipMs) const {
 }
 
 Chip::Chip(const Config& config, const Clock& clock, Trace& trace, Deliver deliver)
-    : config_(config), clock_(clock), trace_(trace), deliver_(std::move(deliver)) {
+    : config_(config),
+      clock_(clock),
+      trace_(trace),
+      reporter_(std::make_shared<Reporter>(std::move(deliver))) {
     double opened = clock_.nowMs();
     jobEnd_ = opened;
     if (isMx2()) {
@@ -54,8 +57,8 @@ Chip::Chip(const Config& config, const Clock& clock, Trace& trace, Deliver deliv
 Chip::~Chip() { stop(); }
 
 void Chip::start() {
-    std::shared_ptr<Chip> self = shared_from_this();
-    thread_ = std::thread([self] { self->run(); });
+    reporter_->start();
+    thread_ = std::thread([this] { run(); });
 }
 
 void Chip::stop() {
@@ -66,34 +69,23 @@ void Chip::stop() {
         double now = clock_.nowMs();
         steps_.clear();
         jobKey_ = tune_ = paddle_ = false;
-        setKeyLine(now);
+        setKeyLine(now, now);
         if (ptt_) {
             ptt_ = false;
             trace_.add(now, Ev::PttOff, 0);
         }
     }
+    reporter_->close();
     cv_.notify_all();
-    if (!thread_.joinable()) return;
-    if (thread_.get_id() == std::this_thread::get_id())
-        thread_.detach();
-    else
-        thread_.join();
+    // The keying thread runs none of the caller's code and holds the lock only briefly,
+    // so joining it is bounded.
+    if (thread_.joinable()) thread_.join();
 }
 
 void Chip::run() {
     std::unique_lock<std::mutex> lk(m_);
-    for (;;) {
-        if (stopping_) break;
-        if (!events_.empty()) {
-            std::vector<std::pair<int, int>> ready;
-            ready.swap(events_);
-            lk.unlock();
-            for (const auto& e : ready) deliver_(e.first, e.second);
-            lk.lock();
-            continue;
-        }
+    while (!stopping_) {
         advance(clock_.nowMs());
-        if (!events_.empty() || stopping_) continue;
         double next = nextWake();
         if (next == kNever)
             cv_.wait(lk);
@@ -115,7 +107,7 @@ void Chip::advance(double now) {
         while (!steps_.empty() && steps_.front().at <= now) {
             Step s = steps_.front();
             steps_.pop_front();
-            apply(s);
+            apply(s, clock_.nowMs());
         }
         if (job_ != Job::None) {
             if (!steps_.empty() || jobEnd_ > now) break;
@@ -144,7 +136,6 @@ int Chip::currentWpm() const {
 // Takes the next byte (and its argument) from the buffer and lays out its timeline from
 // the later of the previous byte's end and its own arrival. False when nothing can start.
 bool Chip::startNext(double now) {
-    (void)now;
     if (buf_.empty() || paused_ || tune_ || paddle_) return false;
     unsigned char b = buf_.front().byte;
     if (takesArgument(b) && buf_.size() < 2) return false;
@@ -154,7 +145,7 @@ bool Chip::startNext(double now) {
 
     char detail[32] = "";
     if (takesArgument(b)) std::snprintf(detail, sizeof detail, "arg %d", arg);
-    trace_.add(at, Ev::Byte, b, detail);
+    trace_.addScheduled(at, now, Ev::Byte, b, detail);
 
     jobEnd_ = at;
     switch (b) {
@@ -186,7 +177,9 @@ bool Chip::startNext(double now) {
     default:
         break;
     }
-    Timing t = timingFor(regs_, currentWpm());
+    int wpm = currentWpm();
+    Timing t = timingFor(regs_, wpm);
+    noteFarnsworth(at, t, wpm);
     job_ = Job::Char;
     if (isWordSpace(b)) {
         jobEnd_ = at + wordSpace(t);
@@ -209,18 +202,33 @@ bool Chip::startNext(double now) {
     return true;
 }
 
-void Chip::apply(const Step& s) {
+// Notes in the trace where Farnsworth spacing starts, changes or ends, so that a timeline
+// keyed below the Farnsworth register's speed doesn't look like a slow clock.
+void Chip::noteFarnsworth(double at, const Timing& t, int wpm) {
+    int farns = t.farnsworth ? regs_.farns : 0;
+    if (farns == farnsworthNoted_) return;
+    farnsworthNoted_ = farns;
+    char text[96];
+    if (farns)
+        std::snprintf(text, sizeof text,
+                      "Farnsworth spacing: characters at %d WPM, gaps for %d WPM", farns, wpm);
+    else
+        std::snprintf(text, sizeof text, "Farnsworth spacing off: %d WPM", wpm);
+    trace_.add(at, Ev::Note, 0, text);
+}
+
+void Chip::apply(const Step& s, double now) {
     switch (s.kind) {
     case StepKind::KeyDown:
         jobKey_ = true;
-        setKeyLine(s.at);
+        setKeyLine(s.at, now);
         break;
     case StepKind::KeyUp:
         jobKey_ = false;
-        setKeyLine(s.at);
+        setKeyLine(s.at, now);
         break;
     case StepKind::Echo:
-        trace_.add(s.at, Ev::Echo, s.value);
+        trace_.addScheduled(s.at, now, Ev::Echo, s.value);
         queue(CB_ECHOBACK, s.value);
         break;
     case StepKind::PttOn:
@@ -228,18 +236,23 @@ void Chip::apply(const Step& s) {
         bool on = s.kind == StepKind::PttOn;
         if (on != ptt_) {
             ptt_ = on;
-            trace_.add(s.at, on ? Ev::PttOn : Ev::PttOff, 0);
+            trace_.addScheduled(s.at, now, on ? Ev::PttOn : Ev::PttOff, 0);
         }
         break;
     }
     }
 }
 
-void Chip::setKeyLine(double at) {
+// at: when the edge was due; actual: when this thread made it. The same for edges that
+// a call makes at once (mx_key, mx_directkey, closing).
+void Chip::setKeyLine(double at, double actual) {
     bool down = jobKey_ || tune_ || paddle_;
     if (down == keyLine_) return;
     keyLine_ = down;
-    trace_.add(at, down ? Ev::KeyDown : Ev::KeyUp, 0);
+    if (actual == at)
+        trace_.add(at, down ? Ev::KeyDown : Ev::KeyUp, 0);
+    else
+        trace_.addScheduled(at, actual, down ? Ev::KeyDown : Ev::KeyUp, 0);
 }
 
 unsigned char Chip::statusByte() const {
@@ -260,7 +273,10 @@ void Chip::updateStatus() {
     queue(CB_STATUS, s);
 }
 
-void Chip::queue(int kind, int value) { events_.emplace_back(kind, value); }
+void Chip::queue(int kind, int value) {
+    if (!reporter_->post(kind, value) && !stopping_)
+        trace_.add(clock_.nowMs(), Ev::Note, value, "report queue full, report dropped");
+}
 
 void Chip::takeFront(std::size_t n) {
     for (std::size_t i = 0; i < n && !buf_.empty(); ++i) {
@@ -293,13 +309,33 @@ void Chip::insertByte(unsigned char c, double now) {
     if (buf_.size() > kHighWater) xoff_ = true;
 }
 
+// The buffer read as items from its front (where an item always starts: the sender takes
+// a command together with its argument): a command that takes an argument and the byte
+// after it are one item, anything else one byte. Drops the last complete item; a command
+// at the very end still waiting for its argument stays where it is.
+void Chip::dropLastItem() {
+    std::size_t size = buf_.size();
+    std::size_t last = size;
+    std::size_t lastLength = 0;
+    for (std::size_t i = 0; i < size;) {
+        std::size_t length = takesArgument(buf_[i].byte) ? 2 : 1;
+        if (i + length > size) break;  // waiting for its argument
+        last = i;
+        lastLength = length;
+        i += length;
+    }
+    if (last == size) return;
+    buf_.erase(buf_.begin() + static_cast<long>(last),
+               buf_.begin() + static_cast<long>(last + lastLength));
+}
+
 void Chip::abortJob(double now) {
     steps_.clear();
     job_ = Job::None;
     jobEnd_ = std::max(std::min(jobEnd_, now), 0.0);
     jobKey_ = false;
     mergeNext_ = false;
-    setKeyLine(now);
+    setKeyLine(now, now);
 }
 
 void Chip::putChar(unsigned char c) {
@@ -318,7 +354,7 @@ bool Chip::xoff() {
 void Chip::backspace() {
     {
         std::lock_guard<std::mutex> g(m_);
-        if (!buf_.empty()) buf_.pop_back();
+        dropLastItem();
         wptr_ = consumed_ + static_cast<long>(buf_.size());
         overwrite_ = false;
         if (buf_.size() < kLowWater) xoff_ = false;
@@ -352,7 +388,8 @@ void Chip::key(bool down) {
     {
         std::lock_guard<std::mutex> g(m_);
         tune_ = down;
-        setKeyLine(clock_.nowMs());
+        double now = clock_.nowMs();
+        setKeyLine(now, now);
     }
     cv_.notify_all();
 }
@@ -372,7 +409,7 @@ void Chip::directKey(unsigned char contacts) {
             abortJob(now);
         }
         if (!paddle_) breakin_ = false;
-        setKeyLine(now);
+        setKeyLine(now, now);
     }
     cv_.notify_all();
 }
@@ -392,13 +429,12 @@ void Chip::setSpeed(unsigned char wpm) {
     regs_.speed = wpm;
 }
 
+// Touches neither the chip's lock nor, unless calls are traced, the trace's: a caller
+// polling the pot in a loop contends with the keying thread only on the reporter.
 void Chip::requestPot() {
-    {
-        std::lock_guard<std::mutex> g(m_);
-        trace_.add(clock_.nowMs(), Ev::SpeedPot, config_.potWpm);
-        queue(CB_SPEEDPOT, config_.potWpm);
-    }
-    cv_.notify_all();
+    if (config_.traceCalls) trace_.add(clock_.nowMs(), Ev::SpeedPot, config_.potWpm);
+    if (!reporter_->post(CB_SPEEDPOT, config_.potWpm) && config_.traceCalls)
+        trace_.add(clock_.nowMs(), Ev::Note, config_.potWpm, "report queue full, report dropped");
 }
 
 void Chip::ptrReset() {
@@ -438,10 +474,12 @@ std::string Chip::debugText() {
     return text;
 }
 
-bool Chip::idle() {
+bool Chip::keyingIdle() {
     std::lock_guard<std::mutex> g(m_);
     return buf_.empty() && job_ == Job::None && steps_.empty();
 }
+
+bool Chip::idle() { return keyingIdle() && reporter_->drained(); }
 
 std::vector<unsigned char> Chip::pendingBytes() {
     std::lock_guard<std::mutex> g(m_);
