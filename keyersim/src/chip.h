@@ -43,6 +43,7 @@
 #pragma once
 
 #include "config.h"
+#include "fine_timer.h"
 #include "keyerlib/morsixdll.h"
 #include "morse.h"
 #include "reporter.h"
@@ -150,6 +151,7 @@ private:
     Trace& trace_;
     const std::shared_ptr<Reporter> reporter_;
 
+    FineTimer fineTimer_;
     std::mutex m_;
     std::condition_variable cv_;
     std::thread thread_;

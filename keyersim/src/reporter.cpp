@@ -15,6 +15,7 @@ void Reporter::start() {
 }
 
 bool Reporter::post(int kind, int value) {
+    bool wasEmpty;
     {
         std::lock_guard<std::mutex> g(m_);
         if (closed_) return false;
@@ -25,9 +26,11 @@ bool Reporter::post(int kind, int value) {
         }
         if (waiting_.size() >= kMaxWaitingReports) return false;
         if (kind == CB_SPEEDPOT) potAt_ = end;
+        wasEmpty = waiting_.empty();
         waiting_.push_back(Report{kind, value});
     }
-    cv_.notify_one();
+    // The thread only waits on an empty queue.
+    if (wasEmpty) cv_.notify_one();
     return true;
 }
 
@@ -44,7 +47,6 @@ void Reporter::run() {
         deliver_(r.kind, r.value);
         lk.lock();
         delivering_ = false;
-        cv_.notify_all();
     }
 }
 

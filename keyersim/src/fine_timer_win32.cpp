@@ -1,0 +1,16 @@
+#include "fine_timer.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+namespace keyersim {
+
+// One millisecond, the finest period the multimedia timer offers; every
+// timeBeginPeriod is matched by a timeEndPeriod with the same period.
+FineTimer::FineTimer() : held_(timeBeginPeriod(1) == TIMERR_NOERROR) {}
+
+FineTimer::~FineTimer() {
+    if (held_) timeEndPeriod(1);
+}
+
+}  // namespace keyersim
