@@ -83,6 +83,7 @@ void Chip::stop() {
 }
 
 void Chip::run() {
+    raiseKeyingThread();
     std::unique_lock<std::mutex> lk(m_);
     while (!stopping_) {
         advance(clock_.nowMs());

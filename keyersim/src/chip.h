@@ -43,7 +43,7 @@
 #pragma once
 
 #include "config.h"
-#include "fine_timer.h"
+#include "keying_clock.h"
 #include "keyerlib/morsixdll.h"
 #include "morse.h"
 #include "reporter.h"

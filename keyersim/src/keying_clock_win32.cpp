@@ -1,4 +1,4 @@
-#include "fine_timer.h"
+#include "keying_clock.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -12,5 +12,8 @@ FineTimer::FineTimer() : held_(timeBeginPeriod(1) == TIMERR_NOERROR) {}
 FineTimer::~FineTimer() {
     if (held_) timeEndPeriod(1);
 }
+
+// The highest priority short of time-critical, within the process's own class.
+void raiseKeyingThread() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST); }
 
 }  // namespace keyersim
