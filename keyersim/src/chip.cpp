@@ -56,9 +56,13 @@ Chip::Chip(const Config& config, const Clock& clock, Trace& trace, Deliver deliv
 
 Chip::~Chip() { stop(); }
 
+// Returns once the keying thread runs at its raised priority, so that even the first
+// edge isn't left waiting for a new thread to be scheduled on a busy machine.
 void Chip::start() {
     reporter_->start();
+    std::unique_lock<std::mutex> lk(m_);
     thread_ = std::thread([this] { run(); });
+    cv_.wait(lk, [this] { return running_; });
 }
 
 void Chip::stop() {
@@ -85,8 +89,21 @@ void Chip::stop() {
 void Chip::run() {
     raiseKeyingThread();
     std::unique_lock<std::mutex> lk(m_);
+    running_ = true;
+    cv_.notify_all();
     while (!stopping_) {
         advance(clock_.nowMs());
+        if (!outbox_.empty()) {
+            // Handed over after the edges are made and without the chip's lock: the
+            // reporter's lock is also taken by callers (mx_getpot), and one of them
+            // losing the CPU while holding it must not hold up an edge.
+            std::vector<std::pair<int, int>> reports;
+            reports.swap(outbox_);
+            lk.unlock();
+            for (const auto& r : reports) post(r.first, r.second);
+            lk.lock();
+            continue;
+        }
         double next = nextWake();
         if (next == kNever)
             cv_.wait(lk);
@@ -274,8 +291,10 @@ void Chip::updateStatus() {
     queue(CB_STATUS, s);
 }
 
-void Chip::queue(int kind, int value) {
-    if (!reporter_->post(kind, value) && !stopping_)
+void Chip::queue(int kind, int value) { outbox_.emplace_back(kind, value); }
+
+void Chip::post(int kind, int value) {
+    if (!reporter_->post(kind, value))
         trace_.add(clock_.nowMs(), Ev::Note, value, "report queue full, report dropped");
 }
 
@@ -434,8 +453,7 @@ void Chip::setSpeed(unsigned char wpm) {
 // polling the pot in a loop contends with the keying thread only on the reporter.
 void Chip::requestPot() {
     if (config_.traceCalls) trace_.add(clock_.nowMs(), Ev::SpeedPot, config_.potWpm);
-    if (!reporter_->post(CB_SPEEDPOT, config_.potWpm) && config_.traceCalls)
-        trace_.add(clock_.nowMs(), Ev::Note, config_.potWpm, "report queue full, report dropped");
+    post(CB_SPEEDPOT, config_.potWpm);
 }
 
 void Chip::ptrReset() {

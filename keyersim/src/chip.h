@@ -139,6 +139,7 @@ private:
     void updateStatus();
     unsigned char statusByte() const;
     void queue(int kind, int value);
+    void post(int kind, int value);
     void insertByte(unsigned char c, double now);
     void takeFront(std::size_t n);
     void dropLastItem();
@@ -155,6 +156,7 @@ private:
     std::mutex m_;
     std::condition_variable cv_;
     std::thread thread_;
+    bool running_ = false;
     bool stopping_ = false;
 
     MXSTATE regs_{};
@@ -182,6 +184,7 @@ private:
     bool breakin_ = false;
 
     int reported_ = -1;
+    std::vector<std::pair<int, int>> outbox_;  // reports the keying thread hands over
 
     struct ButtonEvent {
         double at;

@@ -18,7 +18,7 @@ bool Reporter::post(int kind, int value) {
     bool wasEmpty;
     {
         std::lock_guard<std::mutex> g(m_);
-        if (closed_) return false;
+        if (closed_) return true;
         long end = taken_ + static_cast<long>(waiting_.size());
         if (kind == CB_SPEEDPOT && potAt_ >= taken_ && potAt_ < end) {
             waiting_[static_cast<std::size_t>(potAt_ - taken_)].value = value;

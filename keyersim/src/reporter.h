@@ -37,8 +37,8 @@ public:
     Reporter& operator=(const Reporter&) = delete;
 
     void start();
-    // Queues a report. False when it was dropped: the reporter is closed, or
-    // kMaxWaitingReports wait already.
+    // Queues a report. False when kMaxWaitingReports wait already and it was dropped; a
+    // closed reporter drops reports without a word.
     bool post(int kind, int value);
     // Drops what waits and starts no further callback. Never waits for a callback in
     // progress; the thread is joined only when it is not in one, else left to end by
