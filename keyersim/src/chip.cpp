@@ -366,10 +366,7 @@ void Chip::putChar(unsigned char c) {
     cv_.notify_all();
 }
 
-bool Chip::xoff() {
-    std::lock_guard<std::mutex> g(m_);
-    return xoff_;
-}
+bool Chip::xoff() { return xoff_; }
 
 void Chip::backspace() {
     {
@@ -488,7 +485,7 @@ std::string Chip::debugText() {
     char text[160];
     std::snprintf(text, sizeof text,
                   "revision %d mode MX%d buffered %zu xoff %d wpm %d override %d status 0x%02x",
-                  config_.revision, generation_, buf_.size(), xoff_ ? 1 : 0, currentWpm(),
+                  config_.revision, generation_, buf_.size(), xoff_.load() ? 1 : 0, currentWpm(),
                   speedOverride_, statusByte());
     return text;
 }

@@ -49,6 +49,7 @@
 #include "reporter.h"
 #include "trace.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -167,7 +168,9 @@ private:
     long consumed_ = 0;
     long wptr_ = 0;
     bool overwrite_ = false;
-    bool xoff_ = false;
+    // Written under the lock, read without it: a producer polling mx_xoff never takes
+    // the lock the keying thread needs.
+    std::atomic<bool> xoff_{false};
 
     Job job_ = Job::None;
     std::deque<Step> steps_;
