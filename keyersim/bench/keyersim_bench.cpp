@@ -4,11 +4,14 @@
 // three loads: a callback that returns at once, one that takes 50 ms per report, and a
 // thread calling mx_getpot in a loop. When the cw command (Debian package cw) is
 // installed, the same text goes through `cw -s null` at each speed and its timing error
-// is printed beside the simulator's. Not a test: it prints figures and takes minutes.
+// is printed beside the simulator's. For scale it first measures the machine itself: a
+// bare thread at the keying thread's priority sleeping to a deadline every 30 ms. Not a
+// test: it prints figures and takes minutes.
 //
 //   keyersim-bench [--words N]
 #include "keyerlib/morsixdll.h"
 #include "keyersim.h"
+#include "keying_clock.h"
 
 #include <algorithm>
 #include <atomic>
@@ -99,10 +102,16 @@ bool keyThroughSimulator(int wpm, int words, const Load& load, Result& result) {
                 ++polls;
             }
         });
+    auto started = Clock::now();
     for (unsigned char c : parisText(words)) {
         while (mx_xoff()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         mx_char(c);
     }
+    // Asks whether the keying is done only near its end: each question takes the chip's
+    // lock, and a caller that loses the CPU while holding it would hold up the keying
+    // thread and show in the figures as the simulator's lateness.
+    auto nearEnd = std::chrono::duration<double, std::milli>(idealSpanMs(wpm, words) - 500);
+    std::this_thread::sleep_until(started + std::chrono::duration_cast<Clock::duration>(nearEnd));
     while (!keyersim::keyingIdle()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     stop = true;
     if (poller.joinable()) poller.join();
@@ -127,6 +136,25 @@ bool keyThroughSimulator(int wpm, int words, const Load& load, Result& result) {
     result.max = lateness.empty() ? 0 : lateness.back();
     result.polls = polls;
     return true;
+}
+
+// How late a thread at the keying thread's priority wakes from sleeping to a deadline
+// every 30 ms, for seconds: what this machine allows any keyer, before the simulator.
+std::vector<double> machineLateness(double seconds) {
+    std::vector<double> lateness;
+    std::thread sleeper([&] {
+        keyersim::raiseKeyingThread();
+        keyersim::FineTimer fine;
+        auto due = Clock::now();
+        for (int i = 0; i < seconds * 1000 / 30; ++i) {
+            due += std::chrono::milliseconds(30);
+            std::this_thread::sleep_until(due);
+            lateness.push_back(std::chrono::duration<double, std::milli>(Clock::now() - due).count());
+        }
+    });
+    sleeper.join();
+    std::sort(lateness.begin(), lateness.end());
+    return lateness;
 }
 
 bool cwInstalled() {
@@ -179,6 +207,11 @@ int main(int argc, char** argv) {
                 "down to the last key up, at the times the edges were actually made; lateness is "
                 "each edge's actual time less its scheduled time (goal: within 5 ms)\n\n",
                 words);
+    std::fprintf(stderr, "measuring how late this machine wakes a thread (10 s) ...\n");
+    std::vector<double> machine = machineLateness(10);
+    std::printf("this machine: a bare thread at the keying thread's priority, waking every 30 ms, "
+                "is late by p50 %.3f, p99 %.3f, max %.3f ms (%zu wakes)\n\n",
+                percentile(machine, 0.5), percentile(machine, 0.99), machine.back(), machine.size());
     std::printf("%-7s %-15s %6s %11s %11s %9s %9s %9s %9s %10s %9s\n", "speed", "load", "edges",
                 "span ms", "ideal ms", "error %", "late p50", "late p99", "late max", "pot polls",
                 "reports");
