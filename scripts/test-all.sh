@@ -52,12 +52,12 @@ fi
 
 # cwbench's threads (the panel, the status callback, the workers, the simulated chip) under
 # ThreadSanitizer: any data race fails the step.
-step "ThreadSanitizer: cwbench's worker and stress tests"
+step "ThreadSanitizer: cwbench's worker and stress tests, the simulated chip's tests"
 if quiet_step "configuring the tsan build" cmake --preset tsan -DBOXTOOLS_WERROR=ON &&
-    cmake --build --preset tsan -j "$jobs" --target cwbench_tests cwbench_stress_tests; then
-    for t in cwbench_tests cwbench_stress_tests; do
-        TSAN_OPTIONS="halt_on_error=1 exitcode=66 ${TSAN_OPTIONS:-}" "build/tsan/keyerbench/tests/$t" --gtest_brief=1 ||
-            failed+=("$t under ThreadSanitizer")
+    cmake --build --preset tsan -j "$jobs" --target cwbench_tests cwbench_stress_tests keyersim_tests; then
+    for t in keyerbench/tests/cwbench_tests keyerbench/tests/cwbench_stress_tests keyersim/tests/keyersim_tests; do
+        TSAN_OPTIONS="halt_on_error=1 exitcode=66 ${TSAN_OPTIONS:-}" "build/tsan/$t" --gtest_brief=1 ||
+            failed+=("${t##*/} under ThreadSanitizer")
     done
 else
     failed+=("tsan build")

@@ -10,7 +10,12 @@
 //
 // Byte arguments are passed as unsigned char (one 4-byte stack slot each on i686).
 // Only the results of mx_open, mx_close and mx_xoff carry meaning for cwbench; the other
-// operations return MX_SUCCESS, or MX_NOT_OPEN when no chip is open.
+// operations return MX_SUCCESS, or MX_NOT_OPEN when no chip is open, except those that
+// need no open chip (mx_set_callback, mx_power) and the diagnostics. mx_xoff gives 0
+// when no chip is open.
+//
+// Threads: any thread may call any operation at any time, the callback included; the
+// library takes care of its own locking.
 #pragma once
 
 #if defined(_WIN32)
@@ -84,6 +89,21 @@ typedef struct MXSTATE {
 
 // The status callback: lCmd is a CB_ kind, lParam its value (status byte, pot speed in
 // WPM, or the character just sent). Returns 1 for a known kind, else 0.
+//
+// It runs on a thread of the library's own, never on a caller's thread; the reports of
+// one open chip come one at a time, in the order the chip made them. It may call any
+// operation, mx_close included, and it may block or take its time: the chip keys on
+// regardless and its reports wait (a waiting speed-pot report takes the newest reading
+// instead of queueing another).
+//
+// mx_close never waits for a callback in progress, so a callback may wait for the
+// thread that is calling mx_close. Once mx_close has returned, no further callback
+// starts for the chip it closed and the reports not yet delivered are dropped; the one
+// callback whose delivery had already begun may still be running (or just entering),
+// and its calls find the chip closed (MX_NOT_OPEN) or reach a chip opened since. A
+// program that frees what its callback uses must let such a callback finish first.
+// Callbacks of a chip closed and one opened after it may overlap in that way; those of
+// one chip never do. mx_set_callback takes effect from the next report.
 typedef int(MXAPI* MXCALLBACK)(int lCmd, int lParam);
 
 // Opens the chip on COM port comPort (1..12). On MX_SUCCESS *revision holds the
@@ -97,7 +117,7 @@ int MXAPI mx_setmx2mode(void);
 
 // Queues a character, buffered command or argument byte (0 and 1 too).
 int MXAPI mx_char(unsigned char c);
-// Non-zero while the chip refuses input.
+// Non-zero while the chip refuses input; 0 when no chip is open.
 int MXAPI mx_xoff(void);
 int MXAPI mx_backspace(void);
 int MXAPI mx_clearbuf(void);

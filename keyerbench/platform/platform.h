@@ -4,17 +4,20 @@
 // Each operation stands for one Windows call with the same contract: openForRead is
 // CreateFileA(GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), createForWrite is
 // CreateFileA(GENERIC_WRITE, no sharing, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL), read and
-// write are one ReadFile/WriteFile, replace is MoveFileExA(MOVEFILE_REPLACE_EXISTING),
-// remove is DeleteFileA, messageBox is MessageBoxA without an owner. Three
+// write are one ReadFile/WriteFile, finalPath is GetFinalPathNameByHandleA, replace is
+// ReplaceFileA (MoveFileExA where there is nothing to replace), remove is DeleteFileA,
+// messageBox is MessageBoxA without an owner. Opening and creating follow symbolic links
+// to their targets; replace and remove act on the name they are given. Three
 // implementations exist: platform/win32 calls Windows, platform/stdio serves the host
-// build with the C library, platform/recording keeps files in memory, can be told to
-// fail, and records every box, for tests.
+// build with the C library and std::filesystem, platform/recording keeps files in
+// memory, can be told to fail, and records every box, for tests.
 //
 // Files are closed when their object goes away.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace cwbench {
 
@@ -42,7 +45,16 @@ public:
     virtual ~Platform() = default;
     virtual std::unique_ptr<File> openForRead(const char* path, OpenError& error) = 0;
     virtual std::unique_ptr<File> createForWrite(const char* path) = 0;
-    // Moves from over to, replacing to. False leaves both as they were.
+    // The path of the file that path finally names, symbolic links followed, so that a
+    // file replaced there keeps the link and replaces its target. The path as given when
+    // it names no file or its final path can't be had (or, on Windows, can't be written
+    // in the ANSI code page).
+    virtual std::string finalPath(const char* path) = 0;
+    // Replaces the file `to` with the file `from`, which takes to's name, attributes and
+    // security (on the host build: its permission bits); where `to` doesn't exist, moves
+    // `from` there. A read-only `to` (on the host build: one without any write
+    // permission) is not replaced. False when nothing was replaced: `from` is left in
+    // place and `to` as it was, unless Windows failed halfway and `to` is gone.
     virtual bool replace(const char* from, const char* to) = 0;
     virtual bool remove(const char* path) = 0;
     virtual int messageBox(const char* text, const char* caption, unsigned type) = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,6 +17,12 @@ MXF mxf;
 char szConfigName[kConfigNameSize];
 
 namespace {
+
+// Set while the state file loadConfigFile last met could not be read: it was there but
+// couldn't be opened (locked, denied, a directory in its place), or reading it failed.
+// Its contents are unknown, or only partly in mxf, so saveState leaves it alone until
+// the user deletes it ("ResetDefaults" does, then loads again) or a later load reads it.
+std::atomic<bool> g_keepUnreadFile{false};
 
 void setDefaults() {
     mxf.comPort = 1;
@@ -42,13 +49,19 @@ bool setConfigName(const char* path) {
 }
 
 int loadConfigFile(void*) {
+    // No name (the program's path was too long to hold one): the settings live in memory.
+    if (szConfigName[0] == 0) {
+        setDefaults();
+        return 1;
+    }
     OpenError why = OpenError::None;
     std::unique_ptr<File> f = platform().openForRead(szConfigName, why);
     if (!f) {
         setDefaults();
-        // Only an absent file is replaced; one that another program holds keeps its
-        // contents until the user saves on purpose.
-        if (why == OpenError::NotFound) saveState();
+        // Only an absent file is written; one that is there but can't be read keeps its
+        // contents, now and at every later save, until the user deletes it.
+        g_keepUnreadFile = why != OpenError::NotFound;
+        if (!g_keepUnreadFile) saveState();
         return 1;
     }
     // Read into a scratch image so that a short read leaves the record's tail as it was.
@@ -62,6 +75,7 @@ int loadConfigFile(void*) {
         if (!ok || got == 0) break;
     }
     std::memcpy(&mxf, image, total);
+    g_keepUnreadFile = !ok;
     if (!ok) {
         errorBox("Read file failed.");
         return 0;
@@ -70,11 +84,18 @@ int loadConfigFile(void*) {
 }
 
 int saveState() {
-    // The image goes to a new file that then replaces the old one, so that a failed
-    // write never leaves a damaged state file. Where no new file can be made beside it
-    // (a folder that only lets the state file itself be written), it is written in place.
-    const std::string temp = std::string(szConfigName) + ".new";
+    // A file that could not be read is left as it is, as one that can't be created; with
+    // no name there is no file to write.
+    if (g_keepUnreadFile || szConfigName[0] == 0) return 1;
+    // The image goes to a new file that then replaces the old one, keeping its
+    // attributes and permissions, so that a failed write never leaves a damaged state
+    // file. Through a symbolic link the link stays and its target is replaced: the new
+    // file is made beside the target, on the same file system. Where no new file can be
+    // made there (a folder that only lets the state file itself be written), the file
+    // is written in place.
     Platform& p = platform();
+    const std::string target = p.finalPath(szConfigName);
+    const std::string temp = target + ".new";
     std::unique_ptr<File> f = p.createForWrite(temp.c_str());
     const bool inPlace = !f;
     if (inPlace) f = p.createForWrite(szConfigName);
@@ -87,9 +108,13 @@ int saveState() {
         errorBox("Save State Failed.");
         return 0;
     }
-    if (!inPlace && !p.replace(temp.c_str(), szConfigName)) {
-        // The old file is locked or in the way: it stays, as when it can't be created.
-        p.remove(temp.c_str());
+    if (!inPlace && !p.replace(temp.c_str(), target.c_str())) {
+        // The old file is read-only, locked or in the way: it stays, as when it can't be
+        // created. Only where a replacement failed halfway and took the old file with it
+        // does the new image stay under its own name, as all there is.
+        OpenError why = OpenError::None;
+        p.openForRead(target.c_str(), why);
+        if (why != OpenError::NotFound) p.remove(temp.c_str());
     }
     return 1;
 }

@@ -92,20 +92,25 @@ extern char szConfigName[kConfigNameSize];
 
 // Sets szConfigName to path. A path that doesn't fit (kConfigNameSize - 1 characters at
 // most) is refused rather than cut, which would name another file: szConfigName is then
-// empty and the result false.
+// empty and the result false, and the settings live in memory only (loadConfigFile sets
+// the defaults, saveState writes nothing).
 bool setConfigName(const char* path);
 
 // Fills mxf from the state file. When the file is absent: sets the defaults and writes a
 // new file. When it exists but can't be opened (locked, denied): sets the defaults in
-// memory only, so that the file on disk survives. A short file fills the record's head
-// and leaves its tail as it was. Returns 1, or 0 after "Read file failed.".
+// memory only. A short file fills the record's head and leaves its tail as it was.
+// Returns 1, or 0 after "Read file failed.". A file that could not be opened or read is
+// then kept as it is by every saveState until the user deletes it ("ResetDefaults"
+// deletes it and loads again) or a later load reads it: it may hold the user's messages.
 // The window argument is not used.
 int loadConfigFile(void* hwnd = nullptr);
 
 // Writes mxf to the state file. The old file is replaced only once the whole new image
-// has been written beside it, so a failure never leaves a truncated or empty file.
-// Returns 1, also when the file can't be created or replaced (no message); returns 0
-// after "Save State Failed." when a write fails.
+// has been written beside it, so a failure never leaves a truncated or empty file; the
+// replaced file keeps its attributes and permissions, and through a symbolic link the
+// link's target is replaced. A read-only file is not replaced. Returns 1, also when the
+// file can't be created or replaced or is being kept as loadConfigFile found it (no
+// message); returns 0 after "Save State Failed." when a write fails.
 int saveState();
 
 // Shows the register block as fifteen "%02x " fields in a box "Local State Registers".

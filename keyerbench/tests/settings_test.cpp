@@ -23,6 +23,7 @@ Bytes recordBytes() {
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        test::freshSettings();
         std::memset(&mxf, 0, sizeof mxf);
         setConfigName(kPath);
     }
@@ -106,9 +107,14 @@ TEST_F(SettingsTest, ReadFailureKeepsWhatWasReadAndSaysSo) {
     EXPECT_EQ(boxes[0].caption, "Error");
     EXPECT_EQ(boxes[0].type, kMbIconExclamation);
     EXPECT_EQ(fs.files.at(kPath), sample);
+    // The half-read record is never written over the file.
+    mxf.comPort = 3;
+    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(fs.files.at(kPath), sample);
+    EXPECT_EQ(fs.files.size(), 1u);
 }
 
-TEST_F(SettingsTest, LockedFileIsNotOverwrittenWithDefaults) {
+TEST_F(SettingsTest, FileThatCouldNotBeReadIsKeptUntilTheUserDeletesIt) {
     fs.files[kPath] = sampleImage();
     fs.locked.insert(kPath);
     EXPECT_EQ(loadConfigFile(), 1);
@@ -116,11 +122,40 @@ TEST_F(SettingsTest, LockedFileIsNotOverwrittenWithDefaults) {
     EXPECT_EQ(std::memcmp(&mxf.mxState, kDefaultRegisters, sizeof kDefaultRegisters), 0);
     EXPECT_EQ(fs.files.at(kPath), sampleImage());
     EXPECT_TRUE(fs.boxes().empty());
-    // Saving while it is still locked keeps the old file too.
+    // Saving while it is still locked keeps the old file.
+    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(fs.files.at(kPath), sampleImage());
+    // So does a save once the lock has gone (a COM port chosen later): the defaults in
+    // memory never replace the messages the file may hold.
+    fs.locked.clear();
+    mxf.comPort = 4;
     EXPECT_EQ(saveState(), 1);
     EXPECT_EQ(fs.files.at(kPath), sampleImage());
     EXPECT_EQ(fs.files.size(), 1u);
+    EXPECT_TRUE(fs.boxes().empty());
+    // "ResetDefaults": the user deletes the file and loads again, which writes it anew.
+    EXPECT_TRUE(fs.remove(kPath));
+    EXPECT_EQ(loadConfigFile(), 1);
+    EXPECT_EQ(fs.files.at(kPath), defaultImage());
+    mxf.comPort = 4;
+    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(fs.files.at(kPath)[0], 4);
 }
+
+TEST_F(SettingsTest, SavingThroughALinkReplacesItsTargetAndKeepsTheLink) {
+    const std::string target = "D:\\settings\\cwbench.cfg";
+    fs.links[kPath] = target;
+    fs.files[target] = sampleImage();
+    EXPECT_EQ(loadConfigFile(), 1);
+    EXPECT_EQ(recordBytes(), sampleImage());
+    mxf.comPort = 7;
+    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(fs.links.at(kPath), target);
+    ASSERT_EQ(fs.files.count(target), 1u);
+    EXPECT_EQ(fs.files.at(target)[0], 7);
+    EXPECT_EQ(fs.files.size(), 1u) << "no file in the link's place, no temporary left";
+}
+
 
 TEST_F(SettingsTest, FileThatCannotBeCreatedIsLeftAloneSilently) {
     fs.uncreatable.insert(std::string(kPath) + ".new");
@@ -190,6 +225,11 @@ TEST_F(SettingsTest, ConfigNameIsKeptWholeOrRefused) {
     std::string tooLong(kConfigNameSize, 'z');
     EXPECT_FALSE(setConfigName(tooLong.c_str()));
     EXPECT_STREQ(szConfigName, "");
+    // Without a name the settings live in memory: no file is read, made or replaced.
+    EXPECT_EQ(loadConfigFile(), 1);
+    EXPECT_EQ(mxf.comPort, 1);
+    EXPECT_EQ(saveState(), 1);
+    EXPECT_TRUE(fs.files.empty());
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ using Bytes = std::vector<unsigned char>;
 class StateFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        test::freshSettings();
         std::memset(&mxf, 0, sizeof mxf);
     }
     // The test's files live in a directory of their own, named relative to it.

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "settings/settings.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,6 +30,14 @@ std::vector<unsigned char> readFile(const std::string& path) {
 void writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void freshSettings() {
+    Platform& current = platform();
+    RecordingPlatform scratch;
+    setPlatform(&scratch);
+    loadConfigFile();
+    setPlatform(&current);
 }
 
 std::string freshDirectory(const std::string& name) {

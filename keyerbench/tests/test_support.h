@@ -36,6 +36,7 @@ public:
     std::unique_ptr<File> createForWrite(const char* path) override {
         return nativePlatform().createForWrite(path);
     }
+    std::string finalPath(const char* path) override { return nativePlatform().finalPath(path); }
     bool replace(const char* from, const char* to) override {
         return nativePlatform().replace(from, to);
     }
@@ -59,6 +60,11 @@ public:
     void echo(unsigned char ch) override { echoed.push_back(static_cast<char>(ch)); }
     void waitStep() override { ++waits; }
 };
+
+// Starts the settings as a fresh run does, from a state file that isn't there (loaded
+// from scratch files of its own), so that no unreadable state file an earlier test met
+// is still being kept from saveState. The current platform stays the current one.
+void freshSettings();
 
 // A directory of its own under the test work directory, emptied.
 std::string freshDirectory(const std::string& name);

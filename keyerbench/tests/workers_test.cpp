@@ -149,6 +149,7 @@ public:
         return nullptr;
     }
     std::unique_ptr<File> createForWrite(const char*) override { return nullptr; }
+    std::string finalPath(const char* path) override { return path; }
     bool replace(const char*, const char*) override { return false; }
     bool remove(const char*) override { return false; }
     int messageBox(const char* text, const char*, unsigned) override {

@@ -36,7 +36,10 @@ std::chrono::steady_clock::time_point Clock::wallAt(double chipMs) const {
 }
 
 Chip::Chip(const Config& config, const Clock& clock, Trace& trace, Deliver deliver)
-    : config_(config), clock_(clock), trace_(trace), deliver_(std::move(deliver)) {
+    : config_(config),
+      clock_(clock),
+      trace_(trace),
+      reporter_(std::make_shared<Reporter>(std::move(deliver))) {
     double opened = clock_.nowMs();
     jobEnd_ = opened;
     if (isMx2()) {
@@ -53,9 +56,13 @@ Chip::Chip(const Config& config, const Clock& clock, Trace& trace, Deliver deliv
 
 Chip::~Chip() { stop(); }
 
+// Returns once the keying thread runs at its raised priority, so that even the first
+// edge isn't left waiting for a new thread to be scheduled on a busy machine.
 void Chip::start() {
-    std::shared_ptr<Chip> self = shared_from_this();
-    thread_ = std::thread([self] { self->run(); });
+    reporter_->start();
+    std::unique_lock<std::mutex> lk(m_);
+    thread_ = std::thread([this] { run(); });
+    cv_.wait(lk, [this] { return running_; });
 }
 
 void Chip::stop() {
@@ -66,34 +73,37 @@ void Chip::stop() {
         double now = clock_.nowMs();
         steps_.clear();
         jobKey_ = tune_ = paddle_ = false;
-        setKeyLine(now);
+        setKeyLine(now, now);
         if (ptt_) {
             ptt_ = false;
             trace_.add(now, Ev::PttOff, 0);
         }
     }
+    reporter_->close();
     cv_.notify_all();
-    if (!thread_.joinable()) return;
-    if (thread_.get_id() == std::this_thread::get_id())
-        thread_.detach();
-    else
-        thread_.join();
+    // The keying thread runs none of the caller's code and holds the lock only briefly,
+    // so joining it is bounded.
+    if (thread_.joinable()) thread_.join();
 }
 
 void Chip::run() {
+    raiseKeyingThread();
     std::unique_lock<std::mutex> lk(m_);
-    for (;;) {
-        if (stopping_) break;
-        if (!events_.empty()) {
-            std::vector<std::pair<int, int>> ready;
-            ready.swap(events_);
+    running_ = true;
+    cv_.notify_all();
+    while (!stopping_) {
+        advance(clock_.nowMs());
+        if (!outbox_.empty()) {
+            // Handed over after the edges are made and without the chip's lock: the
+            // reporter's lock is also taken by callers (mx_getpot), and one of them
+            // losing the CPU while holding it must not hold up an edge.
+            std::vector<std::pair<int, int>> reports;
+            reports.swap(outbox_);
             lk.unlock();
-            for (const auto& e : ready) deliver_(e.first, e.second);
+            for (const auto& r : reports) post(r.first, r.second);
             lk.lock();
             continue;
         }
-        advance(clock_.nowMs());
-        if (!events_.empty() || stopping_) continue;
         double next = nextWake();
         if (next == kNever)
             cv_.wait(lk);
@@ -115,7 +125,7 @@ void Chip::advance(double now) {
         while (!steps_.empty() && steps_.front().at <= now) {
             Step s = steps_.front();
             steps_.pop_front();
-            apply(s);
+            apply(s, clock_.nowMs());
         }
         if (job_ != Job::None) {
             if (!steps_.empty() || jobEnd_ > now) break;
@@ -144,7 +154,6 @@ int Chip::currentWpm() const {
 // Takes the next byte (and its argument) from the buffer and lays out its timeline from
 // the later of the previous byte's end and its own arrival. False when nothing can start.
 bool Chip::startNext(double now) {
-    (void)now;
     if (buf_.empty() || paused_ || tune_ || paddle_) return false;
     unsigned char b = buf_.front().byte;
     if (takesArgument(b) && buf_.size() < 2) return false;
@@ -154,7 +163,7 @@ bool Chip::startNext(double now) {
 
     char detail[32] = "";
     if (takesArgument(b)) std::snprintf(detail, sizeof detail, "arg %d", arg);
-    trace_.add(at, Ev::Byte, b, detail);
+    trace_.addScheduled(at, now, Ev::Byte, b, detail);
 
     jobEnd_ = at;
     switch (b) {
@@ -186,7 +195,9 @@ bool Chip::startNext(double now) {
     default:
         break;
     }
-    Timing t = timingFor(regs_, currentWpm());
+    int wpm = currentWpm();
+    Timing t = timingFor(regs_, wpm);
+    noteFarnsworth(at, t, wpm);
     job_ = Job::Char;
     if (isWordSpace(b)) {
         jobEnd_ = at + wordSpace(t);
@@ -209,18 +220,33 @@ bool Chip::startNext(double now) {
     return true;
 }
 
-void Chip::apply(const Step& s) {
+// Notes in the trace where Farnsworth spacing starts, changes or ends, so that a timeline
+// keyed below the Farnsworth register's speed doesn't look like a slow clock.
+void Chip::noteFarnsworth(double at, const Timing& t, int wpm) {
+    int farns = t.farnsworth ? regs_.farns : 0;
+    if (farns == farnsworthNoted_) return;
+    farnsworthNoted_ = farns;
+    char text[96];
+    if (farns)
+        std::snprintf(text, sizeof text,
+                      "Farnsworth spacing: characters at %d WPM, gaps for %d WPM", farns, wpm);
+    else
+        std::snprintf(text, sizeof text, "Farnsworth spacing off: %d WPM", wpm);
+    trace_.add(at, Ev::Note, 0, text);
+}
+
+void Chip::apply(const Step& s, double now) {
     switch (s.kind) {
     case StepKind::KeyDown:
         jobKey_ = true;
-        setKeyLine(s.at);
+        setKeyLine(s.at, now);
         break;
     case StepKind::KeyUp:
         jobKey_ = false;
-        setKeyLine(s.at);
+        setKeyLine(s.at, now);
         break;
     case StepKind::Echo:
-        trace_.add(s.at, Ev::Echo, s.value);
+        trace_.addScheduled(s.at, now, Ev::Echo, s.value);
         queue(CB_ECHOBACK, s.value);
         break;
     case StepKind::PttOn:
@@ -228,18 +254,23 @@ void Chip::apply(const Step& s) {
         bool on = s.kind == StepKind::PttOn;
         if (on != ptt_) {
             ptt_ = on;
-            trace_.add(s.at, on ? Ev::PttOn : Ev::PttOff, 0);
+            trace_.addScheduled(s.at, now, on ? Ev::PttOn : Ev::PttOff, 0);
         }
         break;
     }
     }
 }
 
-void Chip::setKeyLine(double at) {
+// at: when the edge was due; actual: when this thread made it. The same for edges that
+// a call makes at once (mx_key, mx_directkey, closing).
+void Chip::setKeyLine(double at, double actual) {
     bool down = jobKey_ || tune_ || paddle_;
     if (down == keyLine_) return;
     keyLine_ = down;
-    trace_.add(at, down ? Ev::KeyDown : Ev::KeyUp, 0);
+    if (actual == at)
+        trace_.add(at, down ? Ev::KeyDown : Ev::KeyUp, 0);
+    else
+        trace_.addScheduled(at, actual, down ? Ev::KeyDown : Ev::KeyUp, 0);
 }
 
 unsigned char Chip::statusByte() const {
@@ -260,7 +291,12 @@ void Chip::updateStatus() {
     queue(CB_STATUS, s);
 }
 
-void Chip::queue(int kind, int value) { events_.emplace_back(kind, value); }
+void Chip::queue(int kind, int value) { outbox_.emplace_back(kind, value); }
+
+void Chip::post(int kind, int value) {
+    if (!reporter_->post(kind, value))
+        trace_.add(clock_.nowMs(), Ev::Note, value, "report queue full, report dropped");
+}
 
 void Chip::takeFront(std::size_t n) {
     for (std::size_t i = 0; i < n && !buf_.empty(); ++i) {
@@ -293,13 +329,33 @@ void Chip::insertByte(unsigned char c, double now) {
     if (buf_.size() > kHighWater) xoff_ = true;
 }
 
+// The buffer read as items from its front (where an item always starts: the sender takes
+// a command together with its argument): a command that takes an argument and the byte
+// after it are one item, anything else one byte. Drops the last complete item; a command
+// at the very end still waiting for its argument stays where it is.
+void Chip::dropLastItem() {
+    std::size_t size = buf_.size();
+    std::size_t last = size;
+    std::size_t lastLength = 0;
+    for (std::size_t i = 0; i < size;) {
+        std::size_t length = takesArgument(buf_[i].byte) ? 2 : 1;
+        if (i + length > size) break;  // waiting for its argument
+        last = i;
+        lastLength = length;
+        i += length;
+    }
+    if (last == size) return;
+    buf_.erase(buf_.begin() + static_cast<long>(last),
+               buf_.begin() + static_cast<long>(last + lastLength));
+}
+
 void Chip::abortJob(double now) {
     steps_.clear();
     job_ = Job::None;
     jobEnd_ = std::max(std::min(jobEnd_, now), 0.0);
     jobKey_ = false;
     mergeNext_ = false;
-    setKeyLine(now);
+    setKeyLine(now, now);
 }
 
 void Chip::putChar(unsigned char c) {
@@ -310,15 +366,12 @@ void Chip::putChar(unsigned char c) {
     cv_.notify_all();
 }
 
-bool Chip::xoff() {
-    std::lock_guard<std::mutex> g(m_);
-    return xoff_;
-}
+bool Chip::xoff() { return xoff_; }
 
 void Chip::backspace() {
     {
         std::lock_guard<std::mutex> g(m_);
-        if (!buf_.empty()) buf_.pop_back();
+        dropLastItem();
         wptr_ = consumed_ + static_cast<long>(buf_.size());
         overwrite_ = false;
         if (buf_.size() < kLowWater) xoff_ = false;
@@ -352,7 +405,8 @@ void Chip::key(bool down) {
     {
         std::lock_guard<std::mutex> g(m_);
         tune_ = down;
-        setKeyLine(clock_.nowMs());
+        double now = clock_.nowMs();
+        setKeyLine(now, now);
     }
     cv_.notify_all();
 }
@@ -372,7 +426,7 @@ void Chip::directKey(unsigned char contacts) {
             abortJob(now);
         }
         if (!paddle_) breakin_ = false;
-        setKeyLine(now);
+        setKeyLine(now, now);
     }
     cv_.notify_all();
 }
@@ -392,13 +446,11 @@ void Chip::setSpeed(unsigned char wpm) {
     regs_.speed = wpm;
 }
 
+// Touches neither the chip's lock nor, unless calls are traced, the trace's: a caller
+// polling the pot in a loop contends with the keying thread only on the reporter.
 void Chip::requestPot() {
-    {
-        std::lock_guard<std::mutex> g(m_);
-        trace_.add(clock_.nowMs(), Ev::SpeedPot, config_.potWpm);
-        queue(CB_SPEEDPOT, config_.potWpm);
-    }
-    cv_.notify_all();
+    if (config_.traceCalls) trace_.add(clock_.nowMs(), Ev::SpeedPot, config_.potWpm);
+    post(CB_SPEEDPOT, config_.potWpm);
 }
 
 void Chip::ptrReset() {
@@ -433,15 +485,17 @@ std::string Chip::debugText() {
     char text[160];
     std::snprintf(text, sizeof text,
                   "revision %d mode MX%d buffered %zu xoff %d wpm %d override %d status 0x%02x",
-                  config_.revision, generation_, buf_.size(), xoff_ ? 1 : 0, currentWpm(),
+                  config_.revision, generation_, buf_.size(), xoff_.load() ? 1 : 0, currentWpm(),
                   speedOverride_, statusByte());
     return text;
 }
 
-bool Chip::idle() {
+bool Chip::keyingIdle() {
     std::lock_guard<std::mutex> g(m_);
     return buf_.empty() && job_ == Job::None && steps_.empty();
 }
+
+bool Chip::idle() { return keyingIdle() && reporter_->drained(); }
 
 std::vector<unsigned char> Chip::pendingBytes() {
     std::lock_guard<std::mutex> g(m_);

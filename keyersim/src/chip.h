@@ -1,6 +1,8 @@
-// One open simulated keyer chip: its input buffer, its registers, and the chip's own
-// thread, which keys the buffer as Morse on a timeline of chip time and raises the
-// callback reports.
+// One open simulated keyer chip: its input buffer, its registers, the chip's own keying
+// thread, which keys the buffer as Morse on a timeline of chip time, and its reporter,
+// whose own thread raises the callback reports (reporter.h). The keying thread never
+// runs the caller's code, so a callback that blocks or floods the chip with calls never
+// holds up the keying.
 //
 // The buffer holds kBufferSize bytes. XOFF goes up when more than kHighWater bytes wait
 // and down again when fewer than kLowWater do; a byte that arrives while the buffer is
@@ -20,10 +22,18 @@
 //   a character with a Morse code: keyed; any other byte: echoed without keying
 // Each character, blank or line end is echoed (CB_ECHOBACK) once it has been keyed.
 //
+// A command with an argument waits at the front of the buffer until its argument has
+// arrived: the next byte that arrives is the argument, whatever it is (that is how 0, 1
+// or a command code get through as arguments). mx_backspace works on whole items, never
+// splitting a command from its argument: it drops the last character, or the last
+// command together with its argument; a command still waiting for its argument stays
+// (the sender is about to send that argument) and the item before it goes instead.
+//
 // Timeline: a byte starts when the one before has ended, or when it arrived if the chip
-// was idle, so the trace's times are the chip's own schedule; the thread sleeps until
-// each scheduled edge (catching up at once when it wakes late), so delays in waking
-// never accumulate into the timeline.
+// was idle; the thread sleeps until each scheduled edge (catching up at once when it
+// wakes late), so delays in waking never accumulate into the timeline. The trace stamps
+// bytes, edges and echoes with their scheduled time and, after '@', the time the thread
+// actually made them, so lateness shows.
 //
 // Status (CB_STATUS, on each change): XOFF; BREAKIN while the paddles broke into sending;
 // KBUSY while a byte is being keyed or bytes wait to be keyed; KWAIT during a buffered
@@ -33,15 +43,17 @@
 #pragma once
 
 #include "config.h"
+#include "keying_clock.h"
 #include "keyerlib/morsixdll.h"
 #include "morse.h"
+#include "reporter.h"
 #include "trace.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -67,10 +79,7 @@ inline constexpr std::size_t kBufferSize = 128;
 inline constexpr std::size_t kHighWater = 96;
 inline constexpr std::size_t kLowWater = 32;
 
-// Hands a report to the callback; called on the chip's thread, with no lock held.
-using Deliver = std::function<void(int kind, int value)>;
-
-class Chip : public std::enable_shared_from_this<Chip> {
+class Chip {
 public:
     Chip(const Config& config, const Clock& clock, Trace& trace, Deliver deliver);
     ~Chip();
@@ -78,8 +87,9 @@ public:
     Chip& operator=(const Chip&) = delete;
 
     void start();
-    // Stops the thread and drops the key and PTT lines. From the chip's own thread (a
-    // callback closing the chip) the thread is left to end by itself.
+    // Drops the key and PTT lines, closes the reporter (no callback starts after this
+    // returns; one in progress is not waited for) and joins the keying thread, which
+    // never waits for a callback. Any thread may call it, a callback included.
     void stop();
 
     bool isMx2() const { return config_.revision >= MX2_MIN_REVISION; }
@@ -104,6 +114,8 @@ public:
     // The bytes waiting in the buffer (tests).
     std::vector<unsigned char> pendingBytes();
     // Nothing waits and nothing is being keyed.
+    bool keyingIdle();
+    // Keying idle, and every report delivered.
     bool idle();
 
 private:
@@ -122,13 +134,16 @@ private:
     void run();
     void advance(double now);
     bool startNext(double now);
-    void apply(const Step& s);
-    void setKeyLine(double at);
+    void noteFarnsworth(double at, const Timing& t, int wpm);
+    void apply(const Step& s, double now);
+    void setKeyLine(double at, double actual);
     void updateStatus();
     unsigned char statusByte() const;
     void queue(int kind, int value);
+    void post(int kind, int value);
     void insertByte(unsigned char c, double now);
     void takeFront(std::size_t n);
+    void dropLastItem();
     void abortJob(double now);
     int currentWpm() const;
     double nextWake() const;
@@ -136,11 +151,13 @@ private:
     const Config config_;
     const Clock clock_;  // a copy: a chip closed from its callback may outlive a reconfiguration
     Trace& trace_;
-    Deliver deliver_;
+    const std::shared_ptr<Reporter> reporter_;
 
+    FineTimer fineTimer_;
     std::mutex m_;
     std::condition_variable cv_;
     std::thread thread_;
+    bool running_ = false;
     bool stopping_ = false;
 
     MXSTATE regs_{};
@@ -151,12 +168,15 @@ private:
     long consumed_ = 0;
     long wptr_ = 0;
     bool overwrite_ = false;
-    bool xoff_ = false;
+    // Written under the lock, read without it: a producer polling mx_xoff never takes
+    // the lock the keying thread needs.
+    std::atomic<bool> xoff_{false};
 
     Job job_ = Job::None;
     std::deque<Step> steps_;
     double jobEnd_ = 0;
     bool mergeNext_ = false;
+    int farnsworthNoted_ = 0;  // character speed of the Farnsworth spacing last noted; 0: off
 
     bool jobKey_ = false;
     bool tune_ = false;
@@ -167,7 +187,7 @@ private:
     bool breakin_ = false;
 
     int reported_ = -1;
-    std::vector<std::pair<int, int>> events_;
+    std::vector<std::pair<int, int>> outbox_;  // reports the keying thread hands over
 
     struct ButtonEvent {
         double at;

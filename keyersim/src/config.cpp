@@ -62,18 +62,22 @@ bool parseButtons(const std::string& text, std::vector<ButtonPress>& buttons) {
     return true;
 }
 
+bool parseTimeScale(const std::string& text, double& scale) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    double s = std::strtod(text.c_str(), &end);
+    if (*end != 0 || !(s >= 0.01 && s <= 10000)) return false;
+    scale = s;
+    return true;
+}
+
 Config Config::fromEnvironment() {
     Config c;
     int v = 0;
     if (parseInt(environmentValue("KEYERSIM_REVISION"), 0, 255, v)) c.revision = v;
     if (parseInt(environmentValue("KEYERSIM_POT"), 1, 255, v)) c.potWpm = v;
     parsePorts(environmentValue("KEYERSIM_PORTS"), c.ports);
-    std::string scale = environmentValue("KEYERSIM_TIMESCALE");
-    if (!scale.empty()) {
-        char* end = nullptr;
-        double s = std::strtod(scale.c_str(), &end);
-        if (*end == 0 && s >= 0.01 && s <= 10000) c.timeScale = s;
-    }
+    parseTimeScale(environmentValue("KEYERSIM_TIMESCALE"), c.timeScale);
     parseButtons(environmentValue("KEYERSIM_BUTTONS"), c.buttons);
     c.tracePath = environmentValue("KEYERSIM_TRACE");
     if (parseInt(environmentValue("KEYERSIM_OPEN_RESULT"), -128, 127, v)) c.openResult = v;

@@ -38,8 +38,11 @@ struct Config {
     std::vector<ButtonPress> buttons;
     std::string tracePath;
     int openResult = 0;
-    // Keep trace events in memory for traceEvents() (tests).
+    // Keep trace events in memory for traceEvents() (tests, benchmarks).
     bool keepTrace = false;
+    // Trace every library call and speed-pot request; off for runs that flood the
+    // library with calls and only want the chip's own timeline.
+    bool traceCalls = true;
 
     static Config fromEnvironment();
 };
@@ -47,6 +50,8 @@ struct Config {
 // Parsers for the variables above; false leaves the output unchanged.
 bool parsePorts(const std::string& text, std::vector<int>& ports);
 bool parseButtons(const std::string& text, std::vector<ButtonPress>& buttons);
+// A time scale from 0.01 to 10000.
+bool parseTimeScale(const std::string& text, double& scale);
 
 // One environment variable; empty when unset. (platform file)
 std::string environmentValue(const char* name);

@@ -1,8 +1,10 @@
 // The 34 operations of the keyer chip library, over one simulated chip per process.
 //
 // A library-wide lock guards which chip is open; each chip has its own lock for its
-// buffer and registers, and its own thread, which raises the callback with neither lock
-// held, so a callback may call any operation, mx_close included.
+// buffer and registers, its keying thread, and a reporter whose own thread raises the
+// callback with no lock held, so a callback may block or call any operation, mx_close
+// included, without holding up the keying or a caller on another thread. No lock is
+// held across a callback, and mx_close never waits for one (reporter.h).
 #include "chip.h"
 #include "keyersim.h"
 
@@ -48,6 +50,7 @@ void traceCall(const char* name, int a = -1, int b = -1, int c = -1) {
     {
         std::lock_guard<std::mutex> g(l.lock);
         ensureConfigured(l);
+        if (!l.config.traceCalls) return;
         now = l.clock->nowMs();
     }
     char text[64];
@@ -121,6 +124,11 @@ std::vector<unsigned char> pendingBytes() {
 bool idle() {
     std::shared_ptr<Chip> chip = openChip();
     return !chip || chip->idle();
+}
+
+bool keyingIdle() {
+    std::shared_ptr<Chip> chip = openChip();
+    return !chip || chip->keyingIdle();
 }
 
 }  // namespace keyersim

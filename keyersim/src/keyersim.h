@@ -23,7 +23,12 @@ double nowMs();
 // The bytes waiting in the open chip's buffer; empty when none is open.
 std::vector<unsigned char> pendingBytes();
 
-// True when no chip is open, or the open one has nothing left to key.
+// True when no chip is open, or the open one has nothing left to key and every report
+// has been delivered.
 bool idle();
+
+// True when no chip is open, or the open one has nothing left to key (reports may still
+// wait for a callback that takes its time).
+bool keyingIdle();
 
 }  // namespace keyersim

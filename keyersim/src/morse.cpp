@@ -48,6 +48,7 @@ Timing timingFor(const MXSTATE& r, int wpm) {
         double c = 1200.0 / r.farns;
         double f = (60000.0 / wpm - 31 * c) / 19;
         unit = c;
+        t.farnsworth = true;
         t.charGap = 3 * f;
         t.wordGap = 7 * f;
     }

@@ -36,6 +36,7 @@ struct Timing {
     double elementGap;  // before the shift
     double charGap;
     double wordGap;
+    bool farnsworth;    // characters keyed at the Farnsworth register's speed
 };
 
 Timing timingFor(const MXSTATE& registers, int wpm);

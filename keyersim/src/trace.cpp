@@ -44,14 +44,28 @@ void Trace::reset(const std::string& path, bool keepInMemory) {
 }
 
 void Trace::add(double ms, Ev what, int value, const std::string& detail) {
+    write(ms, ms, false, what, value, detail);
+}
+
+void Trace::addScheduled(double due, double actual, Ev what, int value, const std::string& detail) {
+    write(due, actual, true, what, value, detail);
+}
+
+void Trace::write(double ms, double actual, bool scheduled, Ev what, int value,
+                  const std::string& detail) {
     std::lock_guard<std::mutex> g(lock_);
     if (!file_ && !keep_) return;
     std::string text = describe(what, value, detail);
+    if (scheduled) {
+        char at[32];
+        std::snprintf(at, sizeof at, " @%.3f", actual);
+        text += at;
+    }
     if (file_) {
         std::fprintf(file_.get(), "%12.3f %s\n", ms, text.c_str());
         std::fflush(file_.get());
     }
-    if (keep_) events_.push_back(TraceEvent{ms, what, value, std::move(text)});
+    if (keep_) events_.push_back(TraceEvent{ms, actual, what, value, std::move(text)});
 }
 
 std::vector<TraceEvent> Trace::events() const {

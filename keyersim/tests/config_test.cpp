@@ -29,5 +29,15 @@ TEST(ConfigTest, Buttons) {
     EXPECT_EQ(b.size(), 2u);
 }
 
+TEST(ConfigTest, TimeScale) {
+    double scale = 1;
+    EXPECT_TRUE(parseTimeScale("37.5", scale));
+    EXPECT_EQ(scale, 37.5);
+    for (const char* bad : {"", "0", "0.001", "20000", "fast", "2x", "nan"}) {
+        EXPECT_FALSE(parseTimeScale(bad, scale)) << bad;
+        EXPECT_EQ(scale, 37.5);
+    }
+}
+
 }  // namespace
 }  // namespace keyersim

@@ -77,7 +77,16 @@ void RecordingPlatform::clearBoxes() {
     boxes_.clear();
 }
 
-std::unique_ptr<File> RecordingPlatform::openForRead(const char* path, OpenError& error) {
+std::string RecordingPlatform::follow(const std::string& path) const {
+    std::string p = path;
+    for (std::size_t hops = 0; hops <= links.size() && links.count(p); ++hops) p = links.at(p);
+    return p;
+}
+
+std::string RecordingPlatform::finalPath(const char* path) { return follow(path); }
+
+std::unique_ptr<File> RecordingPlatform::openForRead(const char* given, OpenError& error) {
+    const std::string path = follow(given);
     if (locked.count(path)) {
         error = OpenError::Other;
         return nullptr;
@@ -93,7 +102,8 @@ std::unique_ptr<File> RecordingPlatform::openForRead(const char* path, OpenError
     return std::make_unique<MemoryReader>(it->second, failAfter);
 }
 
-std::unique_ptr<File> RecordingPlatform::createForWrite(const char* path) {
+std::unique_ptr<File> RecordingPlatform::createForWrite(const char* given) {
+    const std::string path = follow(given);
     if (locked.count(path) || uncreatable.count(path)) return nullptr;
     auto& content = files[path];
     content.clear();
@@ -106,12 +116,13 @@ bool RecordingPlatform::replace(const char* from, const char* to) {
     if (it == files.end()) return false;
     files[to] = it->second;
     files.erase(from);
+    links.erase(to);  // a link in the way is replaced, not followed
     return true;
 }
 
 bool RecordingPlatform::remove(const char* path) {
     if (locked.count(path)) return false;
-    return files.erase(path) > 0;
+    return links.erase(path) > 0 || files.erase(path) > 0;
 }
 
 int RecordingPlatform::messageBox(const char* text, const char* caption, unsigned type) {

@@ -26,6 +26,9 @@ public:
     std::set<std::string> locked;
     // Paths whose directory doesn't exist: nothing can be created there.
     std::set<std::string> uncreatable;
+    // Symbolic links, by path: opening and creating follow them to their targets,
+    // replace and remove act on the link itself.
+    std::map<std::string, std::string> links;
     // The next read fails after delivering this many bytes; negative: reads succeed.
     int failReadAfter = -1;
     // Writes fail once this many bytes have been written to a file; negative: never.
@@ -37,11 +40,13 @@ public:
 
     std::unique_ptr<File> openForRead(const char* path, OpenError& error) override;
     std::unique_ptr<File> createForWrite(const char* path) override;
+    std::string finalPath(const char* path) override;
     bool replace(const char* from, const char* to) override;
     bool remove(const char* path) override;
     int messageBox(const char* text, const char* caption, unsigned type) override;
 
 private:
+    std::string follow(const std::string& path) const;
     mutable std::mutex boxLock_;
     std::vector<Box> boxes_;
 };

@@ -1,6 +1,8 @@
-// cwbench's platform on the host build: files through the C library, message boxes on
-// standard error. It keeps the Windows contract where the C library differs: a
-// directory is not a file, and a missing file is told apart from one that can't be read.
+// cwbench's platform on the host build: files through the C library and std::filesystem,
+// message boxes on standard error. It keeps the Windows contract where the C library
+// differs: a directory is not a file, a missing file is told apart from one that can't
+// be read, and a replaced file keeps its permissions (a file without any write
+// permission counts as read-only and is not replaced).
 #include "platform/platform.h"
 
 #include <cerrno>
@@ -33,10 +35,15 @@ private:
     FilePtr f_;
 };
 
+namespace fs = std::filesystem;
+
 bool isDirectory(const char* path) {
     std::error_code ec;
-    return std::filesystem::is_directory(path, ec);
+    return fs::is_directory(path, ec);
 }
+
+// The most symbolic links followed in a row, as the kernel's own limit.
+constexpr int kMaxLinks = 40;
 
 class StdioPlatform final : public Platform {
 public:
@@ -60,8 +67,29 @@ public:
         if (!f) return nullptr;
         return std::make_unique<StdioFile>(std::move(f));
     }
+    std::string finalPath(const char* path) override {
+        fs::path p = path;
+        std::error_code ec;
+        for (int links = 0; links < kMaxLinks && fs::is_symlink(p, ec); ++links) {
+            fs::path target = fs::read_symlink(p, ec);
+            if (ec) break;
+            p = target.is_absolute() ? target : p.parent_path() / target;
+        }
+        return p.string();
+    }
     bool replace(const char* from, const char* to) override {
-        if (isDirectory(to)) return false;
+        std::error_code ec;
+        fs::file_status old = fs::status(to, ec);
+        if (fs::exists(old)) {
+            if (!fs::is_regular_file(old)) return false;
+            constexpr fs::perms anyWrite =
+                fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+            if ((old.permissions() & anyWrite) == fs::perms::none) return false;
+            fs::permissions(from, old.permissions(), ec);
+            if (ec) return false;
+        } else if (old.type() != fs::file_type::not_found) {
+            return false;  // can't tell what is there
+        }
         return std::rename(from, to) == 0;
     }
     bool remove(const char* path) override {

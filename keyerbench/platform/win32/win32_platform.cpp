@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace cwbench {
 
 static_assert(kMbIconExclamation == MB_ICONEXCLAMATION);
@@ -56,9 +58,45 @@ public:
         if (h == INVALID_HANDLE_VALUE) return nullptr;
         return std::make_unique<Win32File>(h);
     }
+    std::string finalPath(const char* path) override {
+        // No access rights asked: enough to learn the name, even of a file that is
+        // locked or can't be read.
+        HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return path;
+        char buffer[MAX_PATH + 8] = "";
+        DWORD n = GetFinalPathNameByHandleA(h, buffer, sizeof buffer,
+                                            FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        CloseHandle(h);
+        // Vista's ANSI version counts the terminating zero, later ones don't.
+        if (n == 0 || n >= sizeof buffer) return path;
+        std::string name = buffer;
+        // "\\?\C:\dir\file" and "\\?\UNC\server\share\file": the ANSI calls that
+        // follow take the plain forms (Wine's ReplaceFileA even needs them).
+        if (name.rfind("\\\\?\\UNC\\", 0) == 0)
+            name = "\\\\" + name.substr(8);
+        else if (name.rfind("\\\\?\\", 0) == 0)
+            name = name.substr(4);
+        // A name the ANSI code page can't hold comes back with '?' in it.
+        if (name.find('?') != std::string::npos) return path;
+        return name;
+    }
     bool replace(const char* from, const char* to) override {
-        return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-               FALSE;
+        // ReplaceFileA keeps the old file's attributes, security and short name. No merge
+        // errors are ignored: a file whose security can't be kept isn't replaced.
+        if (ReplaceFileA(to, from, nullptr, 0, nullptr, nullptr)) return true;
+        switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+            // Nothing to replace yet.
+            return MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != FALSE;
+        case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+            // Without a backup name this means the old file is gone already and the new
+            // one is still under its own name: finish the move.
+            return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+                   FALSE;
+        default:
+            return false;
+        }
     }
     bool remove(const char* path) override { return DeleteFileA(path) != FALSE; }
     int messageBox(const char* text, const char* caption, unsigned type) override {
