@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds both builds warning-free and runs every test: the Linux build's tests, then the
-# Windows build's under Wine. The deliverable is the 32-bit (i686) build; where this
-# machine can't run i386 code (a kernel without 32-bit emulation), its tests run from
-# the x86_64 build of the same sources under wine64 instead.
+# Builds every build warning-free and runs every test: the Linux build's tests, the same
+# tests under AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer,
+# the fuzz step (scripts/fuzz.sh), then the Windows build's tests under Wine. The
+# deliverable is the 32-bit (i686) build; where this machine can't run i386 code (a
+# kernel without 32-bit emulation), its tests run from the x86_64 build of the same
+# sources under wine64 instead. Each step prints how long it took.
 set -uo pipefail
 script=test-all
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,7 +14,18 @@ bash scripts/install-deps.sh || finish "installing the packages"
 
 jobs=${JOBS:-$(nproc)}
 failed=()
-step() { echo; echo "=== $* ==="; }
+step_name=""
+step_started=$SECONDS
+end_step() {
+    if [ -n "$step_name" ]; then echo "--- $step_name: $((SECONDS - step_started)) s"; fi
+    step_name=""
+}
+step() {
+    end_step
+    step_name=$*
+    step_started=$SECONDS
+    echo; echo "=== $* ==="
+}
 
 build() {  # preset
     quiet_step "configuring the $1 build" cmake --preset "$1" -DBOXTOOLS_WERROR=ON &&
@@ -25,6 +38,15 @@ run_tests() {  # preset
 
 step "Linux host build"
 if build host; then run_tests host; else failed+=("host build"); fi
+
+step "Linux host build under ASan + UBSan"
+if build asan; then run_tests asan; else failed+=("asan build"); fi
+
+step "Linux host build under ThreadSanitizer"
+if build tsan; then run_tests tsan; else failed+=("tsan build"); fi
+
+step "Fuzzing every parser (scripts/fuzz.sh)"
+bash scripts/fuzz.sh || failed+=("fuzz")
 
 step "Windows i686 build (the deliverable)"
 if build win32; then
@@ -48,5 +70,6 @@ else
     if build win64; then run_tests win64; else failed+=("win64 build"); fi
 fi
 
-echo
+end_step
+echo; echo "test-all: $SECONDS s in all"
 finish "${failed[@]}"

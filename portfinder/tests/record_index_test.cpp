@@ -3,6 +3,7 @@
 // the start, twice, overlapping, or as the whole ID.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
