@@ -31,6 +31,7 @@ public:
     void add(int kind, int value) {
         std::lock_guard<std::mutex> g(lock_);
         reports_.push_back({kind, value, nowMs()});
+        ++arrived_;
     }
     std::vector<Report> all() const {
         std::lock_guard<std::mutex> g(lock_);
@@ -42,14 +43,27 @@ public:
             if (r.kind == CB_ECHOBACK) text.push_back(static_cast<char>(r.value));
         return text;
     }
+    // Forgets the reports so far; they still count as arrived.
     void clear() {
         std::lock_guard<std::mutex> g(lock_);
         reports_.clear();
+    }
+    // Starts over for a new chip.
+    void reset() {
+        std::lock_guard<std::mutex> g(lock_);
+        reports_.clear();
+        arrived_ = 0;
+    }
+    // Reports that reached the callback since reset().
+    std::size_t arrived() const {
+        std::lock_guard<std::mutex> g(lock_);
+        return arrived_;
     }
 
 private:
     mutable std::mutex lock_;
     std::vector<Report> reports_;
+    std::size_t arrived_ = 0;
 };
 
 inline int MXAPI recordReport(int kind, int value) {
@@ -73,7 +87,7 @@ protected:
     void open(Config config, const MXSTATE& regs) {
         config.keepTrace = true;
         ASSERT_TRUE(configure(config));
-        Reports::instance().clear();
+        Reports::instance().reset();
         mx_set_callback(recordReport);
         unsigned char revision = 0;
         ASSERT_EQ(mx_open(&revision, 1), MX_SUCCESS);
@@ -90,8 +104,26 @@ protected:
     static void send(const std::string& text) {
         for (unsigned char c : text) mx_char(c);
     }
+    // Waits until the chip has nothing left to key and every report it raised has
+    // reached the callback. The chip hands its reports over after it has finished the
+    // bytes they report, so idle() alone can come before the last echo arrives (seen
+    // under AddressSanitizer on a busy machine). Each report is traced as it is raised
+    // (configure() starts the trace, open() the count of arrivals); arrivals are
+    // counted first, so that equal counts mean all had arrived.
     static bool waitIdle(double seconds = 20) {
-        return waitFor([] { return keyersim::idle(); }, seconds);
+        return waitFor(
+            [] {
+                if (!keyersim::idle()) return false;
+                const std::size_t arrived = Reports::instance().arrived();
+                return arrived == raisedReports();
+            },
+            seconds);
+    }
+    static std::size_t raisedReports() {
+        std::size_t raised = 0;
+        for (const TraceEvent& e : traceEvents())
+            raised += e.what == Ev::Echo || e.what == Ev::Status || e.what == Ev::Button || e.what == Ev::SpeedPot;
+        return raised;
     }
     static std::vector<TraceEvent> events(Ev what) {
         std::vector<TraceEvent> out;
