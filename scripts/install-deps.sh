@@ -3,8 +3,9 @@
 # when every package is installed it only checks and returns. Every package whose files
 # a build uses directly is named here (none is left to --no-install-recommends).
 #   install-deps.sh host   the Linux build: compiler, CMake, Ninja, GoogleTest, windres
-#   install-deps.sh        everything: also the MinGW-w64 compilers, Wine, Xvfb and the
-#                          X tools and locales the Windows tests run with
+#   install-deps.sh        everything: also the sanitizer and fuzz builds' runtimes and
+#                          clang, the MinGW-w64 compilers, Wine, Xvfb and the X tools
+#                          and locales the Windows tests run with
 set -uo pipefail
 script=install-deps
 . "$(dirname "$0")/lib.sh"
@@ -26,6 +27,14 @@ if [ "$profile" != host ]; then
         xvfb xauth xdotool imagemagick   # the GUI tests' display, input, screenshots
         openbox                    # a small window manager: the boxes get their caption
         locales                    # Wine takes the user's language from LC_ALL
+        # The host tests under sanitizers (presets asan, tsan, built with g++): GCC's
+        # AddressSanitizer, UndefinedBehaviorSanitizer and ThreadSanitizer runtimes.
+        libasan8 libubsan1 libtsan2
+        # The fuzz targets (preset fuzz): clang 14; its compiler-rt package holds
+        # libFuzzer (libclang_rt.fuzzer) and clang's sanitizer runtimes, which
+        # --no-install-recommends would leave out; llvm-symbolizer (llvm-14) puts file
+        # and line into the reports.
+        clang-14 libclang-rt-14-dev llvm-14
     )
     # 32-bit Wine serves machines that can run i386 code; where the kernel refuses it,
     # the Windows tests run the x86_64 build of the same sources under wine64 instead.

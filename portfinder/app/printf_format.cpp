@@ -5,16 +5,18 @@
 
 namespace portiq {
 
-std::int64_t FormatArg::AsSigned() const {
+bool FormatArg::ToInteger(std::int64_t& value) const {
     switch (kind_) {
-        case Kind::Signed: return signed_;
-        case Kind::Unsigned: return static_cast<std::int64_t>(unsigned_);
-        case Kind::Floating: return static_cast<std::int64_t>(floating_);
-        default: return 0;
+        case Kind::Signed: value = signed_; return true;
+        case Kind::Unsigned: value = static_cast<std::int64_t>(unsigned_); return true;
+        case Kind::Floating:
+            // Converting a value no 64-bit integer holds is undefined; NaN fails both tests.
+            if (!(floating_ >= -0x1p63 && floating_ < 0x1p63)) return false;
+            value = static_cast<std::int64_t>(floating_);
+            return true;
+        default: return false;
     }
 }
-
-std::uint64_t FormatArg::AsUnsigned() const { return static_cast<std::uint64_t>(AsSigned()); }
 
 double FormatArg::AsFloating() const {
     switch (kind_) {
@@ -35,8 +37,11 @@ struct Directive {
     int precision = -1;
     Length length = Length::Default;
     bool wide = false;  // 'w' or 'l' before s or c
+    bool wrongStar = false;  // a '*' whose argument is missing or unusable
     char conversion = 0;
 };
+
+constexpr int kLongestField = 4096;  // keeps hostile widths and precisions bounded
 
 class Formatter {
 public:
@@ -69,11 +74,31 @@ private:
 
     const char* ParseDirective(const char* p, Directive& directive) {
         while (*p && std::strchr("-+ #0", *p)) directive.flags += *p++;
-        directive.width = ParseNumber(p);
+        if (*p == '*') {
+            ++p;
+            std::int64_t width = 0;
+            if (!StarArgument(width)) {
+                directive.wrongStar = true;
+            } else if (width < 0) {  // as in C: left-justified
+                directive.flags += '-';
+                directive.width = Bounded(width < -kLongestField ? kLongestField : -width);
+            } else {
+                directive.width = Bounded(width);
+            }
+        } else {
+            directive.width = ParseNumber(p);
+        }
         if (*p == '.') {
             ++p;
-            directive.precision = ParseNumber(p);
-            if (directive.precision < 0) directive.precision = 0;
+            if (*p == '*') {
+                ++p;
+                std::int64_t precision = 0;
+                if (!StarArgument(precision)) directive.wrongStar = true;
+                directive.precision = precision < 0 ? -1 : Bounded(precision);  // negative: none, as in C
+            } else {
+                directive.precision = ParseNumber(p);
+                if (directive.precision < 0) directive.precision = 0;  // "." alone is precision 0
+            }
         }
         if (p[0] == 'h' && p[1] == 'h') {
             directive.length = Length::Char, p += 2;
@@ -94,19 +119,20 @@ private:
         return p;
     }
 
-    // A decimal number or '*' (taken from the arguments; a negative width means '-').
-    int ParseNumber(const char*& p) {
-        if (*p == '*') {
-            ++p;
-            const FormatArg* arg = NextArg();
-            long long value = arg ? arg->AsSigned() : 0;
-            return static_cast<int>(value < -4096 ? -4096 : value > 4096 ? 4096 : value);
-        }
+    bool StarArgument(std::int64_t& value) {
+        const FormatArg* arg = NextArg();
+        return arg && arg->ToInteger(value);
+    }
+
+    static int Bounded(std::int64_t value) { return static_cast<int>(value > kLongestField ? kLongestField : value); }
+
+    // A decimal number; -1 when there is none.
+    static int ParseNumber(const char*& p) {
         if (*p < '0' || *p > '9') return -1;
         long long value = 0;
         while (*p >= '0' && *p <= '9') {
             value = value * 10 + (*p++ - '0');
-            if (value > 4096) value = 4096;  // keeps hostile widths bounded
+            if (value > kLongestField) value = kLongestField;
         }
         return static_cast<int>(value);
     }
@@ -148,15 +174,19 @@ private:
     }
 
     bool Convert(Directive& directive, const char* start, const char* end) {
+        if (directive.wrongStar && TakesArgument(directive.conversion)) {
+            NextArg();
+            return true;
+        }
+        std::int64_t integer = 0;
         switch (directive.conversion) {
             case '%': out_ += '%'; return true;
             case 'n': NextArg(); return true;
             case 'd':
             case 'i': {
                 const FormatArg* arg = NextArg();
-                if (!arg || !IsNumber(*arg)) return true;
-                AppendC(CFormat(directive, "ll", 'd'),
-                        static_cast<long long>(NarrowSigned(arg->AsSigned(), directive.length)));
+                if (!arg || !arg->ToInteger(integer)) return true;
+                AppendC(CFormat(directive, "ll", 'd'), static_cast<long long>(NarrowSigned(integer, directive.length)));
                 return true;
             }
             case 'u':
@@ -164,9 +194,10 @@ private:
             case 'X':
             case 'o': {
                 const FormatArg* arg = NextArg();
-                if (!arg || !IsNumber(*arg)) return true;
+                if (!arg || !arg->ToInteger(integer)) return true;
                 AppendC(CFormat(directive, "ll", directive.conversion),
-                        static_cast<unsigned long long>(NarrowUnsigned(arg->AsUnsigned(), directive.length)));
+                        static_cast<unsigned long long>(
+                            NarrowUnsigned(static_cast<std::uint64_t>(integer), directive.length)));
                 return true;
             }
             case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': {
@@ -177,14 +208,14 @@ private:
             }
             case 'c': {
                 const FormatArg* arg = NextArg();
-                if (!arg || !IsNumber(*arg)) return true;
+                if (!arg || !arg->ToInteger(integer)) return true;
                 if (directive.wide) {
-                    const char16_t unit[2] = {static_cast<char16_t>(arg->AsUnsigned()), 0};
+                    const char16_t unit[2] = {static_cast<char16_t>(integer), 0};
                     directive.precision = -1;
                     return AppendWide(directive, unit);
                 }
                 Pad(LeftPadding(directive, 1));
-                out_ += static_cast<char>(arg->AsUnsigned());
+                out_ += static_cast<char>(integer);
                 Pad(RightPadding(directive, 1));
                 return true;
             }
@@ -210,6 +241,10 @@ private:
                 out_.append(start, end);
                 return true;
         }
+    }
+
+    static bool TakesArgument(char conversion) {
+        return conversion != 0 && std::strchr("diuxXoeEfFgGcspn", conversion) != nullptr;
     }
 
     static bool IsNumber(const FormatArg& arg) {

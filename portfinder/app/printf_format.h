@@ -5,8 +5,18 @@
 // modifiers hh h l ll I32 I64, where l is 32 bits as on Windows. %ws (and %ls) takes
 // UTF-16 text and turns each unit up to U+00FF into the byte of the same value; at the
 // first unit above U+00FF the whole formatting stops, and the result is what was
-// formatted before that unit. %n writes nothing. A conversion without an argument, or
-// an argument of an unusable type, produces nothing.
+// formatted before that unit. %n writes nothing.
+//
+// '*' takes the width or precision from the arguments, as in C: a negative width means
+// left-justified ('-') with its magnitude, a negative precision means none. Widths and
+// precisions are bounded to 4096.
+//
+// A wrong argument produces nothing: a conversion without an argument, with an argument
+// of an unusable type, or whose '*' argument is missing or unusable, is left out (its
+// arguments are taken all the same, so the ones after it stay in place). A
+// floating-point argument to an integer conversion or to '*' is truncated toward zero;
+// one that is NaN, infinite or outside the range of a 64-bit integer is a wrong
+// argument.
 #pragma once
 
 #include <cstdint>
@@ -32,8 +42,9 @@ public:
     FormatArg(const void* pointer) : kind_(Kind::Pointer), pointer_(pointer) {}
 
     Kind kind() const { return kind_; }
-    std::int64_t AsSigned() const;
-    std::uint64_t AsUnsigned() const;
+    // The argument as an integer; false for text, pointers and floating-point values
+    // that no 64-bit integer holds.
+    bool ToInteger(std::int64_t& value) const;
     double AsFloating() const;
     const char* text() const { return kind_ == Kind::Text ? text_ : nullptr; }
     const char16_t* wide() const { return kind_ == Kind::WideText ? wide_ : nullptr; }

@@ -1,7 +1,9 @@
 // portiq-bench: prints time and peak heap of PortIQ's walks as the machine grows.
-//   - the device-tree walk on synthetic trees of 1,000, 10,000 and 100,000 nodes with 100
-//     USB records; the trees have the shape of real ones (controllers, hubs, boxes with
-//     interfaces and ports), repeated;
+//   - the device-tree walk on synthetic trees of 10,000, 100,000 and 1,000,000 nodes with
+//     1,000 sound and 1,000 USB records, and one of 40,000 sound codecs with as many sound
+//     records; the trees have the shape of real ones (controllers, hubs, boxes with
+//     interfaces, ports and a sound codec), repeated. Time and memory per node stay flat
+//     as the tree grows: the walk is linear;
 //   - the USB walk with its descriptor traces on 1, 4 and 10 host controllers, each full:
 //     7 hubs of 17 devices (126 of the 127 addresses a controller has), the devices
 //     taking turns among the real-sized descriptor sets of the default machine (an audio
@@ -72,42 +74,126 @@ void FreshRun(SyntheticMachine& machine) {
 const char* const kProducts[] = {"Tavrilink Nova (CAT+PTT/CW)", "Tavrilink Meridian (SERIAL+FSK)", "FT232R USB UART",
                                  "Tavrilink NovaNova (MORSIX+FSK)", "Tavrilink Lynx"};
 
+const char kUsbClass[] = "{36fc9e60-c465-11cf-8056-444553540000}";
+
 SyntheticNode MakeNode(const std::string& name, const std::string& id, const std::string& driver) {
     SyntheticNode node;
-    node.classGuid = "{36fc9e60-c465-11cf-8056-444553540000}";
+    node.classGuid = kUsbClass;
     node.deviceDescription = name;
     node.deviceId = id;
     node.driverKey = driver;
     return node;
 }
 
+// The instance part of codec number n's interface: in its node's ID and in the sound
+// record's interface path.
+std::string CodecInstance(int n) {
+    char text[32];
+    std::snprintf(text, sizeof text, "7&%X&0&0000", static_cast<unsigned>(n));
+    return text;
+}
+
+// A sound codec under parent: the USB device and its audio interface.
+void AddCodec(SyntheticDeviceTree& tree, int parent, int n) {
+    const int codec = tree.AddNode(parent, MakeNode("USB Audio CODEC", "USB\\VID_08BB&PID_2902\\C" + std::to_string(n), "{a}\\0"));
+    tree.AddNode(codec, MakeNode("USB Audio Device", "USB\\VID_08BB&PID_2902&MI_00\\" + CodecInstance(n), "{m}\\0"));
+}
+
+CSbRecord SoundRecord(int codec) {
+    CSbRecord record;
+    record.strName = "USB Audio CODEC";
+    record.strInterface = "\\\\?\\USB#VID_08BB&PID_2902&MI_00#" + CodecInstance(codec) +
+                          "#{6994AD04-93EF-11D0-A3CC-00A0C9223196}\\GLOBAL";
+    return record;
+}
+
 // A tree of about nodeCount nodes: a root, then host controllers with a hub each, each
-// hub carrying boxes of 5 nodes (device, two interfaces, two ports).
-void BuildMachine(SyntheticMachine& machine, std::vector<UsbDeviceRecord>& usbRecords, int nodeCount) {
-    machine.tree.AddNode(SyntheticDeviceTree::kNoParent, SyntheticNode{});
+// hub carrying boxes of 7 nodes (device, two interfaces, two ports, a codec and its
+// interface). The records match every third codec and every fourth driver key.
+// The records the sound list and the USB walk would leave for the device-tree walk.
+struct WalkRecords {
+    std::vector<CSbRecord> sound;
+    std::vector<UsbDeviceRecord> usb;
+};
+
+void BuildBoxes(SyntheticMachine& machine, WalkRecords& records, int nodeCount, int soundRecords, int usbRecords) {
+    SyntheticDeviceTree& tree = machine.tree;
+    tree.AddNode(SyntheticDeviceTree::kNoParent, SyntheticNode{});
     int added = 1, box = 0;
     while (added < nodeCount) {
-        const int controller = machine.tree.AddNode(0, MakeNode("USB Host Controller", "PCI\\VEN_8086&DEV_27C8", "{c}\\0"));
-        const int hub = machine.tree.AddNode(controller, MakeNode("USB Root Hub", "USB\\ROOT_HUB\\4&1", "{h}\\0"));
+        const int controller = tree.AddNode(0, MakeNode("USB Host Controller", "PCI\\VEN_8086&DEV_27C8", "{c}\\0"));
+        const int hub = tree.AddNode(controller, MakeNode("USB Root Hub", "USB\\ROOT_HUB\\4&1", "{h}\\0"));
         added += 2;
-        for (int i = 0; i < 20 && added < nodeCount; ++i, ++box, added += 5) {
+        for (int i = 0; i < 20 && added < nodeCount; ++i, ++box, added += 7) {
             const std::string serial = "S" + std::to_string(box);
-            const std::string driver = "{36fc9e60-c465-11cf-8056-444553540000}\\" + std::to_string(box % 400);
-            const int device = machine.tree.AddNode(hub, MakeNode("USB Composite Device", "USB\\VID_0403&PID_6010\\" + serial, driver));
+            const std::string driver = std::string(kUsbClass) + "\\" + std::to_string(box % 4000);
+            const int device = tree.AddNode(hub, MakeNode("USB Composite Device", "USB\\VID_0403&PID_6010\\" + serial, driver));
             for (const char channel : {'A', 'B'}) {
-                const int interface = machine.tree.AddNode(device, MakeNode("USB Serial Converter", "USB\\VID_0403&PID_6010&MI_00\\" + serial, driver + channel));
+                const int interface = tree.AddNode(device, MakeNode("USB Serial Converter", "USB\\VID_0403&PID_6010&MI_00\\" + serial, driver + channel));
                 SyntheticNode port = MakeNode("", "FTDIBUS\\VID_0403+PID_6001+" + serial + channel + "\\0000", "{p}\\" + serial);
                 port.friendlyName = "USB Serial Port (COM" + std::to_string(box * 2 + (channel - 'A') + 3) + ")";
-                machine.tree.AddNode(interface, port);
+                tree.AddNode(interface, port);
             }
+            AddCodec(tree, hub, box);
         }
     }
-    for (int r = 0; r < 100; ++r) {
+    for (int r = 0; r < soundRecords; ++r) records.sound.push_back(SoundRecord(r * 3));
+    for (int r = 0; r < usbRecords; ++r) {
         UsbDeviceRecord record;
         record.strProduct = kProducts[r % 5];
-        record.strDriverKey = "{36fc9e60-c465-11cf-8056-444553540000}\\" + std::to_string(r * 4);
-        usbRecords.push_back(record);
+        record.strDriverKey = std::string(kUsbClass) + "\\" + std::to_string(r * 4);
+        records.usb.push_back(record);
     }
+}
+
+// Sound codecs side by side under one hub, each with its own sound record.
+void BuildCodecs(SyntheticMachine& machine, WalkRecords& records, int codecs) {
+    SyntheticDeviceTree& tree = machine.tree;
+    tree.AddNode(SyntheticDeviceTree::kNoParent, SyntheticNode{});
+    const int hub = tree.AddNode(0, MakeNode("USB Root Hub", "USB\\ROOT_HUB\\4&1", "{h}\\0"));
+    for (int n = 0; n < codecs; ++n) {
+        AddCodec(tree, hub, n);
+        records.sound.push_back(SoundRecord(n));
+    }
+}
+
+// Walks the machine three times; prints the best time and the peak heap of the first,
+// cold round (later rounds reuse the log's capacity).
+void MeasureTreeWalk(const char* label, SyntheticMachine& machine, const WalkRecords& records) {
+    double best = 1e300;
+    std::size_t peak = 0;
+    for (int round = 0; round < 3; ++round) {
+        FreshRun(machine);
+        g_soundDevices = records.sound;
+        g_usbDevices = records.usb;
+        const std::size_t base = g_liveBytes;
+        g_peakBytes = base;
+        const auto start = std::chrono::steady_clock::now();
+        WalkDeviceTree();
+        const auto stop = std::chrono::steady_clock::now();
+        best = std::min(best, std::chrono::duration<double, std::milli>(stop - start).count());
+        if (round == 0) peak = g_peakBytes - base;
+    }
+    const double nodes = static_cast<double>(machine.tree.NodeCount());
+    std::printf("%-34s %9zu %6zu %6zu %10.1f %8.0f %12zu %9.0f %8d\n", label, machine.tree.NodeCount(),
+                records.sound.size(), records.usb.size(), best, best * 1e6 / nodes, peak / 1024,
+                static_cast<double>(peak) / nodes, g_nDevicesFound);
+    FreshRun(machine);
+}
+
+void BenchTreeWalk() {
+    std::printf("Device-tree walk\n%-34s %9s %6s %6s %10s %8s %12s %9s %8s\n", "tree", "nodes", "sound", "usb",
+                "walk ms", "ns/node", "peak KiB", "B/node", "boxes");
+    for (const int size : {10000, 100000, 1000000}) {
+        SyntheticMachine machine;
+        WalkRecords records;
+        BuildBoxes(machine, records, size, 1000, 1000);
+        MeasureTreeWalk("boxes with codecs", machine, records);
+    }
+    SyntheticMachine codecs;
+    WalkRecords records;
+    BuildCodecs(codecs, records, 40000);
+    MeasureTreeWalk("40,000 codecs, as many records", codecs, records);
 }
 
 // The devices of the bundled default machine, as their ports describe them.
@@ -149,32 +235,6 @@ int BuildUsb(SyntheticMachine& machine, int controllers, const std::vector<Synth
         }
     }
     return count;
-}
-
-void BenchTreeWalk() {
-    std::printf("Device-tree walk\n%10s %10s %12s %12s %14s %12s\n", "nodes", "walked", "walk ms", "ns/node",
-                "peak heap KiB", "log KiB");
-    for (const int size : {1000, 10000, 100000}) {
-        SyntheticMachine machine;
-        std::vector<UsbDeviceRecord> usbRecords;
-        BuildMachine(machine, usbRecords, size);
-        double best = 1e300;
-        std::size_t peak = 0;
-        for (int round = 0; round < 5; ++round) {
-            FreshRun(machine);
-            g_usbDevices = usbRecords;
-            const std::size_t base = g_liveBytes;
-            g_peakBytes = base;
-            const auto start = std::chrono::steady_clock::now();
-            WalkDeviceTree();
-            const auto stop = std::chrono::steady_clock::now();
-            best = std::min(best, std::chrono::duration<double, std::milli>(stop - start).count());
-            if (round == 0) peak = g_peakBytes - base;
-        }
-        const std::size_t records = static_cast<std::size_t>(std::count(g_strLog.begin(), g_strLog.end(), '\n'));
-        std::printf("%10zu %10zu %12.2f %12.0f %14zu %12zu\n", machine.tree.NodeCount(), records, best,
-                    best * 1e6 / static_cast<double>(machine.tree.NodeCount()), peak / 1024, g_strLog.size() / 1024);
-    }
 }
 
 void BenchUsbWalk() {

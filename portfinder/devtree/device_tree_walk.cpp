@@ -7,6 +7,7 @@
 #include "devtree/ansi_text.h"
 #include "devtree/device_records.h"
 #include "devtree/devnode_texts.h"
+#include "devtree/record_index.h"
 #include "resources/portiq_resource.h"
 
 namespace portiq {
@@ -46,6 +47,11 @@ bool g_bBlockOpen = false;  // a box block (header line) is open in the report
 int g_nPendingAudio = -1;   // sound device matched to a box whose header is still to come
 int g_nExitChain = 0;       // zeroed at each entry of WalkDevNodes, counted up at each exit
 int g_nDepth = 0;           // nesting depth of WalkDevNodes
+
+// The records by the keys the walk matches nodes on, made when the outermost
+// WalkDevNodes starts (the records are complete by then and don't change).
+SoundKeyIndex g_soundKeys;
+DriverKeyIndex g_driverKeys;
 
 DeviceTree& Tree() { return *CurrentPlatform().deviceTree; }
 
@@ -95,14 +101,16 @@ void RecogniseModel() {
     }
 }
 
-// The box's sound codec: held for the next header, and it closes an open block.
+// The box's sound codec: held for the next header, and it closes an open block. Every
+// record whose instance key the ID holds past its start matches, in order: each sets the
+// pending device and the first closes an open block, so the last one wins and the block
+// closes once.
 void MatchSoundDevice(const std::string& deviceId) {
     if (!Contains(deviceId, kSoundCodecId)) return;
-    for (std::size_t i = 0; i < g_soundDevices.size(); ++i) {
-        if (!ContainsPastStart(deviceId, g_soundDevices[i].GetInstanceKey())) continue;
-        g_nPendingAudio = static_cast<int>(i);
-        if (g_bBlockOpen) CloseBlock();
-    }
+    const int last = g_soundKeys.LastMatch(deviceId);
+    if (last < 0) return;
+    g_nPendingAudio = last;
+    if (g_bBlockOpen) CloseBlock();
 }
 
 void CollectFtdiPort(const std::string& friendlyName, const std::string& deviceId) {
@@ -116,9 +124,8 @@ void CollectFtdiPort(const std::string& friendlyName, const std::string& deviceI
 // The USB product text of the node's device replaces its name for recognition. A Lynx
 // found while a block is open starts a block of its own at once.
 void MatchUsbProducts(const std::string& driverKey) {
-    for (const UsbDeviceRecord& record : g_usbDevices) {
-        if (record.strDriverKey != driverKey) continue;
-        g_strPrevName = record.strProduct;
+    for (const int r : g_driverKeys.Matches(driverKey)) {
+        g_strPrevName = g_usbDevices[r].strProduct;
         LogPrintf("*** FOUND: %s\n", g_strPrevName);
         if (g_bBlockOpen && Contains(g_strPrevName, "Tavrilink Lynx")) {
             g_strMessage += "\n";
@@ -156,6 +163,10 @@ void LeaveLevel() {
 }  // namespace
 
 void WalkDevNodes(DEVINST parent, DEVINST first) {
+    if (g_nDepth == 0) {
+        g_soundKeys = SoundKeyIndex(g_soundDevices);
+        g_driverKeys = DriverKeyIndex(g_usbDevices);
+    }
     ++g_nDepth;
     g_nExitChain = 0;
     for (DEVINST node = first; node != 0;) {
@@ -190,6 +201,8 @@ void ResetDeviceTreeWalk() {
     g_nPendingAudio = -1;
     g_nExitChain = 0;
     g_nDepth = 0;
+    g_soundKeys = SoundKeyIndex();
+    g_driverKeys = DriverKeyIndex();
 }
 
 }  // namespace portiq
