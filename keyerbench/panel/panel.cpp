@@ -490,7 +490,11 @@ void Panel::apply(const PanelPost& p) {
         dlg_.setText(MXSERIAL, sbuf);
         break;
     case PostKind::FillFromRecord: initState(dlg_); break;
-    case PostKind::PlayMessage: startMessage(static_cast<int>(p.value)); break;
+    case PostKind::PlayMessage:
+        // A pushbutton press that reaches the window after CloseMx or Exit is stale: the
+        // chip it came from is closed, and nothing may start playing after Exit.
+        if (mxOpen.load()) startMessage(static_cast<int>(p.value));
+        break;
     default: break;
     }
 }

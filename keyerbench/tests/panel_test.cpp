@@ -560,6 +560,12 @@ TEST_F(PanelTest, PostsFromOtherThreadsLandInTheirControls) {
     EXPECT_EQ(dlg.at(IDWPMSB).scrollPos, 20 - 12 + 5);
     EXPECT_TRUE(calls().empty()) << "posts only show; the callback already told the chip";
 
+    // A pushbutton's play request that arrives after the chip was closed starts nothing.
+    std::strcpy(mxf.msg2Buf, "E");
+    panel.command(IDCLOSEX, 0);
+    panel.apply({PostKind::PlayMessage, 0, 2});
+    EXPECT_EQ(activeMsg.load(), 0);
+    EXPECT_EQ(workersRunning(), 0);
 
     // A batch: characters for one window one after another go in as one text.
     dlg.log.clear();

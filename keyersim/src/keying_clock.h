@@ -24,7 +24,8 @@ public:
     FineTimer& operator=(const FineTimer&) = delete;
 
 private:
-    bool held_ = false;
+    // Set where the system's timer was made fine (Windows only).
+    [[maybe_unused]] bool held_ = false;
 };
 
 void raiseKeyingThread();

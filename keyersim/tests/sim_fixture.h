@@ -24,9 +24,11 @@ struct Report {
 
 class Reports {
 public:
+    // Never destroyed: a callback whose delivery had begun may still run after mx_close
+    // has returned, and the chip's threads are not joined at exit.
     static Reports& instance() {
-        static Reports r;
-        return r;
+        static Reports* r = new Reports;
+        return *r;
     }
     void add(int kind, int value) {
         std::lock_guard<std::mutex> g(lock_);
