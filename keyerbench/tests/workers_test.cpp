@@ -328,6 +328,7 @@ TEST_F(WorkersTest, OpenCloseLoopStopsAtTheFirstFailure) {
 TEST_F(WorkersTest, PushbuttonPlaysThroughTheWindowThread) {
     std::strcpy(mxf.msg4Buf, "73");
     g_isMX2 = 1;
+    mxOpen = 1;  // pushbuttons report only from an open chip
     mxCallBack(CB_STATUS, KPBSTAT | KPB4);
     EXPECT_TRUE(calls().empty()) << "the callback starts nothing itself";
     deliverPosts();
