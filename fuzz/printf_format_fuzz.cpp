@@ -39,17 +39,17 @@ std::u16string Utf16(const std::string& utf8) {
     return text;
 }
 
-FormatArg MakeArgument(const std::string& spec, std::vector<std::u16string>& wideTexts) {
-    const char* value = spec.c_str() + 1;
-    switch (spec[0]) {
+FormatArg MakeArgument(const std::string& token, std::vector<std::u16string>& wideTexts) {
+    const char* value = token.c_str() + 1;
+    switch (token[0]) {
         case 'i': return FormatArg(static_cast<std::int64_t>(std::strtoll(value, nullptr, 0)));
         case 'u': return FormatArg(static_cast<std::uint64_t>(std::strtoull(value, nullptr, 0)));
         case 'f': return FormatArg(std::strtod(value, nullptr));
         case 's': return FormatArg(value);
         case 'n': return FormatArg(static_cast<const char*>(nullptr));
-        case 'w': wideTexts.push_back(Utf16(spec.substr(1))); return FormatArg(wideTexts.back().c_str());
+        case 'w': wideTexts.push_back(Utf16(token.substr(1))); return FormatArg(wideTexts.back().c_str());
         case 'p': return FormatArg(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(std::strtoull(value, nullptr, 0))));
-        default: return FormatArg(static_cast<int>(static_cast<unsigned char>(spec[0])));
+        default: return FormatArg(static_cast<int>(static_cast<unsigned char>(token[0])));
     }
 }
 
