@@ -182,6 +182,12 @@ read_box() {
     xdotool key Return
     wait_for "the \"$1\" box to close" 30 dialog_gone "$1"
 }
+# state_file_holds_message TEXT: Msg1 (offset 19) of the state file starts with TEXT and
+# its ending zero.
+state_file_holds_message() {
+    cmp -s -i 19:0 -n $((${#1} + 1)) "$work/cwbench.cfg" <(printf '%s\0' "$1")
+}
+
 trace_has() { grep -q -- "$1" "$work/trace.txt"; }
 running() { [ ! -s "$tmp/cwbench.exit" ]; }
 ended() { ! running; }
@@ -346,8 +352,9 @@ run_mx2() {
     screenshot editor 'Message Editor'
     click --in "Message Editor" "$CM_MSGSAVE"
     wait_for "the editor to close" 10 dialog_gone "Message Editor"
-    [ "$(dd if="$work/cwbench.cfg" bs=1 skip=19 count=15 2>/dev/null)" = "CQ [S25]DE Q2ZX" ] ||
-        fail "the state file doesn't hold the edited message"
+    # The state file is saved once the editor's dialog has returned, a moment after its
+    # window is gone.
+    wait_for "the edited message in the state file" 10 state_file_holds_message "CQ [S25]DE Q2ZX"
 
     # Msg1 > Play: the speed token reaches the chip; ClearBuf stops the message.
     # (ClearBuf's place is looked up first: once the speed changes, "DE Q2ZX" takes
