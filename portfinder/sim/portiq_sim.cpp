@@ -4,12 +4,12 @@
 // Shift or Ctrl as the box is dismissed, just as PortIQ.exe does. With --show (Windows
 // builds) the report appears in the real message box, and the real keyboard is read as
 // it closes.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <string_view>
 
 #include "app/enum_devices_app.h"
 #include "app/log.h"
@@ -30,7 +30,8 @@ void Usage() {
                "  --language ID           the user's default language, e.g. 1049 (overrides SCENARIO)\n"
                "  --list-dir DIR          where PortIq.lst is written (default: current directory)\n"
                "  --raw                   print texts in the machine's ANSI code page, not UTF-8\n"
-               "  --show                  show the report in the real message box (Windows builds)\n",
+               "  --show                  show the report in the real message box (Windows builds)\n"
+               "  --check                 only load SCENARIO: report its first mistake, or nothing\n",
                stderr);
 }
 
@@ -63,6 +64,32 @@ private:
     SystemServices& real_;
 };
 
+// Prints ANSI text as it stands (codePage 0) or in UTF-8, a piece at a time: the log of
+// a big machine is never copied whole.
+void Print(const std::string& ansi, unsigned codePage) {
+    constexpr std::size_t kPiece = 1 << 16;
+    for (std::size_t at = 0; at < ansi.size(); at += kPiece) {
+        const std::string_view piece = std::string_view(ansi).substr(at, kPiece);
+        const bool ascii = std::all_of(piece.begin(), piece.end(), [](char c) { return (c & 0x80) == 0; });
+        if (codePage == 0 || ascii) {
+            std::fwrite(piece.data(), 1, piece.size(), stdout);
+        } else {
+            const std::string text = CodePageToUtf8(codePage, std::string(piece));
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        }
+    }
+}
+
+// Room for the log of the whole run. Grown by doubling, the log of a big machine would
+// be copied again and again and touch twice the memory it needs; reserved room that
+// stays unused costs address space only.
+std::size_t LogCapacity(SyntheticMachine& machine) {
+    std::size_t ports = 0;
+    for (std::size_t hub = 0; hub < machine.usb.HubCount(); ++hub) ports += machine.usb.Hub(static_cast<int>(hub)).ports.size();
+    // A node's entry holds up to three texts; a device's trace runs to a few KiB.
+    return 256 * machine.tree.NodeCount() + 4096 * ports + 256 * machine.wave.devices.size() + 65536;
+}
+
 std::string BoxType(unsigned type) {
     std::string text = "MB_OK";
     if (type & kMbIconExclamation) text += " | MB_ICONEXCLAMATION";
@@ -75,6 +102,7 @@ std::string BoxType(unsigned type) {
 int main(int argc, char** argv) {
     bool raw = false;
     bool showBox = false;
+    bool checkOnly = false;
     std::string listDirectory;
     std::string scenarioPath;
     std::string hold;
@@ -82,6 +110,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--raw") == 0) {
             raw = true;
+        } else if (std::strcmp(argv[i], "--check") == 0) {
+            checkOnly = true;
         } else if (std::strcmp(argv[i], "--show") == 0) {
             showBox = true;
         } else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
@@ -115,44 +145,41 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    std::ifstream file(scenarioPath, std::ios::binary);
-    if (!file) {
-        std::fprintf(stderr, "portiq-sim: can't open %s\n", scenarioPath.c_str());
-        return 2;
-    }
-    std::ostringstream scenario;
-    scenario << file.rdbuf();
-    // Overrides go last: of a setting given twice, the later one holds.
-    scenario << "\n";
-    if (language >= 0) scenario << "language " << language << "\nsystem-language " << language << "\n";
-    if (!hold.empty()) scenario << "hold " << hold << "\n";
-
+    // Overrides are read after the file: of a setting given twice, the later one holds.
+    ScenarioOptions options;
+    if (language >= 0) options.appended += "language " + std::to_string(language) + "\nsystem-language " + std::to_string(language) + "\n";
+    if (!hold.empty()) options.appended += "hold " + hold + "\n";
     SyntheticMachine machine;
-    std::istringstream in(scenario.str());
     std::string error;
-    if (!LoadScenario(in, machine, error)) {
+    if (!LoadScenarioFile(scenarioPath, machine, error, options)) {
         std::fprintf(stderr, "portiq-sim: %s: %s\n", scenarioPath.c_str(), error.c_str());
         return 2;
     }
+    if (checkOnly) return 0;
     machine.system.fileDirectory = listDirectory;
 
     ResetRunState();
+    g_strLog.reserve(LogCapacity(machine));
     machine.Install();
     ShowingSystem showing(machine.system, showBox ? *sim::RealSystem() : machine.system);
     if (showBox) InstallPlatform(Platform{&machine.tree, &showing, &machine.wave, &machine.usb});
     CEnumDevicesApp().InitInstance();
 
     const unsigned codePage = machine.system.codePage;
-    auto show = [&](const std::string& ansi) { return raw ? ansi : CodePageToUtf8(codePage, ansi); };
+    auto print = [&](const std::string& ansi) { Print(ansi, raw ? 0 : codePage); };
     for (const ShownMessageBox& box : machine.system.messageBoxes) {
-        std::printf("=== Message box \"%s\" (%s) ===\n%s\n", show(box.caption).c_str(), BoxType(box.type).c_str(),
-                    show(box.text).c_str());
+        std::fputs("=== Message box \"", stdout);
+        print(box.caption);
+        std::printf("\" (%s) ===\n", BoxType(box.type).c_str());
+        print(box.text);
+        std::fputs("\n", stdout);
     }
     const std::vector<FileWrite>& writes = machine.system.fileWrites;
     std::printf("=== List file %s: %s ===\n", kListFileName,
                 writes.empty()               ? "not written (neither Shift nor Ctrl held)"
                 : writes.back().result == 0 ? "written"
                                              : "could not be written");
-    std::printf("=== Diagnostic log ===\n%s", show(g_strLog).c_str());
+    std::fputs("=== Diagnostic log ===\n", stdout);
+    print(g_strLog);
     return 0;
 }

@@ -1,79 +1,83 @@
 #include "platform/synthetic/scenario.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
-#include <map>
 #include <set>
 #include <sstream>
 #include <vector>
 
-#include "devtree/ansi_text.h"
 #include "platform/synthetic/code_pages.h"
 
 namespace portiq::synthetic {
 namespace {
 
-struct Line {
-    std::int64_t number = 0;
-    int indent = 0;
-    std::string keyword;
-    std::vector<std::string> words;             // plain words after the keyword
-    std::map<std::string, std::string> values;  // key=value pairs
+// A keyword, key or plain word is short: the longest the format knows is 22 characters.
+constexpr std::size_t kLongestWord = 64;
+// Values are names, IDs and paths: a driver gives none longer than 64 KiB of UTF-16.
+constexpr std::size_t kLongestValue = 1 << 20;
+// The most bytes of a descriptor that any request can ask for (wLength).
+constexpr std::size_t kMostDescriptorBytes = 0xFFFF;
+
+enum class Keyword { Setting, Node, WaveIn, HostController, Port, Device, Config, String, Fail };
+
+// The keys of key=value pairs.
+enum Key { kClass, kName, kDesc, kId, kDriver, kHandle, kInterface, kFail, kHub, kPorts, kStatus, kError, kLang, kText, kKeys };
+const char* const kKeyNames[kKeys] = {"class", "name",  "desc",   "id",    "driver", "handle", "interface",
+                                      "fail",  "hub",   "ports",  "status", "error", "lang",   "text"};
+
+constexpr std::uint32_t Keys(std::initializer_list<Key> keys) {
+    std::uint32_t set = 0;
+    for (Key key : keys) set |= 1u << key;
+    return set;
+}
+
+// What a statement may hold. The reader checks each word of a line against it as the
+// word is read, so a line of any length fails at the first word it can't take.
+struct Shape {
+    const char* name;
+    Keyword keyword;
+    std::size_t words;      // plain words after the keyword
+    std::size_t mostBytes;  // words after those are hex bytes, at most this many
+    std::uint32_t keys;     // the keys it takes, one bit each
 };
 
-bool Fail(std::string& error, std::int64_t line, const std::string& what) {
-    error = "line " + std::to_string(line) + ": " + what;
-    return false;
-}
+constexpr std::size_t kNoBytes = 0;
 
-// Splits one line into its keyword, words and key=value pairs.
-bool Tokenise(const std::string& text, std::int64_t number, Line& line, std::string& error) {
-    line.number = number;
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    if (i < text.size() && text[i] == '\t') return Fail(error, number, "indent with spaces, not tabs");
-    line.indent = static_cast<int>(i);
-    bool first = true;
-    while (i < text.size()) {
-        if (text[i] == ' ' || text[i] == '\t' || text[i] == '\r') {
-            ++i;
-            continue;
-        }
-        if (text[i] == '#') break;
-        std::string key;
-        std::string value;
-        bool hasValue = false;
-        while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '=' && text[i] != '"' && text[i] != '\r') {
-            key += text[i++];
-        }
-        if (i < text.size() && text[i] == '=') {
-            hasValue = true;
-            ++i;
-            if (i < text.size() && text[i] == '"') {
-                const std::size_t close = text.find('"', i + 1);
-                if (close == std::string::npos) return Fail(error, number, "a quoted text has no closing quote");
-                value = text.substr(i + 1, close - i - 1);
-                i = close + 1;
-            } else {
-                while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '"' && text[i] != '\r') {
-                    value += text[i++];
-                }
-            }
-        } else if (i < text.size() && text[i] == '"') {
-            return Fail(error, number, "a quoted text must follow key=");
-        }
-        if (first) {
-            if (hasValue) return Fail(error, number, "a line starts with a keyword, not with " + key + "=");
-            line.keyword = key;
-            first = false;
-        } else if (hasValue) {
-            if (line.values.count(key)) return Fail(error, number, "key " + key + " given twice");
-            line.values[key] = value;
-        } else {
-            line.words.push_back(key);
-        }
-    }
-    return true;
-}
+const Shape kShapes[] = {
+    {"language", Keyword::Setting, 1, kNoBytes, 0},
+    {"system-language", Keyword::Setting, 1, kNoBytes, 0},
+    {"codepage", Keyword::Setting, 1, kNoBytes, 0},
+    {"arguments", Keyword::Setting, 1, kNoBytes, 0},
+    {"hold", Keyword::Setting, 1, kNoBytes, 0},
+    {"node", Keyword::Node, 0, kNoBytes, Keys({kClass, kName, kDesc, kId, kDriver, kHandle})},
+    {"wavein", Keyword::WaveIn, 0, kNoBytes, Keys({kName, kInterface, kFail})},
+    {"hc", Keyword::HostController, 1, kNoBytes, Keys({kDriver, kHub, kPorts})},
+    {"port", Keyword::Port, 2, kNoBytes, Keys({kHub, kPorts, kDriver, kStatus})},
+    {"device", Keyword::Device, 0, sizeof(UsbDeviceDescriptor), 0},
+    {"config", Keyword::Config, 0, kMostDescriptorBytes, 0},
+    {"string", Keyword::String, 1, kMostDescriptorBytes, Keys({kLang, kText})},
+    {"fail", Keyword::Fail, 2, kNoBytes, Keys({kError, kLang})},
+};
+
+// One statement: its keyword, plain words, bytes and key=value pairs.
+struct Statement {
+    std::uint64_t line = 0;
+    std::size_t indent = 0;
+    const Shape* shape = nullptr;  // nullptr: the line holds no statement
+    std::string keyword;
+    std::vector<std::string> words;
+    std::vector<std::uint8_t> bytes;
+    std::array<std::string, kKeys> values;
+    std::uint32_t given = 0;  // the keys given, one bit each
+
+    bool Has(Key key) const { return (given >> key) & 1; }
+    const std::string& Value(Key key) const { return values[key]; }
+};
+
+std::string Fault(std::uint64_t line, const std::string& what) { return "line " + std::to_string(line) + ": " + what; }
 
 bool ParseNumber(const std::string& text, unsigned long long limit, unsigned long long& number) {
     if (text.empty()) return false;
@@ -91,35 +95,300 @@ bool ParseNumber(const std::string& text, unsigned long long limit, unsigned lon
     return true;
 }
 
+int HexDigit(char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+// Reads a scenario line by line, and each line word by word, straight from the stream:
+// neither the file nor a whole line is ever held, and a line stops being read at its
+// first fault. Blanks between words are spaces, tabs and carriage returns; any other
+// control character (NUL included) is a fault, inside a quoted text too, so that every
+// value a machine holds can be written out again as it is.
+class StatementReader {
+public:
+    StatementReader(std::streambuf& in, std::uint64_t firstLine) : in_(in), nextLine_(firstLine) {}
+
+    enum class Result { Statement, End, Fault };
+
+    // Whether a value read so far holds a byte of 0x80 or more (text to convert).
+    bool nonAscii() const { return nonAscii_; }
+
+    // The next line's statement (shape nullptr for a blank or comment line); End when
+    // the input is used up, Fault with error set.
+    Result Next(Statement& statement, std::string& error) {
+        if (Peek() == kEnd) return Result::End;
+        statement.line = nextLine_++;
+        statement.shape = nullptr;
+        statement.keyword.clear();
+        statement.words.clear();
+        statement.bytes.clear();
+        statement.given = 0;
+        statement.indent = 0;
+        while (Peek() == ' ') Take(), ++statement.indent;
+        if (Peek() == '\t') return Failed(statement, error, "indent with spaces, not tabs");
+        for (;;) {
+            int c = Peek();
+            while (c == ' ' || c == '\t' || c == '\r') Take(), c = Peek();
+            if (c == '\n' || c == kEnd) break;
+            if (c == '#') {
+                SkipLine();
+                return Result::Statement;
+            }
+            if (!Word(statement, error)) return Result::Fault;
+        }
+        Take();
+        return Result::Statement;
+    }
+
+private:
+    static constexpr int kEnd = std::char_traits<char>::eof();
+
+    // The stream is read in blocks of its own: a byte at a time through the stream
+    // buffer's calls took twice as long.
+    int Peek() {
+        if (at_ == end_ && !Refill()) return kEnd;
+        return static_cast<unsigned char>(*at_);
+    }
+    void Take() {
+        if (at_ != end_) ++at_;
+    }
+    bool Refill() {
+        const std::streamsize read = in_.sgetn(block_.data(), static_cast<std::streamsize>(block_.size()));
+        at_ = block_.data();
+        end_ = at_ + (read > 0 ? read : 0);
+        return at_ != end_;
+    }
+    static bool IsControl(int c) { return c >= 0 && c < 0x20; }
+
+    void SkipLine() {
+        for (int c = Peek(); c != '\n' && c != kEnd; c = Peek()) Take();
+        Take();
+    }
+
+    Result Failed(const Statement& statement, std::string& error, const std::string& what) {
+        error = Fault(statement.line, what);
+        return Result::Fault;
+    }
+    bool Fails(const Statement& statement, std::string& error, const std::string& what) {
+        error = Fault(statement.line, what);
+        return false;
+    }
+    bool ControlCharacter(const Statement& statement, std::string& error, int c, const char* where) {
+        char text[48];
+        std::snprintf(text, sizeof text, "control character 0x%02X%s", static_cast<unsigned>(c), where);
+        return Fails(statement, error, text);
+    }
+
+    // Appends to text the bytes from here on that ordinary accepts, as long as text
+    // holds fewer than limit; stops before the first other byte.
+    template <typename Ordinary>
+    void Run(std::string& text, std::size_t limit, Ordinary ordinary) {
+        for (;;) {
+            if (at_ == end_ && !Refill()) return;
+            const std::size_t room = limit - text.size();
+            const char* last = at_ + std::min(static_cast<std::size_t>(end_ - at_), room);
+            const char* stop = at_;
+            while (stop != last && ordinary(static_cast<unsigned char>(*stop))) ++stop;
+            text.append(at_, stop);
+            const bool blockUsedUp = stop == end_;
+            at_ = stop;
+            if (!blockUsedUp) return;
+        }
+    }
+
+    // One word, key=word or key="text", and what it means for the statement.
+    bool Word(Statement& statement, std::string& error) {
+        word_.clear();
+        auto ordinary = [](unsigned char c) { return c > ' ' && c != '=' && c != '"'; };
+        Run(word_, kLongestWord, ordinary);
+        const int c = Peek();
+        if (c != kEnd && ordinary(static_cast<unsigned char>(c))) {
+            return Fails(statement, error, "a word of more than 64 characters");
+        }
+        if (IsControl(c) && c != '\t' && c != '\r' && c != '\n') return ControlCharacter(statement, error, c, "");
+        if (c == '"') return Fails(statement, error, "a quoted text must follow key=");
+        if (c != '=') return statement.shape ? PlainWord(statement, error) : Keyword(statement, error);
+        Take();
+        if (!statement.shape) return Fails(statement, error, "a line starts with a keyword, not with " + word_ + "=");
+        int key = 0;
+        while (key < kKeys && word_ != kKeyNames[key]) ++key;
+        if (key == kKeys || !((statement.shape->keys >> key) & 1)) return Fails(statement, error, UnknownKey(statement));
+        if (statement.Has(static_cast<Key>(key))) return Fails(statement, error, "key " + word_ + " given twice");
+        statement.given |= 1u << key;
+        return Value(statement, statement.values[key], error);
+    }
+
+    bool Value(const Statement& statement, std::string& value, std::string& error) {
+        value.clear();
+        const bool quoted = Peek() == '"';
+        unsigned bits = 0;  // every byte of the value or-ed together
+        if (quoted) {
+            Take();
+            Run(value, kLongestValue, [&bits](unsigned char c) { return bits |= c, c >= ' ' && c != '"'; });
+        } else {
+            Run(value, kLongestValue, [&bits](unsigned char c) { return bits |= c, c > ' ' && c != '"'; });
+        }
+        nonAscii_ = nonAscii_ || (bits & 0x80) != 0;
+        const int c = Peek();
+        if (quoted && c == '"') {
+            Take();
+            return true;
+        }
+        if (c == '\n' || c == kEnd) return quoted ? Fails(statement, error, "a quoted text has no closing quote") : true;
+        if (!quoted && (c == ' ' || c == '\t' || c == '\r' || c == '"')) return true;
+        if (IsControl(c)) return ControlCharacter(statement, error, c, " in a value");
+        return Fails(statement, error, "a value of more than 1048576 bytes");
+    }
+
+    bool Keyword(Statement& statement, std::string& error) {
+        for (const Shape& shape : kShapes) {
+            if (word_ == shape.name) {
+                statement.shape = &shape;
+                statement.keyword = word_;
+                return true;
+            }
+        }
+        if (word_ == "sound" || word_ == "usb") {
+            return Fails(statement, error, word_ + " lines are no longer read: describe the hardware with wavein, hc and port");
+        }
+        return Fails(statement, error, "unknown keyword " + word_);
+    }
+
+    bool PlainWord(Statement& statement, std::string& error) {
+        const Shape& shape = *statement.shape;
+        if (statement.words.size() < shape.words) {
+            statement.words.push_back(word_);
+            return true;
+        }
+        if (shape.mostBytes == kNoBytes) return Fails(statement, error, TooManyWords(statement));
+        const int high = word_.size() == 2 ? HexDigit(word_[0]) : -1, low = word_.size() == 2 ? HexDigit(word_[1]) : -1;
+        if (high < 0 || low < 0) return Fails(statement, error, "bytes are two hex digits each, not " + word_);
+        if (statement.bytes.size() == shape.mostBytes) return Fails(statement, error, TooManyBytes(statement));
+        statement.bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+        return true;
+    }
+
+    std::string TooManyWords(const Statement& statement) const {
+        switch (statement.shape->keyword) {
+            case Keyword::Setting: return statement.keyword + " takes one value";
+            case Keyword::HostController: return "hc takes its number, 0 to 9";
+            case Keyword::Port: return "port takes its number, 1 to 255, and perhaps the word device";
+            case Keyword::Fail: return "fail takes a request and perhaps its string index";
+            default: return "unexpected word " + word_;
+        }
+    }
+
+    std::string TooManyBytes(const Statement& statement) const {
+        switch (statement.shape->keyword) {
+            case Keyword::Device: return "a device descriptor has 18 bytes";
+            case Keyword::Config: return "a configuration line holds at most 65535 bytes";
+            default: return "a string descriptor holds at most 65535 bytes";
+        }
+    }
+
+    std::string UnknownKey(const Statement& statement) const {
+        switch (statement.shape->keyword) {
+            case Keyword::Setting: return statement.keyword + " takes one value";
+            case Keyword::Device:
+            case Keyword::Config: return statement.keyword + " takes bytes only";
+            default: return "unknown key " + word_ + " for " + statement.keyword;
+        }
+    }
+
+    std::streambuf& in_;
+    std::array<char, 1 << 16> block_;
+    const char* at_ = nullptr;
+    const char* end_ = nullptr;
+    std::uint64_t nextLine_;
+    std::string word_;
+    bool nonAscii_ = false;
+};
+
+bool IsAscii(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
 class Loader {
 public:
-    Loader(SyntheticMachine& machine, std::string& error) : machine_(machine), error_(error) {}
+    Loader(SyntheticMachine& machine, std::string& error)
+        : machine_(machine), error_(error), firstNode_(machine.tree.NodeCount()), firstWaveIn_(machine.wave.devices.size()) {}
 
-    bool Load(std::istream& in) {
-        std::vector<Line> lines;
-        std::string text;
-        for (std::int64_t number = 1; std::getline(in, text); ++number) {
-            Line line;
-            if (!Tokenise(text, number, line, error_)) return false;
-            if (!line.keyword.empty()) lines.push_back(std::move(line));
-        }
-        // The machine's language settings come first: they decide how texts convert.
-        for (const Line& line : lines) {
-            if (!Setting(line)) return false;
+    // Statements one at a time, as they are read; then the machine's texts are put into
+    // its code page, which only the last setting decides.
+    bool Load(std::istream& in, const ScenarioOptions& options) {
+        bool loaded = Read(in, options.firstLine);
+        if (loaded && !options.appended.empty()) {
+            std::istringstream appended(options.appended);
+            loaded = Read(appended, nextLine_);
         }
         if (codePage_) machine_.system.codePage = codePage_;
-        for (const Line& line : lines) {
-            if (!Content(line)) return false;
+        ConvertTexts();
+        return loaded;
+    }
+
+private:
+    bool Read(std::istream& in, std::uint64_t firstLine) {
+        nextLine_ = firstLine;
+        if (!in.rdbuf()) return true;
+        StatementReader reader(*in.rdbuf(), firstLine);
+        bool loaded = true;
+        for (;;) {
+            const StatementReader::Result result = reader.Next(line_, error_);
+            if (result != StatementReader::Result::Statement) {
+                loaded = result == StatementReader::Result::End;
+                break;
+            }
+            nextLine_ = line_.line + 1;
+            if (line_.shape && !Apply(line_)) {
+                loaded = false;
+                break;
+            }
+        }
+        nonAscii_ = nonAscii_ || reader.nonAscii();
+        return loaded;
+    }
+
+    bool Fail(const Statement& line, const std::string& what) {
+        error_ = Fault(line.line, what);
+        return false;
+    }
+
+    bool Apply(const Statement& line) {
+        switch (line.shape->keyword) {
+            case Keyword::Setting: return Setting(line);
+            case Keyword::Node: return Node(line);
+            case Keyword::WaveIn: return WaveIn(line);
+            case Keyword::HostController: return HostController(line);
+            case Keyword::Port: return Port(line);
+            case Keyword::Device:
+            case Keyword::Config:
+            case Keyword::String: return Descriptor(line);
+            case Keyword::Fail: return Failure(line);
         }
         return true;
     }
 
-private:
-    bool Setting(const Line& line) {
+    // Texts read so far are UTF-8; the device tree's and the wave names are ANSI in the
+    // machine's code page.
+    void ConvertTexts() {
+        if (!nonAscii_) return;
+        const unsigned codePage = machine_.system.codePage;
+        machine_.tree.ConvertTexts(firstNode_, [codePage](const std::string& utf8) { return Utf8ToCodePage(codePage, utf8); });
+        for (std::size_t i = firstWaveIn_; i < machine_.wave.devices.size(); ++i) {
+            std::string& name = machine_.wave.devices[i].name;
+            if (!IsAscii(name)) name = Utf8ToCodePage(codePage, name);
+        }
+    }
+
+    // ---- settings: the later of a setting given twice holds ----
+
+    bool Setting(const Statement& line) {
         const std::string& k = line.keyword;
-        if (k != "language" && k != "system-language" && k != "codepage" && k != "arguments" && k != "hold") return true;
-        if (line.indent != 0) return Fail(error_, line.number, k + " is not indented");
-        if (line.words.size() != 1 || !line.values.empty()) return Fail(error_, line.number, k + " takes one value");
+        if (line.indent != 0) return Fail(line, k + " is not indented");
+        if (line.words.size() != 1) return Fail(line, k + " takes one value");
         const std::string& word = line.words[0];
         unsigned long long number = 0;
         if (k == "hold") {
@@ -128,20 +397,20 @@ private:
             else if (word == "shift") s.shiftHeld = true, s.controlHeld = false;
             else if (word == "ctrl") s.shiftHeld = false, s.controlHeld = true;
             else if (word == "shift+ctrl") s.shiftHeld = s.controlHeld = true;
-            else return Fail(error_, line.number, "hold takes none, shift, ctrl or shift+ctrl");
+            else return Fail(line, "hold takes none, shift, ctrl or shift+ctrl");
             return true;
         }
         if (k == "arguments") {
-            if (!ParseNumber(word, 1000, number)) return Fail(error_, line.number, "arguments takes a count up to 1000");
+            if (!ParseNumber(word, 1000, number)) return Fail(line, "arguments takes a count up to 1000");
             machine_.system.argumentCount = static_cast<int>(number) + 1;
             return true;
         }
         if (k == "codepage") {
-            if (word != "1251" && word != "1252") return Fail(error_, line.number, "codepage is 1251 or 1252");
-            codePage_ = static_cast<unsigned>(std::stoul(word));
+            if (word != "1251" && word != "1252") return Fail(line, "codepage is 1251 or 1252");
+            codePage_ = word == "1251" ? 1251 : 1252;
             return true;
         }
-        if (!ParseNumber(word, 0xFFFF, number)) return Fail(error_, line.number, k + " takes a language id");
+        if (!ParseNumber(word, 0xFFFF, number)) return Fail(line, k + " takes a language id");
         if (k == "language") {
             machine_.system.SetUserLanguage(static_cast<LANGID>(number));
             if (!systemLanguageGiven_) machine_.system.systemLanguage = static_cast<LANGID>(number);
@@ -152,114 +421,33 @@ private:
         return true;
     }
 
-    bool Content(const Line& line) {
-        const std::string& k = line.keyword;
-        if (k == "node") return Node(line);
-        if (k == "wavein") return WaveIn(line);
-        if (k == "hc") return HostController(line);
-        if (k == "port") return Port(line);
-        if (k == "device" || k == "config" || k == "string") return Descriptor(line);
-        if (k == "fail") return Failure(line);
-        if (k == "language" || k == "system-language" || k == "codepage" || k == "arguments" || k == "hold") {
-            return true;
-        }
-        if (k == "sound" || k == "usb") {
-            return Fail(error_, line.number, k + " lines are no longer read: describe the hardware with wavein, hc and port");
-        }
-        return Fail(error_, line.number, "unknown keyword " + k);
-    }
-
-    // ---- the statements' shapes ----
-
-    bool OnlyKeys(const Line& line, std::initializer_list<const char*> keys) {
-        for (const auto& [key, value] : line.values) {
-            bool known = false;
-            for (const char* k : keys) known = known || key == k;
-            if (!known) return Fail(error_, line.number, "unknown key " + key + " for " + line.keyword);
-        }
-        return true;
-    }
-
-    bool NoWords(const Line& line) {
-        if (!line.words.empty()) return Fail(error_, line.number, "unexpected word " + line.words[0]);
-        return true;
-    }
-
-    bool Number(const Line& line, const std::string& text, unsigned long long limit, const std::string& what,
+    bool Number(const Statement& line, const std::string& text, unsigned long long limit, const std::string& what,
                 unsigned long long& number) {
-        if (!ParseNumber(text, limit, number)) return Fail(error_, line.number, what);
+        if (!ParseNumber(text, limit, number)) return Fail(line, what);
         return true;
     }
-
-    // Words of two hex digits each, from words[first] on.
-    bool HexBytes(const Line& line, std::size_t first, std::vector<std::uint8_t>& bytes) {
-        for (std::size_t i = first; i < line.words.size(); ++i) {
-            const std::string& word = line.words[i];
-            unsigned long long value = 0;
-            if (word.size() != 2 || !ParseNumber("0x" + word, 0xFF, value)) {
-                return Fail(error_, line.number, "bytes are two hex digits each, not " + word);
-            }
-            bytes.push_back(static_cast<std::uint8_t>(value));
-        }
-        return true;
-    }
-
-    std::string Ansi(const std::string& utf8) const { return Utf8ToCodePage(machine_.system.codePage, utf8); }
 
     // ---- indentation: every statement belongs to the nearest less indented one above ----
 
     enum class Kind { Node, HostController, Port };
     struct Frame {
-        int indent;
+        std::size_t indent;
         Kind kind;
-        int index;  // node index, host controller number, or port number
-        int hub;    // the hub a host controller's or a port's children are ports of, or -1
+        int index;      // node index, host controller number, or port number
+        int hub;        // the hub a host controller's or a port's children are ports of, or -1
         int parentHub;  // a port's own hub
     };
 
     // Closes the levels this line is not inside of; the enclosing statement, or nullptr.
-    const Frame* Enclosing(const Line& line) {
+    const Frame* Enclosing(const Statement& line) {
         while (!open_.empty() && open_.back().indent >= line.indent) open_.pop_back();
         return open_.empty() ? nullptr : &open_.back();
     }
 
-    bool Nested(const Line& line) {
+    bool Nested(const Statement& line) {
         if (static_cast<int>(open_.size()) >= kDeepestScenarioNode) {
-            return Fail(error_, line.number, "statements nest deeper than " + std::to_string(kDeepestScenarioNode));
+            return Fail(line, "statements nest deeper than " + std::to_string(kDeepestScenarioNode));
         }
-        return true;
-    }
-
-    // ---- the device tree ----
-
-    bool Node(const Line& line) {
-        if (!NoWords(line) || !OnlyKeys(line, {"class", "name", "desc", "id", "driver", "handle"})) return false;
-        if (!line.values.count("class")) return Fail(error_, line.number, "a node needs class=GUID or class=none");
-        const Frame* parent = Enclosing(line);
-        if (parent && parent->kind != Kind::Node) return Fail(error_, line.number, "a node can't stand under " + KindName(parent->kind));
-        if (!parent && machine_.tree.NodeCount() > 0) {
-            return Fail(error_, line.number, "a second root: indent it under the first");
-        }
-        if (static_cast<int>(open_.size()) >= kDeepestScenarioNode) {
-            return Fail(error_, line.number, "nodes nest deeper than " + std::to_string(kDeepestScenarioNode));
-        }
-        SyntheticNode node;
-        const auto& v = line.values;
-        if (v.at("class") != "none") node.classGuid = Ansi(v.at("class"));
-        if (v.count("name")) node.friendlyName = Ansi(v.at("name"));
-        if (v.count("desc")) node.deviceDescription = Ansi(v.at("desc"));
-        if (v.count("id")) node.deviceId = Ansi(v.at("id"));
-        if (v.count("driver")) node.driverKey = Ansi(v.at("driver"));
-        if (v.count("handle")) {
-            unsigned long long handle = 0;
-            if (!ParseNumber(v.at("handle"), 0xFFFFFFFF, handle) || handle == 0) {
-                return Fail(error_, line.number, "handle takes a non-zero 32-bit number");
-            }
-            node.handle = static_cast<DEVINST>(handle);
-        }
-        const int index = machine_.tree.AddNode(parent ? parent->index : SyntheticDeviceTree::kNoParent, std::move(node));
-        if (index < 0) return Fail(error_, line.number, "handle already taken");
-        open_.push_back({line.indent, Kind::Node, index, -1, -1});
         return true;
     }
 
@@ -267,22 +455,53 @@ private:
         return kind == Kind::Node ? "a node" : kind == Kind::HostController ? "hc" : "a port";
     }
 
+    // ---- the device tree ----
+
+    bool Node(const Statement& line) {
+        if (!line.Has(kClass)) return Fail(line, "a node needs class=GUID or class=none");
+        const Frame* parent = Enclosing(line);
+        if (parent && parent->kind != Kind::Node) return Fail(line, "a node can't stand under " + KindName(parent->kind));
+        if (!parent && machine_.tree.NodeCount() > 0) return Fail(line, "a second root: indent it under the first");
+        if (static_cast<int>(open_.size()) >= kDeepestScenarioNode) {
+            return Fail(line, "nodes nest deeper than " + std::to_string(kDeepestScenarioNode));
+        }
+        SyntheticNode node;
+        auto take = [&](Key key, std::optional<std::string>& text) {
+            if (line.Has(key)) text = line.Value(key);
+        };
+        if (line.Value(kClass) != "none") node.classGuid = line.Value(kClass);
+        take(kName, node.friendlyName);
+        take(kDesc, node.deviceDescription);
+        take(kId, node.deviceId);
+        take(kDriver, node.driverKey);
+        if (line.Has(kHandle)) {
+            unsigned long long handle = 0;
+            if (!ParseNumber(line.Value(kHandle), 0xFFFFFFFF, handle) || handle == 0) {
+                return Fail(line, "handle takes a non-zero 32-bit number");
+            }
+            node.handle = static_cast<DEVINST>(handle);
+        }
+        const int index = machine_.tree.AddNode(parent ? parent->index : SyntheticDeviceTree::kNoParent, std::move(node));
+        if (index < 0) return Fail(line, "handle already taken");
+        open_.push_back({line.indent, Kind::Node, index, -1, -1});
+        return true;
+    }
+
     // ---- wave-input devices ----
 
-    bool WaveIn(const Line& line) {
-        if (line.indent != 0) return Fail(error_, line.number, "wavein is not indented");
-        if (!NoWords(line) || !OnlyKeys(line, {"name", "interface", "fail"})) return false;
+    bool WaveIn(const Statement& line) {
+        if (line.indent != 0) return Fail(line, "wavein is not indented");
         Enclosing(line);
         SyntheticWaveIn device;
-        if (line.values.count("name")) device.name = Ansi(line.values.at("name"));
-        if (line.values.count("interface")) device.interfacePath = Utf8ToWide(line.values.at("interface"));
-        if (line.values.count("fail")) {
-            std::istringstream queries(line.values.at("fail"));
+        if (line.Has(kName)) device.name = line.Value(kName);
+        if (line.Has(kInterface)) device.interfacePath = Utf8ToWide(line.Value(kInterface));
+        if (line.Has(kFail)) {
+            std::istringstream queries(line.Value(kFail));
             for (std::string query; std::getline(queries, query, ',');) {
                 if (query == "caps") device.capsError = kMmSysErrNoDriver;
                 else if (query == "size") device.sizeError = kMmSysErrNotSupported;
                 else if (query == "interface") device.interfaceError = kMmSysErrNotSupported;
-                else return Fail(error_, line.number, "fail= takes caps, size and interface, separated by commas");
+                else return Fail(line, "fail= takes caps, size and interface, separated by commas");
             }
         }
         machine_.wave.devices.push_back(std::move(device));
@@ -292,119 +511,110 @@ private:
     // ---- host controllers, hubs and ports ----
 
     // A new hub with its name and port count; -1 after a fault.
-    int NewHub(const Line& line) {
+    int NewHub(const Statement& line) {
         unsigned long long ports = 0;
-        if (line.values.count("ports") &&
-            !Number(line, line.values.at("ports"), SyntheticUsb::kMostPorts, "ports takes 0 to 255", ports)) {
+        if (line.Has(kPorts) && !Number(line, line.Value(kPorts), SyntheticUsb::kMostPorts, "ports takes 0 to 255", ports)) {
             return -1;
         }
-        const int hub = machine_.usb.AddHub(Utf8ToWide(line.values.at("hub")), static_cast<std::size_t>(ports));
-        if (hub < 0) Fail(error_, line.number, "another hub has the name " + line.values.at("hub"));
+        const int hub = machine_.usb.AddHub(Utf8ToWide(line.Value(kHub)), static_cast<std::size_t>(ports));
+        if (hub < 0) Fail(line, "another hub has the name " + line.Value(kHub));
         return hub;
     }
 
-    bool HostController(const Line& line) {
-        if (line.indent != 0) return Fail(error_, line.number, "hc is not indented");
-        if (!OnlyKeys(line, {"driver", "hub", "ports"})) return false;
+    bool HostController(const Statement& line) {
+        if (line.indent != 0) return Fail(line, "hc is not indented");
         unsigned long long n = 0;
-        if (line.words.size() != 1 || !ParseNumber(line.words[0], 9, n)) {
-            return Fail(error_, line.number, "hc takes its number, 0 to 9");
-        }
-        if (line.values.count("ports") && !line.values.count("hub")) return Fail(error_, line.number, "ports= needs hub=");
+        if (line.words.size() != 1 || !ParseNumber(line.words[0], 9, n)) return Fail(line, "hc takes its number, 0 to 9");
+        if (line.Has(kPorts) && !line.Has(kHub)) return Fail(line, "ports= needs hub=");
         Enclosing(line);
         SyntheticHostController controller;
-        if (line.values.count("driver")) controller.driverKey = Utf8ToWide(line.values.at("driver"));
-        if (line.values.count("hub") && (controller.rootHub = NewHub(line)) < 0) return false;
+        if (line.Has(kDriver)) controller.driverKey = Utf8ToWide(line.Value(kDriver));
+        if (line.Has(kHub) && (controller.rootHub = NewHub(line)) < 0) return false;
         const int hub = controller.rootHub;
         if (!machine_.usb.AddHostController(static_cast<int>(n), std::move(controller))) {
-            return Fail(error_, line.number, "hc " + std::to_string(n) + " given twice");
+            return Fail(line, "hc " + std::to_string(n) + " given twice");
         }
         open_.push_back({line.indent, Kind::HostController, static_cast<int>(n), hub, -1});
         return true;
     }
 
-    bool Port(const Line& line) {
-        if (!OnlyKeys(line, {"hub", "ports", "driver", "status"})) return false;
+    bool Port(const Statement& line) {
         const Frame* parent = Enclosing(line);
         if (!parent || parent->kind == Kind::Node || parent->hub < 0) {
-            return Fail(error_, line.number, "a port stands under hc or a port with hub=");
+            return Fail(line, "a port stands under hc or a port with hub=");
         }
         if (!Nested(line)) return false;
         unsigned long long number = 0;
         const bool device = line.words.size() == 2 && line.words[1] == "device";
-        if (line.words.empty() || line.words.size() > 2 || (line.words.size() == 2 && !device) ||
+        if (line.words.empty() || (line.words.size() == 2 && !device) ||
             !ParseNumber(line.words[0], SyntheticUsb::kMostPorts, number) || number == 0) {
-            return Fail(error_, line.number, "port takes its number, 1 to 255, and perhaps the word device");
+            return Fail(line, "port takes its number, 1 to 255, and perhaps the word device");
         }
         const int parentHub = parent->hub;
-        if (number > machine_.usb.Hub(parentHub).ports.size()) {
-            return Fail(error_, line.number, "port " + std::to_string(number) + " is beyond the hub's " +
-                                                 std::to_string(machine_.usb.Hub(parentHub).ports.size()) + " ports");
+        const std::size_t ports = machine_.usb.Hub(parentHub).ports.size();
+        if (number > ports) {
+            return Fail(line, "port " + std::to_string(number) + " is beyond the hub's " + std::to_string(ports) + " ports");
         }
-        if (seenPorts_.count({parentHub, number})) return Fail(error_, line.number, "port " + std::to_string(number) + " given twice");
-        seenPorts_.insert({parentHub, number});
-        if (device && line.values.count("hub")) return Fail(error_, line.number, "a port holds a device or a hub, not both");
-        if (line.values.count("ports") && !line.values.count("hub")) return Fail(error_, line.number, "ports= needs hub=");
-        const int hub = line.values.count("hub") ? NewHub(line) : -1;
-        if (line.values.count("hub") && hub < 0) return false;
+        if (!seenPorts_.insert({parentHub, number}).second) return Fail(line, "port " + std::to_string(number) + " given twice");
+        if (device && line.Has(kHub)) return Fail(line, "a port holds a device or a hub, not both");
+        if (line.Has(kPorts) && !line.Has(kHub)) return Fail(line, "ports= needs hub=");
+        const int hub = line.Has(kHub) ? NewHub(line) : -1;
+        if (line.Has(kHub) && hub < 0) return false;
         SyntheticPort& port = machine_.usb.Hub(parentHub).ports[number - 1];
         port.hub = hub;
         port.status = device || hub >= 0 ? kDeviceConnected : kNoDeviceConnected;
-        if (line.values.count("status")) {
+        if (line.Has(kStatus)) {
             unsigned long long status = 0;
-            if (!Number(line, line.values.at("status"), 0xFFFFFFFF, "status takes a connection status number", status)) return false;
+            if (!Number(line, line.Value(kStatus), 0xFFFFFFFF, "status takes a connection status number", status)) return false;
             port.status = static_cast<std::uint32_t>(status);
         }
-        if (line.values.count("driver")) port.driverKey = Utf8ToWide(line.values.at("driver"));
+        if (line.Has(kDriver)) port.driverKey = Utf8ToWide(line.Value(kDriver));
         open_.push_back({line.indent, Kind::Port, static_cast<int>(number), hub, parentHub});
         return true;
     }
 
     // The port a device, config, string or fail statement stands under; nullptr after a fault.
-    SyntheticPort* EnclosingPort(const Line& line) {
+    SyntheticPort* EnclosingPort(const Statement& line) {
         const Frame* parent = Enclosing(line);
         if (!parent || parent->kind != Kind::Port) {
-            Fail(error_, line.number, line.keyword + " stands under a port");
+            Fail(line, line.keyword + " stands under a port");
             return nullptr;
         }
         return &machine_.usb.Hub(parent->parentHub).ports[parent->index - 1];
     }
 
-    bool Descriptor(const Line& line) {
+    bool Descriptor(const Statement& line) {
         SyntheticPort* port = EnclosingPort(line);
         if (!port) return false;
         if (line.keyword == "string") return StringDescriptor(line, *port);
-        if (!line.values.empty()) return Fail(error_, line.number, line.keyword + " takes bytes only");
-        std::vector<std::uint8_t> bytes;
-        if (!HexBytes(line, 0, bytes)) return false;
         if (line.keyword == "config") {
             if (!port->configuration) port->configuration = DescriptorAnswer{};
-            port->configuration->bytes.insert(port->configuration->bytes.end(), bytes.begin(), bytes.end());
+            std::vector<std::uint8_t>& bytes = port->configuration->bytes;
+            if (bytes.size() + line.bytes.size() > kMostDescriptorBytes) {
+                return Fail(line, "a configuration holds at most 65535 bytes");
+            }
+            bytes.insert(bytes.end(), line.bytes.begin(), line.bytes.end());
             return true;
         }
-        if (bytes.size() > port->deviceDescriptor.size()) return Fail(error_, line.number, "a device descriptor has 18 bytes");
-        std::copy(bytes.begin(), bytes.end(), port->deviceDescriptor.begin());
+        std::copy(line.bytes.begin(), line.bytes.end(), port->deviceDescriptor.begin());
         return true;
     }
 
     // The index word and lang= of a string or fail string statement.
-    bool StringKey(const Line& line, std::size_t word, std::pair<std::uint8_t, std::uint32_t>& key) {
+    bool StringKey(const Statement& line, std::size_t word, std::pair<std::uint8_t, std::uint32_t>& key) {
         unsigned long long index = 0, language = kAnyLanguage;
         if (line.words.size() <= word || !ParseNumber(line.words[word], 0xFF, index)) {
-            return Fail(error_, line.number, "string takes its index, 0 to 255");
+            return Fail(line, "string takes its index, 0 to 255");
         }
-        if (line.values.count("lang") &&
-            !Number(line, line.values.at("lang"), 0xFFFF, "lang takes a language id", language)) {
-            return false;
-        }
+        if (line.Has(kLang) && !Number(line, line.Value(kLang), 0xFFFF, "lang takes a language id", language)) return false;
         key = {static_cast<std::uint8_t>(index), static_cast<std::uint32_t>(language)};
         return true;
     }
 
     // As the device sends it: bLength, type 3 and the UTF-16 units, little-endian.
-    bool StringBytes(const Line& line, const std::string& utf8, std::vector<std::uint8_t>& bytes) {
+    bool StringBytes(const Statement& line, const std::string& utf8, std::vector<std::uint8_t>& bytes) {
         const std::u16string text = Utf8ToWide(utf8);
-        if (text.size() > 126) return Fail(error_, line.number, "a string of more than 126 units must be given as bytes");
+        if (text.size() > 126) return Fail(line, "a string of more than 126 units must be given as bytes");
         bytes = {static_cast<std::uint8_t>(2 + 2 * text.size()), kStringDescriptorType};
         for (char16_t unit : text) {
             bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
@@ -413,39 +623,36 @@ private:
         return true;
     }
 
-    bool StringDescriptor(const Line& line, SyntheticPort& port) {
-        if (!OnlyKeys(line, {"lang", "text"})) return false;
+    bool StringDescriptor(const Statement& line, SyntheticPort& port) {
         std::pair<std::uint8_t, std::uint32_t> key;
         if (!StringKey(line, 0, key)) return false;
-        if (port.strings.count(key)) return Fail(error_, line.number, "string " + line.words[0] + " given twice");
+        if (port.strings.count(key)) return Fail(line, "string " + line.words[0] + " given twice");
+        if (line.Has(kText) && !line.bytes.empty()) return Fail(line, "a string is given as text= or as bytes, not both");
         DescriptorAnswer& answer = port.strings[key];
-        if (line.values.count("text")) {
-            if (line.words.size() > 1) return Fail(error_, line.number, "a string is given as text= or as bytes, not both");
-            return StringBytes(line, line.values.at("text"), answer.bytes);
-        }
-        return HexBytes(line, 1, answer.bytes);
+        if (line.Has(kText)) return StringBytes(line, line.Value(kText), answer.bytes);
+        answer.bytes = line.bytes;
+        return true;
     }
 
     // ---- failing requests ----
 
-    bool Failure(const Line& line) {
-        if (!OnlyKeys(line, {"error", "lang"})) return false;
+    bool Failure(const Statement& line) {
         const Frame* parent = Enclosing(line);
         if (!parent || parent->kind == Kind::Node || line.words.empty()) {
-            return Fail(error_, line.number, "fail names a request and stands under hc or a port");
+            return Fail(line, "fail names a request and stands under hc or a port");
         }
         const std::string& request = line.words[0];
         const bool opens = request == "open" || request == "hub-open";
         unsigned long long code = opens ? kDefaultOpenError : kDefaultRequestError;
-        if (line.values.count("error") && (!Number(line, line.values.at("error"), 0xFFFFFFFF, "error takes an error code", code) || code == 0)) {
-            return Fail(error_, line.number, "error takes a non-zero error code");
+        if (line.Has(kError) && (!ParseNumber(line.Value(kError), 0xFFFFFFFF, code) || code == 0)) {
+            return Fail(line, "error takes a non-zero error code");
         }
         const auto error = static_cast<std::uint32_t>(code);
-        if (request != "string" && (line.words.size() != 1 || line.values.count("lang"))) {
-            return Fail(error_, line.number, "fail " + request + " takes no index or lang=");
+        if (request != "string" && (line.words.size() != 1 || line.Has(kLang))) {
+            return Fail(line, "fail " + request + " takes no index or lang=");
         }
         if (request == "hub-open" || request == "hub-information") {
-            if (parent->hub < 0) return Fail(error_, line.number, "fail " + request + " needs a hub");
+            if (parent->hub < 0) return Fail(line, "fail " + request + " needs a hub");
             SyntheticHub& hub = machine_.usb.Hub(parent->hub);
             (request == "hub-open" ? hub.openError : hub.informationError) = error;
             return true;
@@ -454,16 +661,16 @@ private:
         return PortFailure(line, request, machine_.usb.Hub(parent->parentHub).ports[parent->index - 1], error);
     }
 
-    bool HostControllerFailure(const Line& line, const std::string& request, int n, std::uint32_t error) {
+    bool HostControllerFailure(const Statement& line, const std::string& request, int n, std::uint32_t error) {
         SyntheticHostController& controller = *machine_.usb.HostController(n);
         if (request == "open") controller.openError = error;
         else if (request == "driverkey") controller.driverKeyError = error;
         else if (request == "roothub-name") controller.rootHubNameError = error;
-        else return Fail(error_, line.number, "under hc, fail takes open, driverkey, roothub-name, hub-open or hub-information");
+        else return Fail(line, "under hc, fail takes open, driverkey, roothub-name, hub-open or hub-information");
         return true;
     }
 
-    bool PortFailure(const Line& line, const std::string& request, SyntheticPort& port, std::uint32_t error) {
+    bool PortFailure(const Statement& line, const std::string& request, SyntheticPort& port, std::uint32_t error) {
         if (request == "connection-information") {
             port.connectionInformationError = error;
         } else if (request == "hub-name") {
@@ -478,33 +685,39 @@ private:
             if (!StringKey(line, 1, key)) return false;
             port.strings[key].error = error;
         } else {
-            return Fail(error_, line.number, "under a port, fail takes connection-information, hub-name, hub-open, "
-                                             "hub-information, driverkey, config or string");
+            return Fail(line, "under a port, fail takes connection-information, hub-name, hub-open, "
+                              "hub-information, driverkey, config or string");
         }
         return true;
     }
 
     SyntheticMachine& machine_;
     std::string& error_;
+    const std::size_t firstNode_;
+    const std::size_t firstWaveIn_;
+    Statement line_;  // reused from line to line, so its buffers are too
+    std::uint64_t nextLine_ = 1;
     std::vector<Frame> open_;
     std::set<std::pair<int, unsigned long long>> seenPorts_;
     unsigned codePage_ = 0;
     bool systemLanguageGiven_ = false;
+    bool nonAscii_ = false;
 };
 
 }  // namespace
 
-bool LoadScenario(std::istream& in, SyntheticMachine& machine, std::string& error) {
-    return Loader(machine, error).Load(in);
+bool LoadScenario(std::istream& in, SyntheticMachine& machine, std::string& error, const ScenarioOptions& options) {
+    return Loader(machine, error).Load(in, options);
 }
 
-bool LoadScenarioFile(const std::string& path, SyntheticMachine& machine, std::string& error) {
+bool LoadScenarioFile(const std::string& path, SyntheticMachine& machine, std::string& error,
+                      const ScenarioOptions& options) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "can't open " + path;
         return false;
     }
-    return LoadScenario(in, machine, error);
+    return LoadScenario(in, machine, error, options);
 }
 
 }  // namespace portiq::synthetic

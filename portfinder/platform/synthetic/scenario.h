@@ -38,10 +38,14 @@
 //
 // A value is a word without blanks or quotes, or a text in double quotes, taken as it
 // stands: a backslash is an ordinary character, and a quoted text can't hold a quote.
+// Words are separated by spaces, tabs or carriage returns; no other control character
+// (NUL included) may stand in a line outside a comment, inside a quoted text neither, so
+// that whatever a machine holds can be written out and read back the same.
 // Device-tree texts and wave device names are converted to the machine's code page ('?'
 // for what it lacks); USB names and strings are kept in UTF-16, as the drivers give them.
 #pragma once
 
+#include <cstdint>
 #include <istream>
 #include <string>
 
@@ -49,10 +53,23 @@
 
 namespace portiq::synthetic {
 
-// Loads a scenario into machine, which should be fresh. On a fault returns false and
-// sets error to "line N: what is wrong"; the machine then holds what came before it.
-bool LoadScenario(std::istream& in, SyntheticMachine& machine, std::string& error);
-bool LoadScenarioFile(const std::string& path, SyntheticMachine& machine, std::string& error);
+// Where a scenario's line numbers start, and statements read after its own.
+struct ScenarioOptions {
+    // The number of the stream's first line, for a scenario that goes on from text read
+    // elsewhere: error texts count from it.
+    std::uint64_t firstLine = 1;
+    // Statements read after the stream's, as if appended to it: portiq-sim's command-line
+    // settings (of a setting given twice, the later one holds).
+    std::string appended;
+};
+
+// Loads a scenario into machine, which should be fresh. The stream is read line by
+// line and each line word by word, so that the whole file is never held; reading stops
+// at the first fault. On a fault returns false and sets error to "line N: what is wrong";
+// the machine then holds what came before it.
+bool LoadScenario(std::istream& in, SyntheticMachine& machine, std::string& error, const ScenarioOptions& options = {});
+bool LoadScenarioFile(const std::string& path, SyntheticMachine& machine, std::string& error,
+                      const ScenarioOptions& options = {});
 
 // Deepest nesting of nodes (or of hubs) a scenario may have: far beyond any real
 // machine, and well within the stack of the recursive walks.

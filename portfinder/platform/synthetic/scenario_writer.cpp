@@ -1,9 +1,11 @@
 #include "platform/synthetic/scenario_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario.h"
 
 namespace portiq::synthetic {
@@ -84,6 +86,19 @@ std::string WriteScenarioTree(DeviceTree& tree, const std::function<std::string(
     TreeWriter writer(tree, toUtf8);
     writer.Node(root, 0);
     return writer.text();
+}
+
+std::string WriteScenario(SyntheticMachine& machine) {
+    const SyntheticSystem& system = machine.system;
+    char settings[160];
+    std::snprintf(settings, sizeof settings, "language 0x%04x\nsystem-language 0x%04x\ncodepage %u\narguments %d\nhold %s\n",
+                  system.userLanguage, system.systemLanguage, system.codePage, std::max(system.argumentCount - 1, 0),
+                  system.shiftHeld ? (system.controlHeld ? "shift+ctrl" : "shift") : system.controlHeld ? "ctrl" : "none");
+    const unsigned codePage = system.codePage;
+    auto toUtf8 = [codePage](const std::string& ansi) { return CodePageToUtf8(codePage, ansi); };
+    machine.usb.Attach(machine.system);
+    return settings + WriteScenarioWave(machine.wave, toUtf8) + WriteScenarioUsb(machine.usb, machine.system) +
+           WriteScenarioTree(machine.tree, toUtf8);
 }
 
 }  // namespace portiq::synthetic

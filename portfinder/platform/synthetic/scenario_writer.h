@@ -27,4 +27,11 @@ std::string WriteScenarioWave(WaveDevices& wave, const std::function<std::string
 // followed as deep as the walk follows them.
 std::string WriteScenarioUsb(UsbDevices& usb, SystemServices& system);
 
+struct SyntheticMachine;
+
+// A synthetic machine whole: its settings (languages, code page, arguments, keys held),
+// then the three parts above. Loaded again it gives a machine that answers every request
+// of the run the same, and writes out the same text.
+std::string WriteScenario(SyntheticMachine& machine);
+
 }  // namespace portiq::synthetic

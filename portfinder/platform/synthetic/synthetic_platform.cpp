@@ -1,7 +1,9 @@
 #include "platform/synthetic/synthetic_platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -14,17 +16,102 @@ namespace portiq::synthetic {
 
 // ---- device tree ----
 
+namespace {
+
+constexpr std::size_t kTextBlockBytes = 1 << 20;
+constexpr std::size_t kMostClasses = 1024;  // past that, class GUIDs are stored like any text
+
+bool IsAscii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void SyntheticDeviceTree::Entries::push_back(const Entry& entry) {
+    if (size_ % kChunk == 0) chunks_.push_back(std::make_unique<Entry[]>(kChunk));
+    (*this)[size_++] = entry;
+}
+
+void SyntheticDeviceTree::Entries::clear() {
+    chunks_.clear();
+    size_ = 0;
+}
+
+int SyntheticDeviceTree::HandleIndex::Find(DEVINST handle) const {
+    if (slots_.empty() || handle == 0) return -1;
+    for (std::size_t at = Home(handle);; at = (at + 1) & (slots_.size() - 1)) {
+        if (slots_[at].handle == handle) return slots_[at].index;
+        if (slots_[at].handle == 0) return -1;
+    }
+}
+
+void SyntheticDeviceTree::HandleIndex::Insert(DEVINST handle, int index) {
+    if (2 * (used_ + 1) > slots_.size()) {
+        std::vector<Slot> old(std::max<std::size_t>(64, 2 * slots_.size()));
+        old.swap(slots_);
+        used_ = 0;
+        for (const Slot& slot : old) {
+            if (slot.handle != 0) Insert(slot.handle, slot.index);
+        }
+    }
+    std::size_t at = Home(handle);
+    while (slots_[at].handle != 0) at = (at + 1) & (slots_.size() - 1);
+    slots_[at] = Slot{handle, index};
+    ++used_;
+}
+
+void SyntheticDeviceTree::HandleIndex::clear() {
+    slots_.clear();
+    used_ = 0;
+}
+
+SyntheticDeviceTree::TextRef SyntheticDeviceTree::Store(const std::optional<std::string>& text, Field field) {
+    if (!text) return TextRef{};
+    const bool shared = field == kClass && IsAscii(*text);
+    if (shared) {
+        const auto found = classes_.find(*text);
+        if (found != classes_.end()) return found->second;
+    }
+    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text->size()) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(kTextBlockBytes, text->size()));
+    }
+    std::string& block = blocks_.back();
+    const TextRef stored{static_cast<std::uint32_t>(blocks_.size() - 1), static_cast<std::uint32_t>(block.size()),
+                         static_cast<std::uint32_t>(text->size())};
+    block += *text;
+    if (shared && classes_.size() < kMostClasses) classes_.emplace(*text, stored);
+    return stored;
+}
+
+std::string_view SyntheticDeviceTree::Text(const TextRef& text) const {
+    return std::string_view(blocks_[text.block]).substr(text.offset, text.length);
+}
+
+std::optional<std::string> SyntheticDeviceTree::Copy(const TextRef& text) const {
+    if (text.length == TextRef::kAbsent) return std::nullopt;
+    return std::string(Text(text));
+}
+
 int SyntheticDeviceTree::AddNode(int parent, SyntheticNode node) {
     if (parent == kNoParent ? !nodes_.empty() : (parent < 0 || parent >= static_cast<int>(nodes_.size()))) return -1;
     if (node.handle == 0) {
-        while (byHandle_.count(nextHandle_) || nextHandle_ == 0) ++nextHandle_;
+        while (nextHandle_ == 0 || byHandle_.Find(nextHandle_) >= 0) ++nextHandle_;
         node.handle = nextHandle_++;
-    } else if (byHandle_.count(node.handle)) {
+    } else if (byHandle_.Find(node.handle) >= 0) {
         return -1;
     }
     const int index = static_cast<int>(nodes_.size());
-    byHandle_[node.handle] = index;
-    nodes_.push_back(Entry{std::move(node)});
+    byHandle_.Insert(node.handle, index);
+    Entry entry;
+    entry.handle = node.handle;
+    entry.texts = {Store(node.classGuid, kClass), Store(node.friendlyName, kFriendlyName),
+                   Store(node.deviceDescription, kDescription), Store(node.deviceId, kDeviceId),
+                   Store(node.driverKey, kDriverKey)};
+    nodes_.push_back(entry);
     if (parent != kNoParent) {
         Entry& p = nodes_[parent];
         if (p.lastChild < 0) {
@@ -37,20 +124,47 @@ int SyntheticDeviceTree::AddNode(int parent, SyntheticNode node) {
     return index;
 }
 
+SyntheticNode SyntheticDeviceTree::Node(int index) const {
+    const Entry& entry = nodes_[index];
+    SyntheticNode node;
+    node.handle = entry.handle;
+    node.classGuid = Copy(entry.texts[kClass]);
+    node.friendlyName = Copy(entry.texts[kFriendlyName]);
+    node.deviceDescription = Copy(entry.texts[kDescription]);
+    node.deviceId = Copy(entry.texts[kDeviceId]);
+    node.driverKey = Copy(entry.texts[kDriverKey]);
+    return node;
+}
+
+void SyntheticDeviceTree::ConvertTexts(std::size_t first, const std::function<std::string(const std::string&)>& convert) {
+    for (std::size_t i = first; i < nodes_.size(); ++i) {
+        for (TextRef& text : nodes_[i].texts) {
+            if (text.length == TextRef::kAbsent || IsAscii(Text(text))) continue;
+            // Not shared: only ASCII class GUIDs are.
+            const std::string converted = convert(std::string(Text(text)));
+            if (converted.size() > text.length) std::abort();
+            blocks_[text.block].replace(text.offset, converted.size(), converted);
+            text.length = static_cast<std::uint32_t>(converted.size());
+        }
+    }
+}
+
 void SyntheticDeviceTree::Clear() {
     nodes_.clear();
     byHandle_.clear();
     nextHandle_ = 1;
+    blocks_.clear();
+    classes_.clear();
 }
 
 const SyntheticDeviceTree::Entry* SyntheticDeviceTree::Find(DEVINST handle) const {
-    const auto found = byHandle_.find(handle);
-    return found == byHandle_.end() ? nullptr : &nodes_[found->second];
+    const int index = byHandle_.Find(handle);
+    return index < 0 ? nullptr : &nodes_[index];
 }
 
 CONFIGRET SyntheticDeviceTree::LocateRoot(DEVINST& root) {
     if (nodes_.empty()) return kCrNoSuchDevnode;
-    root = nodes_.front().node.handle;
+    root = nodes_[0].handle;
     return kCrSuccess;
 }
 
@@ -58,7 +172,7 @@ CONFIGRET SyntheticDeviceTree::GetChild(DEVINST& child, DEVINST node) {
     const Entry* entry = Find(node);
     if (!entry) return kCrInvalidDevnode;
     if (entry->firstChild < 0) return kCrNoSuchDevnode;
-    child = nodes_[entry->firstChild].node.handle;
+    child = nodes_[entry->firstChild].handle;
     return kCrSuccess;
 }
 
@@ -66,7 +180,7 @@ CONFIGRET SyntheticDeviceTree::GetSibling(DEVINST& sibling, DEVINST node) {
     const Entry* entry = Find(node);
     if (!entry) return kCrInvalidDevnode;
     if (entry->nextSibling < 0) return kCrNoSuchDevnode;
-    sibling = nodes_[entry->nextSibling].node.handle;
+    sibling = nodes_[entry->nextSibling].handle;
     return kCrSuccess;
 }
 
@@ -74,22 +188,24 @@ CONFIGRET SyntheticDeviceTree::GetRegistryProperty(DEVINST node, std::uint32_t p
                                                    std::uint32_t& length) {
     const Entry* entry = Find(node);
     if (!entry) return kCrInvalidDevnode;
-    const std::optional<std::string>* value = nullptr;
+    Field field;
     switch (property) {
-        case kDrpClassGuid: value = &entry->node.classGuid; break;
-        case kDrpFriendlyName: value = &entry->node.friendlyName; break;
-        case kDrpDeviceDesc: value = &entry->node.deviceDescription; break;
-        case kDrpDriver: value = &entry->node.driverKey; break;
+        case kDrpClassGuid: field = kClass; break;
+        case kDrpFriendlyName: field = kFriendlyName; break;
+        case kDrpDeviceDesc: field = kDescription; break;
+        case kDrpDriver: field = kDriverKey; break;
         default: return kCrNoSuchValue;
     }
-    if (!value->has_value()) return kCrNoSuchValue;
-    const std::string& text = **value;
+    const TextRef& value = entry->texts[field];
+    if (value.length == TextRef::kAbsent) return kCrNoSuchValue;
+    const std::string_view text = Text(value);
     const std::uint32_t needed = static_cast<std::uint32_t>(text.size() + 1);
     if (needed > length || !buffer) {
         length = needed;
         return kCrBufferSmall;
     }
-    std::memcpy(buffer, text.c_str(), needed);
+    std::memcpy(buffer, text.data(), text.size());
+    static_cast<char*>(buffer)[text.size()] = '\0';
     length = needed;
     return kCrSuccess;
 }
@@ -98,8 +214,9 @@ CONFIGRET SyntheticDeviceTree::GetDeviceId(DEVINST node, char* buffer, std::uint
     const Entry* entry = Find(node);
     if (!entry) return kCrInvalidDevnode;
     if (!buffer) return kCrInvalidPointer;
-    if (!entry->node.deviceId) return kCrFailure;
-    const std::string& id = *entry->node.deviceId;
+    const TextRef& value = entry->texts[kDeviceId];
+    if (value.length == TextRef::kAbsent) return kCrFailure;
+    const std::string_view id = Text(value);
     if (id.size() > length) return kCrBufferSmall;
     std::memcpy(buffer, id.data(), id.size());
     if (id.size() < length) buffer[id.size()] = '\0';
@@ -197,16 +314,21 @@ std::uint32_t SyntheticSystem::WriteTextFile(const char* name, const char* text,
 }
 
 std::uint32_t SyntheticSystem::StoreTextFile(const std::string& path, const char* text, std::size_t size) {
-    std::string stored;  // text mode: every "\n" becomes CR LF, nothing else changes
-    stored.reserve(size + size / 16);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (text[i] == '\n') stored += '\r';
-        stored += text[i];
-    }
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
     if (!file) return WindowsErrorFor(errno);
-    if (std::fwrite(stored.data(), 1, stored.size(), file.get()) != stored.size()) return WindowsErrorFor(errno);
+    // Text mode: every "\n" becomes CR LF, nothing else changes; written a line at a
+    // time, so a big log is never copied.
+    for (std::size_t at = 0; at < size;) {
+        const void* found = std::memchr(text + at, '\n', size - at);
+        const std::size_t end = found ? static_cast<std::size_t>(static_cast<const char*>(found) - text) : size;
+        const bool lineFeed = found != nullptr;
+        if (std::fwrite(text + at, 1, end - at, file.get()) != end - at ||
+            (lineFeed && std::fwrite("\r\n", 1, 2, file.get()) != 2)) {
+            return WindowsErrorFor(errno);
+        }
+        at = end + (lineFeed ? 1 : 0);
+    }
     if (std::fclose(file.release()) != 0) return WindowsErrorFor(errno);
     return 0;
 }

@@ -5,10 +5,14 @@
 // from a scenario file (scenario.h) or built by a test.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -39,9 +43,16 @@ public:
     // or 0 is asked for explicitly, the parent doesn't exist, or a second root is added.
     int AddNode(int parent, SyntheticNode node);
 
-    SyntheticNode& Node(int index) { return nodes_[index].node; }
+    // A copy of the node at index, with the handle it was given.
+    SyntheticNode Node(int index) const;
     std::size_t NodeCount() const { return nodes_.size(); }
     void Clear();
+
+    // Rewrites in place every text of the nodes from index first on that holds a byte of
+    // 0x80 or more, as convert gives it; convert must not make a text longer. (The
+    // scenario loader reads texts in UTF-8 and learns the machine's code page only at the
+    // end of the file.)
+    void ConvertTexts(std::size_t first, const std::function<std::string(const std::string&)>& convert);
 
     CONFIGRET LocateRoot(DEVINST& root) override;
     CONFIGRET GetChild(DEVINST& child, DEVINST node) override;
@@ -51,17 +62,71 @@ public:
     CONFIGRET GetDeviceId(DEVINST node, char* buffer, std::uint32_t length) override;
 
 private:
+    // A text in the store: its block, where it starts and its length; kAbsent for a value
+    // the node doesn't have.
+    struct TextRef {
+        static constexpr std::uint32_t kAbsent = 0xFFFFFFFF;
+        std::uint32_t block = 0;
+        std::uint32_t offset = 0;
+        std::uint32_t length = kAbsent;
+    };
+    enum Field { kClass, kFriendlyName, kDescription, kDeviceId, kDriverKey, kFields };
+    // A node in 76 bytes, its texts in the store: a tree of a million nodes fits where
+    // one made of separate strings needed several times the memory.
     struct Entry {
-        SyntheticNode node;
+        DEVINST handle = 0;
         int firstChild = -1;
         int lastChild = -1;
         int nextSibling = -1;
+        std::array<TextRef, kFields> texts;
     };
     const Entry* Find(DEVINST handle) const;
+    TextRef Store(const std::optional<std::string>& text, Field field);
+    std::string_view Text(const TextRef& text) const;
+    std::optional<std::string> Copy(const TextRef& text) const;
 
-    std::vector<Entry> nodes_;
-    std::unordered_map<DEVINST, int> byHandle_;
+    // The nodes in chunks of 4,096: growing never copies what is there.
+    class Entries {
+    public:
+        static constexpr std::size_t kChunk = 4096;
+        Entry& operator[](std::size_t i) { return chunks_[i / kChunk][i % kChunk]; }
+        const Entry& operator[](std::size_t i) const { return chunks_[i / kChunk][i % kChunk]; }
+        std::size_t size() const { return size_; }
+        bool empty() const { return size_ == 0; }
+        void push_back(const Entry& entry);
+        void clear();
+
+    private:
+        std::vector<std::unique_ptr<Entry[]>> chunks_;
+        std::size_t size_ = 0;
+    };
+
+    // Node indexes by handle: open addressing in 8-byte slots, at most half of them used.
+    class HandleIndex {
+    public:
+        int Find(DEVINST handle) const;            // -1 when no node has it
+        void Insert(DEVINST handle, int index);   // a handle not 0 and not there yet
+        void clear();
+
+    private:
+        struct Slot {
+            DEVINST handle = 0;  // 0: empty
+            int index = -1;
+        };
+        std::size_t Home(DEVINST handle) const {
+            return static_cast<std::size_t>((handle * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+        }
+        std::vector<Slot> slots_;
+        std::size_t used_ = 0;
+    };
+
+    Entries nodes_;
+    HandleIndex byHandle_;
     DEVINST nextHandle_ = 1;
+    // The texts, in blocks of 1 MiB (a longer text gets a block of its own). ASCII class
+    // GUIDs are stored once: a tree has a few dozen classes and a million nodes.
+    std::vector<std::string> blocks_;
+    std::unordered_map<std::string, TextRef> classes_;
 };
 
 struct ShownMessageBox {

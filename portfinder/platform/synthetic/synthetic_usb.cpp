@@ -33,10 +33,7 @@ SyntheticHostController* SyntheticUsb::HostController(int n) {
 }
 
 int SyntheticUsb::AddHub(const std::u16string& name, std::size_t ports) {
-    if (ports > kMostPorts) return -1;
-    for (const SyntheticHub& hub : hubs_) {
-        if (UpperCaseAscii(WideToUtf8(hub.name)) == UpperCaseAscii(WideToUtf8(name))) return -1;
-    }
+    if (ports > kMostPorts || !namesTaken_.insert(UpperCaseAscii(WideToUtf8(name))).second) return -1;
     hubs_.push_back(SyntheticHub{name, std::vector<SyntheticPort>(ports)});
     hubsByName_.clear();
     return static_cast<int>(hubs_.size()) - 1;

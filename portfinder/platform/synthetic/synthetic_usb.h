@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -123,6 +124,7 @@ private:
     SyntheticSystem* system_ = nullptr;
     std::array<std::optional<SyntheticHostController>, kHostControllers> controllers_;
     std::vector<SyntheticHub> hubs_;
+    std::unordered_set<std::string> namesTaken_;       // every hub's upper-cased UTF-8 name
     std::unordered_map<std::string, int> hubsByName_;  // upper-cased ANSI name; built on demand
     std::unordered_map<DeviceHandle, Opened> handles_;
     DeviceHandle nextHandle_ = 0x1000;
