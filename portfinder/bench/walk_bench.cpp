@@ -17,10 +17,10 @@
 #include <string>
 
 #include "app/enum_devices_app.h"
+#include "bench/big_machines.h"
 #include "app/log.h"
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
-#include "platform/synthetic/scenario.h"
 #include "platform/synthetic/synthetic_platform.h"
 #include "usb/usb_walk.h"
 
@@ -58,6 +58,7 @@ void operator delete(void* pointer, std::size_t) noexcept { operator delete(poin
 
 using namespace portiq;
 using namespace portiq::synthetic;
+using namespace portiq::bench;
 
 namespace {
 
@@ -69,92 +70,6 @@ void FreshRun(SyntheticMachine& machine) {
     std::string().swap(g_strMessage);
     std::vector<UsbDeviceRecord>().swap(g_usbDevices);
     machine.Install();
-}
-
-const char* const kProducts[] = {"Tavrilink Nova (CAT+PTT/CW)", "Tavrilink Meridian (SERIAL+FSK)", "FT232R USB UART",
-                                 "Tavrilink NovaNova (MORSIX+FSK)", "Tavrilink Lynx"};
-
-const char kUsbClass[] = "{36fc9e60-c465-11cf-8056-444553540000}";
-
-SyntheticNode MakeNode(const std::string& name, const std::string& id, const std::string& driver) {
-    SyntheticNode node;
-    node.classGuid = kUsbClass;
-    node.deviceDescription = name;
-    node.deviceId = id;
-    node.driverKey = driver;
-    return node;
-}
-
-// The instance part of codec number n's interface: in its node's ID and in the sound
-// record's interface path.
-std::string CodecInstance(int n) {
-    char text[32];
-    std::snprintf(text, sizeof text, "7&%X&0&0000", static_cast<unsigned>(n));
-    return text;
-}
-
-// A sound codec under parent: the USB device and its audio interface.
-void AddCodec(SyntheticDeviceTree& tree, int parent, int n) {
-    const int codec = tree.AddNode(parent, MakeNode("USB Audio CODEC", "USB\\VID_08BB&PID_2902\\C" + std::to_string(n), "{a}\\0"));
-    tree.AddNode(codec, MakeNode("USB Audio Device", "USB\\VID_08BB&PID_2902&MI_00\\" + CodecInstance(n), "{m}\\0"));
-}
-
-CSbRecord SoundRecord(int codec) {
-    CSbRecord record;
-    record.strName = "USB Audio CODEC";
-    record.strInterface = "\\\\?\\USB#VID_08BB&PID_2902&MI_00#" + CodecInstance(codec) +
-                          "#{6994AD04-93EF-11D0-A3CC-00A0C9223196}\\GLOBAL";
-    return record;
-}
-
-// A tree of about nodeCount nodes: a root, then host controllers with a hub each, each
-// hub carrying boxes of 7 nodes (device, two interfaces, two ports, a codec and its
-// interface). The records match every third codec and every fourth driver key.
-// The records the sound list and the USB walk would leave for the device-tree walk.
-struct WalkRecords {
-    std::vector<CSbRecord> sound;
-    std::vector<UsbDeviceRecord> usb;
-};
-
-void BuildBoxes(SyntheticMachine& machine, WalkRecords& records, int nodeCount, int soundRecords, int usbRecords) {
-    SyntheticDeviceTree& tree = machine.tree;
-    tree.AddNode(SyntheticDeviceTree::kNoParent, SyntheticNode{});
-    int added = 1, box = 0;
-    while (added < nodeCount) {
-        const int controller = tree.AddNode(0, MakeNode("USB Host Controller", "PCI\\VEN_8086&DEV_27C8", "{c}\\0"));
-        const int hub = tree.AddNode(controller, MakeNode("USB Root Hub", "USB\\ROOT_HUB\\4&1", "{h}\\0"));
-        added += 2;
-        for (int i = 0; i < 20 && added < nodeCount; ++i, ++box, added += 7) {
-            const std::string serial = "S" + std::to_string(box);
-            const std::string driver = std::string(kUsbClass) + "\\" + std::to_string(box % 4000);
-            const int device = tree.AddNode(hub, MakeNode("USB Composite Device", "USB\\VID_0403&PID_6010\\" + serial, driver));
-            for (const char channel : {'A', 'B'}) {
-                const int interface = tree.AddNode(device, MakeNode("USB Serial Converter", "USB\\VID_0403&PID_6010&MI_00\\" + serial, driver + channel));
-                SyntheticNode port = MakeNode("", "FTDIBUS\\VID_0403+PID_6001+" + serial + channel + "\\0000", "{p}\\" + serial);
-                port.friendlyName = "USB Serial Port (COM" + std::to_string(box * 2 + (channel - 'A') + 3) + ")";
-                tree.AddNode(interface, port);
-            }
-            AddCodec(tree, hub, box);
-        }
-    }
-    for (int r = 0; r < soundRecords; ++r) records.sound.push_back(SoundRecord(r * 3));
-    for (int r = 0; r < usbRecords; ++r) {
-        UsbDeviceRecord record;
-        record.strProduct = kProducts[r % 5];
-        record.strDriverKey = std::string(kUsbClass) + "\\" + std::to_string(r * 4);
-        records.usb.push_back(record);
-    }
-}
-
-// Sound codecs side by side under one hub, each with its own sound record.
-void BuildCodecs(SyntheticMachine& machine, WalkRecords& records, int codecs) {
-    SyntheticDeviceTree& tree = machine.tree;
-    tree.AddNode(SyntheticDeviceTree::kNoParent, SyntheticNode{});
-    const int hub = tree.AddNode(0, MakeNode("USB Root Hub", "USB\\ROOT_HUB\\4&1", "{h}\\0"));
-    for (int n = 0; n < codecs; ++n) {
-        AddCodec(tree, hub, n);
-        records.sound.push_back(SoundRecord(n));
-    }
 }
 
 // Walks the machine three times; prints the best time and the peak heap of the first,
@@ -196,54 +111,13 @@ void BenchTreeWalk() {
     MeasureTreeWalk("40,000 codecs, as many records", codecs, records);
 }
 
-// The devices of the bundled default machine, as their ports describe them.
-std::vector<SyntheticPort> DefaultDevices() {
-    SyntheticMachine machine;
-    std::string error;
-    if (!LoadScenarioFile(std::string(PORTIQ_SCENARIO_DIR) + "/default.scn", machine, error)) {
-        std::fprintf(stderr, "portiq-bench: %s\n", error.c_str());
-        std::exit(1);
-    }
-    std::vector<SyntheticPort> devices;
-    for (std::size_t hub = 0; hub < machine.usb.HubCount(); ++hub) {
-        for (const SyntheticPort& port : machine.usb.Hub(static_cast<int>(hub)).ports) {
-            if (port.status == kDeviceConnected && port.hub < 0) devices.push_back(port);
-        }
-    }
-    return devices;
-}
-
-std::u16string Number(int n) {
-    const std::string text = std::to_string(n);
-    return std::u16string(text.begin(), text.end());
-}
-
-// controllers host controllers, each with 7 hubs of 17 devices on its root hub.
-int BuildUsb(SyntheticMachine& machine, int controllers, const std::vector<SyntheticPort>& devices) {
-    int count = 0;
-    for (int n = 0; n < controllers; ++n) {
-        const int root = machine.usb.AddHub(u"USB#ROOT_HUB#" + Number(n), 7);
-        machine.usb.AddHostController(n, SyntheticHostController{u"{36fc9e60-c465-11cf-8056-444553540000}\\" + Number(n), root});
-        for (int h = 0; h < 7; ++h) {
-            const int hub = machine.usb.AddHub(u"USB#HUB#" + Number(n) + u"&" + Number(h), 17);
-            machine.usb.Hub(root).ports[h].status = kDeviceConnected;
-            machine.usb.Hub(root).ports[h].hub = hub;
-            for (SyntheticPort& port : machine.usb.Hub(hub).ports) {
-                port = devices[count % devices.size()];
-                port.driverKey = u"{36fc9e60-c465-11cf-8056-444553540000}\\" + Number(1000 + count++);
-            }
-        }
-    }
-    return count;
-}
-
 void BenchUsbWalk() {
     const std::vector<SyntheticPort> devices = DefaultDevices();
     std::printf("\nUSB walk with descriptor traces\n%12s %10s %12s %12s %14s %12s\n", "controllers", "devices",
                 "walk ms", "us/device", "peak heap KiB", "log KiB");
     for (const int controllers : {1, 4, 10}) {
         SyntheticMachine machine;
-        const int count = BuildUsb(machine, controllers, devices);
+        const int count = BuildUsb(machine, 119 * controllers, devices);
         double best = 1e300;
         std::size_t peak = 0;
         for (int round = 0; round < 5; ++round) {
