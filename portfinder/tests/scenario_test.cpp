@@ -105,6 +105,8 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
     EXPECT_EQ(LoadError("hc 0 ports=2\n"), "line 1: ports= needs hub=");
     EXPECT_EQ(LoadError("hc 0 hub=R ports=256\n"), "line 1: ports takes 0 to 255");
     EXPECT_EQ(LoadError("hc 0 hub=R\nhc 1 hub=r\n"), "line 2: another hub has the name r");
+    // Hubs open by their ANSI name: in a code page without these letters both are "?".
+    EXPECT_EQ(LoadError("hc 0 hub=\"\xd0\xaf\"\nhc 1 hub=\"\xd0\x96\"\n"), "line 2: another hub has the name \xd0\x96");
     EXPECT_EQ(LoadError("port 1 device\n"), "line 1: a port stands under hc or a port with hub=");
     EXPECT_EQ(LoadError("hc 0 hub=R ports=2\n  port 3 device\n"), "line 2: port 3 is beyond the hub's 2 ports");
     EXPECT_EQ(LoadError("hc 0 hub=R ports=2\n  port 1\n  port 1\n"), "line 3: port 1 given twice");
@@ -278,11 +280,14 @@ const char kOddValues[] =
     "language\t0x0407\r\nsystem-language 0x0419\n"
     "arguments 2\nhold shift+ctrl\n"
     "wavein name=\"Mikro \xd0\x9f\x7f\xc2\x81\" interface=\"\\\\?\\usb#mi_00#\xff\xfe#\"\n"
-    "hc 0 driver=\xe2\x82\xac hub=\"Hub \xc2\x9f\" ports=2\n"
+    "hc 0 driver=\xe2\x82\xac hub=\"Hub \xc2\x9f\" ports=3\n"
     "  port 1 device\tdriver=\"{k}\\1\"\n"
     "    device 12 01 00 02 00 00 00 40 03 04 10 60 00 05 01 02 00 01\n"
     "    string 2 text=\"Tavrilink Lynx \xf0\x9f\x93\xbb\"\n"
     "  port 2 status=4\n"
+    "  port 3 hub=\"name-not-returned-1\" ports=1\n"  // the name the writer gives a hub it can't name
+    "    port 1 hub=lost ports=2\n"
+    "      fail hub-name\n"
     "node class=none id=\"\xc3\x28 root\"\n"
     "  node class={c} name=\"\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 (COM9) \x7f\xc2\x85\" driver=\"{k}\\1\" handle=0xfffffff0\n";
 

@@ -417,7 +417,7 @@ TEST_F(Usb, HostileDriversGiveADefinedLog) {
     }
 }
 
-TEST_F(Usb, WideAndDeepTreesAreWalkedWholeAndACycleEndsAtTheDepthLimit) {
+TEST_F(Usb, WideAndDeepTreesAreWalkedWholeAndNoHubTwice) {
     // 255 ports on one hub; hubs chained five deep below the root hub, as far as USB goes.
     int hub = RootHub(255);
     for (int level = 1; level <= 5; ++level) {
@@ -432,18 +432,46 @@ TEST_F(Usb, WideAndDeepTreesAreWalkedWholeAndACycleEndsAtTheDepthLimit) {
     EXPECT_NE(g_strLog.find("\n+1+1+1+1+1 Port[2] = I/O device connected\n"), std::string::npos);
     EXPECT_EQ(g_usbDevices.size(), 1u);
 
-    // A driver that names the hub itself as the hub on its port: followed to the limit.
+    // Hubs chained deeper than any machine has: followed to the limit.
     ResetRunState();
     machine = synthetic::SyntheticMachine();
-    const int root = RootHub(1);
-    machine.usb.Hub(root).ports[0].status = kDeviceConnected;
-    machine.usb.Hub(root).ports[0].hub = root;
+    hub = RootHub(1);
+    for (int level = 1; level <= kDeepestHub + 1; ++level) {
+        const int child = machine.usb.AddHub(u"LEVEL" + std::u16string(level, u'x'), 1);
+        machine.usb.Hub(hub).ports[0].status = kDeviceConnected;
+        machine.usb.Hub(hub).ports[0].hub = child;
+        hub = child;
+    }
     EXPECT_EQ(Walk(), 0);
     std::string levels;
     for (int level = 0; level < kDeepestHub; ++level) levels += "+1";
     EXPECT_NE(g_strLog.find("\n" + levels + " Port[1] = Hub connected\n *** ERROR *** Hub nested too deeply, not walked\n"),
               std::string::npos)
         << g_strLog;
+
+    // Drivers that name a hub walked before: the hub itself on its first port, and one
+    // child hub on each of the other 254 (each would walk the others again, 16 levels
+    // deep: 254^16 walks). Each hub is walked once.
+    ResetRunState();
+    machine = synthetic::SyntheticMachine();
+    const int root = RootHub(255);
+    const int child = machine.usb.AddHub(u"CHILD", 255);
+    for (int h : {root, child}) {
+        for (SyntheticPort& port : machine.usb.Hub(h).ports) {
+            port.status = kDeviceConnected;
+            port.hub = child;
+        }
+        machine.usb.Hub(h).ports[0].hub = root;
+    }
+    EXPECT_EQ(Walk(), 0);
+    EXPECT_NE(g_strLog.find("\n Port[1] = Hub connected\n *** ERROR *** Hub already walked, not walked again\n"),
+              std::string::npos);
+    std::size_t walkedAgain = 0;
+    for (std::size_t at = g_strLog.find("already walked"); at != std::string::npos; at = g_strLog.find("already walked", at + 1)) {
+        ++walkedAgain;
+    }
+    EXPECT_EQ(walkedAgain, 254u + 255u);  // the root hub's other ports, and every port of the child
+    EXPECT_NE(g_strLog.find("\n+1 Port[255] = Hub connected\n *** ERROR *** Hub already walked"), std::string::npos);
 }
 
 TEST_F(Usb, TenHostControllersWith127DevicesEachGiveOneRecordPerDevice) {

@@ -33,17 +33,20 @@
 // information can't be had ends the walking of controllers ("failed with error" entry).
 // On a port, a failed request logs its " *** ERROR *** " entry and the port or hub is
 // left: connection information not returned counts as nothing connected, a hub whose
-// name or node information isn't returned is not walked. Every handle is closed before
-// the function that opened it returns.
+// name or node information isn't returned is not walked, and neither is a hub on a port
+// whose path was opened before in the run. Every handle is closed before the function
+// that opened it returns.
 #include "usb/usb_walk.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <iterator>
+#include <set>
 #include <string>
 
 #include "app/log.h"
+#include "devtree/ansi_text.h"
 #include "usb/descriptor_trace.h"
 
 namespace portiq {
@@ -77,6 +80,13 @@ union ConnectionNameBuffer {
     UsbNodeConnectionName name;
     unsigned char bytes[kNodeConnectionNameBytes];
 };
+
+// The hubs opened in this run, by path (letters in either case name the same device). A
+// hub on a port whose path is among them is not walked again: a driver that names a hub
+// walked before (its own parent, say) would otherwise send the walk round in circles,
+// and many ports naming one hub would make it exponential. A real machine names every
+// hub once.
+std::set<std::string> g_walkedHubs;
 
 UsbDevices& Usb() { return *CurrentPlatform().usb; }
 
@@ -143,9 +153,13 @@ void WalkChildHub(DeviceHandle hub, std::uint32_t port, int depth) {
         LogPrintf(" *** ERROR *** Hub nested too deeply, not walked\n");
         return;
     }
-    const std::uint32_t actualLength = name.name.ActualLength;
-    UniqueDeviceHandle child(Usb(), Usb().CreateFileA(HubPath(name.bytes, sizeof name, kConnectionNameOffset,
-                                                              actualLength).c_str()));
+    const std::string path = HubPath(name.bytes, sizeof name, kConnectionNameOffset, name.name.ActualLength);
+    if (g_walkedHubs.count(UpperCaseAscii(path))) {
+        LogPrintf(" *** ERROR *** Hub already walked, not walked again\n");
+        return;
+    }
+    UniqueDeviceHandle child(Usb(), Usb().CreateFileA(path.c_str()));
+    if (child) g_walkedHubs.insert(UpperCaseAscii(path));
     NodeInformationBuffer node{};
     if (!child || !Request(child.get(), kIoctlUsbGetNodeInformation, &node, sizeof node)) {
         LogPrintf(" *** ERROR *** Node information not returned\n");
@@ -197,10 +211,10 @@ int GetRootHubData(DeviceHandle hostController) {
     // Not tested: after a failure the buffer still holds the driver key name, which then
     // fails to open as a hub and is reported as such.
     Request(hostController, kIoctlUsbGetRootHubName, &names, sizeof names);
-    const std::uint32_t actualLength = names.rootHub.ActualLength;
-    UniqueDeviceHandle rootHub(Usb(), Usb().CreateFileA(HubPath(names.bytes, sizeof names, kHcdNameOffset,
-                                                                actualLength).c_str()));
+    const std::string path = HubPath(names.bytes, sizeof names, kHcdNameOffset, names.rootHub.ActualLength);
+    UniqueDeviceHandle rootHub(Usb(), Usb().CreateFileA(path.c_str()));
     if (!rootHub) return LogLastError("");
+    g_walkedHubs.insert(UpperCaseAscii(path));
     NodeInformationBuffer node{};
     if (!Request(rootHub.get(), kIoctlUsbGetNodeInformation, &node, sizeof node)) return LogLastError("");
     GetPortData(rootHub.get(), node.node.u.HubInformation.HubDescriptor.bNumberOfPorts, 0);
@@ -209,6 +223,7 @@ int GetRootHubData(DeviceHandle hostController) {
 
 int EnumerateHostControllers() {
     if (!CurrentPlatform().usb) return 0;
+    g_walkedHubs.clear();
     int result = 0;
     for (int n = 0; n <= 9; ++n) {
         g_nHostController = n;
@@ -225,6 +240,7 @@ int EnumerateHostControllers() {
 void ResetUsbWalk() {
     g_usbPending = UsbDeviceRecord{};
     g_nHostController = 0;
+    g_walkedHubs.clear();
 }
 
 }  // namespace portiq

@@ -28,7 +28,8 @@ int EnumerateHostControllers();
 int GetRootHubData(DeviceHandle hostController);
 
 // Walks ports 1 to ports of an open hub and, depth first, the hubs on them; depth is 0
-// for a root hub. Hubs deeper than kDeepestHub (usb_requests.h) are not walked.
+// for a root hub. Hubs deeper than kDeepestHub (usb_requests.h) are not walked, nor a hub
+// whose path was opened before in the run.
 void GetPortData(DeviceHandle hub, int ports, int depth);
 
 // Puts the walk's globals back to where a new process starts them.

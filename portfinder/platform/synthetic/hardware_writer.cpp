@@ -5,8 +5,10 @@
 #include <set>
 #include <vector>
 
+#include "devtree/ansi_text.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario_writer.h"
+#include "platform/synthetic/synthetic_usb.h"
 
 namespace portiq::synthetic {
 namespace {
@@ -76,6 +78,7 @@ public:
 
     std::string Write() {
         for (int n = 0; n <= 9; ++n) HostController(n);
+        NamePlaceholders();
         return out_;
     }
 
@@ -140,12 +143,39 @@ private:
     }
 
     // "\\.\" and a name in the ANSI code page.
-    DeviceHandle OpenHub(const std::u16string& name) {
+    std::string HubPath(const std::u16string& name) {
         std::string ansi(2 * name.size() + 1, '\0');
         const int bytes = system_.WideToAnsi(name.data(), static_cast<int>(name.size()), &ansi[0],
                                              static_cast<int>(ansi.size()), nullptr);
         ansi.resize(bytes > 0 ? static_cast<std::size_t>(bytes) : 0);
-        return usb_.CreateFileA(("\\\\.\\" + ansi).c_str());
+        return "\\\\.\\" + ansi;
+    }
+
+    // Opens a hub, remembering its path: as the walk does, a hub is followed once.
+    DeviceHandle OpenHub(const std::u16string& name) {
+        const std::string path = HubPath(name);
+        const DeviceHandle hub = usb_.CreateFileA(path.c_str());
+        if (hub != kInvalidDeviceHandle) opened_.insert(UpperCaseAscii(path));
+        return hub;
+    }
+
+    // A port's hub that the walk doesn't open by its name gets a name of its own, chosen
+    // at the end among the names no hub has: "name-not-returned-N".
+    void PlaceholderHub(int indent, const std::string& statement) {
+        out_ += std::string(indent, ' ') + statement + " hub=\"";
+        placeholders_.push_back(out_.size());
+        out_ += "\"\n";
+    }
+
+    void NamePlaceholders() {
+        std::vector<std::string> chosen;
+        for (std::size_t n = 1; n <= placeholders_.size(); ++n) {
+            std::string name = "name-not-returned-" + std::to_string(n);
+            while (names_.count(HubNameKey(Utf8ToWide(name)))) name += "-";
+            names_.insert(HubNameKey(Utf8ToWide(name)));
+            chosen.push_back(name);
+        }
+        for (std::size_t i = placeholders_.size(); i-- > 0;) out_.insert(placeholders_[i], chosen[i]);
     }
 
     void HostController(int n) {
@@ -184,6 +214,7 @@ private:
         if (hub) node = Ask(hub.get(), kIoctlUsbGetNodeInformation, std::vector<unsigned char>(kNodeInformationBytes, 0));
         int ports = 0;
         if (node.ok) ports = node.bytes[offsetof(UsbNodeInformation, u.HubInformation.HubDescriptor.bNumberOfPorts)];
+        names_.insert(HubNameKey(name));
         Line(indent, statement + " hub=" + Quoted(WideToUtf8(name)) + " ports=" + std::to_string(ports));
         extraFailures();
         if (!hub) return Failure(indent + 2, "hub-open", openError);
@@ -219,8 +250,9 @@ private:
         std::u16string name;
         const Answer answer = AskName(hub, kIoctlUsbGetNodeConnectionName, kConnectionNameOffset, port,
                                       kNodeConnectionNameBytes, name);
-        if (!answer.ok || depth + 1 > kDeepestHub) {
-            Line(indent, statement + " hub=\"name-not-returned-" + std::to_string(++unnamedHubs_) + "\"");
+        // Without a name, too deep, or walked already: the walk doesn't follow it.
+        if (!answer.ok || depth + 1 > kDeepestHub || opened_.count(UpperCaseAscii(HubPath(name)))) {
+            PlaceholderHub(indent, statement);
             Line(indent + 2, descriptor);
             if (!answer.ok) Failure(indent + 2, "hub-name", answer.error);
             return;
@@ -282,7 +314,9 @@ private:
     UsbDevices& usb_;
     SystemServices& system_;
     std::string out_;
-    int unnamedHubs_ = 0;
+    std::set<std::string> opened_;         // paths of the hubs opened, upper-cased
+    std::set<std::string> names_;          // HubNameKey of every hub written
+    std::vector<std::size_t> placeholders_;  // where a placeholder name goes in out_
 };
 
 }  // namespace

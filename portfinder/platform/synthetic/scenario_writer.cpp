@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario.h"
@@ -11,10 +12,13 @@
 namespace portiq::synthetic {
 namespace {
 
+// The walk's buffer, which holds every value a real tree has; a longer value is asked
+// for again in a buffer of its size, up to a size no registry value reaches.
 constexpr std::uint32_t kBufferBytes = 960;
+constexpr std::uint32_t kLongestValue = 1 << 18;
 
 // The text up to its first NUL, never past the buffer.
-std::string TakeText(const std::array<char, kBufferBytes>& buffer) {
+std::string TakeText(const std::vector<char>& buffer) {
     const void* nul = std::memchr(buffer.data(), '\0', buffer.size());
     return std::string(buffer.data(), nul ? static_cast<const char*>(nul) - buffer.data() : buffer.size());
 }
@@ -50,18 +54,30 @@ public:
 
 private:
     bool ReadProperty(DEVINST node, std::uint32_t property, std::string& value) {
-        std::array<char, kBufferBytes> buffer{};
+        std::vector<char> buffer(kBufferBytes, '\0');
         std::uint32_t length = kBufferBytes;
-        if (tree_.GetRegistryProperty(node, property, buffer.data(), length) != kCrSuccess) return false;
+        CONFIGRET result = tree_.GetRegistryProperty(node, property, buffer.data(), length);
+        if (result == kCrBufferSmall && length > kBufferBytes && length <= kLongestValue) {
+            buffer.assign(length, '\0');
+            result = tree_.GetRegistryProperty(node, property, buffer.data(), length);
+        }
+        if (result != kCrSuccess) return false;
         value = TakeText(buffer);
         return true;
     }
 
+    // The configuration manager tells no ID's length: the buffer grows until it fits.
     bool ReadDeviceId(DEVINST node, std::string& value) {
-        std::array<char, kBufferBytes> buffer{};
-        if (tree_.GetDeviceId(node, buffer.data(), kBufferBytes) != kCrSuccess) return false;
-        value = TakeText(buffer);
-        return true;
+        for (std::uint32_t bytes = kBufferBytes; bytes <= kLongestValue; bytes *= 2) {
+            std::vector<char> buffer(bytes, '\0');
+            const CONFIGRET result = tree_.GetDeviceId(node, buffer.data(), bytes);
+            if (result == kCrSuccess) {
+                value = TakeText(buffer);
+                return true;
+            }
+            if (result != kCrBufferSmall) return false;
+        }
+        return false;
     }
 
     std::string Quoted(const std::string& ansi) const {

@@ -10,9 +10,10 @@
 
 namespace portiq::synthetic {
 
-// The tree's nodes as "node" lines (handles kept), read with the same calls and buffer
-// sizes as the walk. toUtf8 turns the platform's ANSI texts into UTF-8. A quote in a
-// value can't be written and becomes an apostrophe; control characters become blanks.
+// The tree's nodes as "node" lines (handles kept), read with the same calls as the walk;
+// a value too long for the walk's buffer is read whole in a bigger one (up to 256 KiB).
+// toUtf8 turns the platform's ANSI texts into UTF-8. A quote in a value can't be written
+// and becomes an apostrophe; control characters become blanks (no scenario has either).
 // Nodes below kDeepestScenarioNode levels are left out. Empty when the root can't be had.
 std::string WriteScenarioTree(DeviceTree& tree, const std::function<std::string(const std::string&)>& toUtf8);
 
@@ -24,7 +25,8 @@ std::string WriteScenarioWave(WaveDevices& wave, const std::function<std::string
 // and descriptor the walks can ask for (configurations whole, the strings any descriptor
 // names in the language the trace would use, string 0 with all its languages), and each
 // request that fails, with its error code (read from system's last error). Hubs are
-// followed as deep as the walk follows them.
+// followed as the walk follows them: as deep, and each path once; a hub on a port that
+// the walk doesn't open by its name is written under a name no other hub has.
 std::string WriteScenarioUsb(UsbDevices& usb, SystemServices& system);
 
 struct SyntheticMachine;

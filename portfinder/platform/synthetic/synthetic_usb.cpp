@@ -22,6 +22,17 @@ T ReadAt(const unsigned char* buffer, std::size_t offset) {
 
 }  // namespace
 
+std::string HubNameKey(const std::u16string& name) {
+    std::string key;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t unit = name[i];
+        // A surrogate pair is one character, as WideToCodePage takes it.
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF) ++i;
+        key += unit < 0x80 ? static_cast<char>(unit) : '?';
+    }
+    return UpperCaseAscii(key);
+}
+
 bool SyntheticUsb::AddHostController(int n, SyntheticHostController controller) {
     if (n < 0 || n >= kHostControllers || controllers_[n]) return false;
     controllers_[n] = std::move(controller);
@@ -33,7 +44,7 @@ SyntheticHostController* SyntheticUsb::HostController(int n) {
 }
 
 int SyntheticUsb::AddHub(const std::u16string& name, std::size_t ports) {
-    if (ports > kMostPorts || !namesTaken_.insert(UpperCaseAscii(WideToUtf8(name))).second) return -1;
+    if (ports > kMostPorts || !namesTaken_.insert(HubNameKey(name)).second) return -1;
     hubs_.push_back(SyntheticHub{name, std::vector<SyntheticPort>(ports)});
     hubsByName_.clear();
     return static_cast<int>(hubs_.size()) - 1;

@@ -71,6 +71,12 @@ struct UsbRequest {
     std::uint16_t wValue = 0, wIndex = 0, wLength = 0;
 };
 
+// A hub's name as every code page keeps it apart: ASCII letters in upper case (a hub's
+// path opens in either case), every other character '?' (a code page lacks it, which
+// makes '?', or holds it as a byte that isn't ASCII). Names that differ here open
+// different hubs in any code page; names that don't may open the same one.
+std::string HubNameKey(const std::u16string& name);
+
 class SyntheticUsb : public UsbDevices {
 public:
     static constexpr int kHostControllers = 10;
@@ -82,8 +88,8 @@ public:
     // Adds host controller n (0 to 9); false when it is there already.
     bool AddHostController(int n, SyntheticHostController controller);
     SyntheticHostController* HostController(int n);
-    // Adds a hub with ports empty ports; -1 when another hub has that name or there are
-    // more than 255 ports.
+    // Adds a hub with ports empty ports; -1 when another hub's name has the same
+    // HubNameKey (the walk couldn't tell the two apart) or there are more than 255 ports.
     int AddHub(const std::u16string& name, std::size_t ports);
     SyntheticHub& Hub(int index) { return hubs_[index]; }
     std::size_t HubCount() const { return hubs_.size(); }
@@ -124,7 +130,7 @@ private:
     SyntheticSystem* system_ = nullptr;
     std::array<std::optional<SyntheticHostController>, kHostControllers> controllers_;
     std::vector<SyntheticHub> hubs_;
-    std::unordered_set<std::string> namesTaken_;       // every hub's upper-cased UTF-8 name
+    std::unordered_set<std::string> namesTaken_;       // every hub's HubNameKey
     std::unordered_map<std::string, int> hubsByName_;  // upper-cased ANSI name; built on demand
     std::unordered_map<DeviceHandle, Opened> handles_;
     DeviceHandle nextHandle_ = 0x1000;
