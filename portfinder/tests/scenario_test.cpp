@@ -280,6 +280,7 @@ const char kOddValues[] =
     "language\t0x0407\r\nsystem-language 0x0419\n"
     "arguments 2\nhold shift+ctrl\n"
     "wavein name=\"Mikro \xd0\x9f\x7f\xc2\x81\" interface=\"\\\\?\\usb#mi_00#\xff\xfe#\"\n"
+    "hc 1 hub=\"\"\nhc 2 driver=x hub=\"\" ports=1\n"  // root hubs whose names open nothing
     "hc 0 driver=\xe2\x82\xac hub=\"Hub \xc2\x9f\" ports=3\n"
     "  port 1 device\tdriver=\"{k}\\1\"\n"
     "    device 12 01 00 02 00 00 00 40 03 04 10 60 00 05 01 02 00 01\n"

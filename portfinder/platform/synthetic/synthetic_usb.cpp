@@ -44,7 +44,8 @@ SyntheticHostController* SyntheticUsb::HostController(int n) {
 }
 
 int SyntheticUsb::AddHub(const std::u16string& name, std::size_t ports) {
-    if (ports > kMostPorts || !namesTaken_.insert(HubNameKey(name)).second) return -1;
+    // An empty name opens no hub, so any number of hubs may have it.
+    if (ports > kMostPorts || (!name.empty() && !namesTaken_.insert(HubNameKey(name)).second)) return -1;
     hubs_.push_back(SyntheticHub{name, std::vector<SyntheticPort>(ports)});
     hubsByName_.clear();
     return static_cast<int>(hubs_.size()) - 1;

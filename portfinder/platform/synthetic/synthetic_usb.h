@@ -89,7 +89,8 @@ public:
     bool AddHostController(int n, SyntheticHostController controller);
     SyntheticHostController* HostController(int n);
     // Adds a hub with ports empty ports; -1 when another hub's name has the same
-    // HubNameKey (the walk couldn't tell the two apart) or there are more than 255 ports.
+    // HubNameKey (the walk couldn't tell the two apart; empty names open nothing and may
+    // repeat) or there are more than 255 ports.
     int AddHub(const std::u16string& name, std::size_t ports);
     SyntheticHub& Hub(int index) { return hubs_[index]; }
     std::size_t HubCount() const { return hubs_.size(); }
