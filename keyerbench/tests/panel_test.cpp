@@ -12,21 +12,6 @@ using Calls = std::vector<std::string>;
 
 class PanelTest : public test::BenchTest {};
 
-// The record's field behind a parameter box.
-unsigned recordFor(int box) {
-    const MXSTATE& s = mxf.mxState;
-    switch (box) {
-    case IDWEIGHT: return s.weight;
-    case IDLEADIN: return s.leadin;
-    case IDTAIL: return s.tail;
-    case ID1STEXT: return s.xtnd;
-    case IDKEYCOMP: return s.kcomp;
-    case IDFARNS: return s.farns;
-    case IDSAMPADJ: return s.sampadj;
-    default: return s.ditdahratio;
-    }
-}
-
 TEST_F(PanelTest, InitRegistersTheCallbackAndFillsOnlyTheCombos) {
     panel.init();
     EXPECT_EQ(calls(), Calls{"mx_set_callback()"});
@@ -188,8 +173,7 @@ TEST_F(PanelTest, UpdateChecksEachBoxOnItsOwn) {
             EXPECT_EQ(dlg.boxes[0].type, kMbIconExclamation);
             EXPECT_EQ(std::memcmp(&before, &mxf.mxState, sizeof before), 0);
             EXPECT_EQ(dlg.at(c.box).text, c.typed) << "the box keeps what was typed";
-            // Back to the record, so that the next case starts from it.
-            dlg.type(c.box, std::to_string(recordFor(c.box)));
+            initState(dlg);  // the boxes back to the record, for the next case
         } else {
             EXPECT_TRUE(dlg.boxes.empty());
             EXPECT_EQ(dlg.at(c.box).text, std::to_string(std::stoi(c.typed))) << "written back as a plain number";

@@ -37,25 +37,36 @@ std::array<std::uint8_t, 18> DeviceDescriptor(std::uint8_t manufacturer, std::ui
     return {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0xbc, 0x0a, 0x01, 0x00, 0x00, 0x01, manufacturer, product, serial, 1};
 }
 
-// Wraps the machine's USB and lets a test change the drivers' answers after they are made.
+// A driver's answer to one request, as a test may change it before the walk sees it.
+struct Answer {
+    unsigned char* buffer;
+    std::uint32_t bytes;
+    std::uint32_t& returned;
+    bool& ok;
+};
+
+// Wraps the machine's USB and lets a test change the drivers' answers to one control code.
 class TamperedUsb : public UsbDevices {
 public:
-    explicit TamperedUsb(UsbDevices& usb) : usb_(usb) {}
-    std::function<void(std::uint32_t code, unsigned char* buffer, std::uint32_t bytes, std::uint32_t& returned,
-                       bool& ok)>
-        tamper;
-
-    DeviceHandle CreateFileA(const char* path) override { return usb_.CreateFileA(path); }
+    TamperedUsb(synthetic::SyntheticMachine& machine, std::uint32_t code, std::function<void(Answer&)> tamper)
+        : machine_(machine), code_(code), tamper_(std::move(tamper)) {}
+    DeviceHandle CreateFileA(const char* path) override { return machine_.usb.CreateFileA(path); }
     bool DeviceIoControl(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t bytes,
                          std::uint32_t& returned) override {
-        bool ok = usb_.DeviceIoControl(device, code, buffer, bytes, returned);
-        if (tamper) tamper(code, static_cast<unsigned char*>(buffer), bytes, returned, ok);
+        bool ok = machine_.usb.DeviceIoControl(device, code, buffer, bytes, returned);
+        Answer answer{static_cast<unsigned char*>(buffer), bytes, returned, ok};
+        if (code == code_) {
+            tamper_(answer);
+            if (!ok) machine_.system.lastError = kErrorGenFailure;  // what a failing driver leaves
+        }
         return ok;
     }
-    bool CloseHandle(DeviceHandle device) override { return usb_.CloseHandle(device); }
+    bool CloseHandle(DeviceHandle device) override { return machine_.usb.CloseHandle(device); }
 
 private:
-    UsbDevices& usb_;
+    synthetic::SyntheticMachine& machine_;
+    std::uint32_t code_;
+    std::function<void(Answer&)> tamper_;
 };
 
 class Usb : public PortIqTest {
@@ -319,44 +330,38 @@ TEST_F(Usb, HostileDriversGiveADefinedLog) {
     struct Case {
         const char* what;
         std::uint32_t code;
-        std::function<void(unsigned char* buffer, std::uint32_t bytes, std::uint32_t& returned, bool& ok)> tamper;
+        std::function<void(Answer&)> tamper;
         const char* inLog;
     } cases[] = {
         {"a root hub name's ActualLength far past the buffer", kIoctlUsbGetRootHubName,
-         [](unsigned char* b, std::uint32_t, std::uint32_t&, bool&) { std::memset(b, 0xff, 4); },
-         " Port[1] = I/O device connected\n"},
+         [](Answer& a) { std::memset(a.buffer, 0xff, 4); }, " Port[1] = I/O device connected\n"},
         {"a hub name without a terminator, filling the buffer", kIoctlUsbGetNodeConnectionName,
-         [](unsigned char* b, std::uint32_t bytes, std::uint32_t&, bool&) {
-             for (std::uint32_t i = 8; i < bytes; ++i) b[i] = i % 2 ? 0 : 'H';
-             const std::uint32_t actual = bytes;
-             std::memcpy(b + 4, &actual, 4);
+         [](Answer& a) {
+             for (std::uint32_t i = 8; i < a.bytes; ++i) a.buffer[i] = i % 2 ? 0 : 'H';
+             std::memcpy(a.buffer + 4, &a.bytes, 4);
          },
          "Hub connected\n *** ERROR *** Node information not returned\n"},
         {"connection information that fails after writing into the buffer is not used",
          kIoctlUsbGetNodeConnectionInformation,
-         [](unsigned char* b, std::uint32_t bytes, std::uint32_t&, bool& ok) {
-             std::memset(b + 4, 1, bytes - 4);  // connected, a hub, garbage
-             ok = false;
+         [](Answer& a) {
+             std::memset(a.buffer + 4, 1, a.bytes - 4);  // connected, a hub, garbage
+             a.ok = false;
          },
          " *** ERROR *** Node connection information not returned\n Port[1] = No device connected\n"},
         {"a driver key ActualLength no driver key can have is not allocated", kIoctlUsbGetNodeConnectionDriverkeyName,
-         [](unsigned char* b, std::uint32_t bytes, std::uint32_t&, bool&) {
-             if (bytes == 10) std::memset(b + 4, 0xf0, 4);
-         },
+         [](Answer& a) { if (a.bytes == 10) std::memset(a.buffer + 4, 0xf0, 4); },
          " bNumConfigurations 01\n\nConfiguration Descriptor"},
         {"a driver key name without a terminator ends with its buffer", kIoctlUsbGetNodeConnectionDriverkeyName,
-         [](unsigned char* b, std::uint32_t bytes, std::uint32_t&, bool&) {
-             for (std::uint32_t i = 8; bytes > 10 && i < bytes; ++i) b[i] = i % 2 ? 0 : 'K';
-         },
+         [](Answer& a) { for (std::uint32_t i = 8; a.bytes > 10 && i < a.bytes; ++i) a.buffer[i] = i % 2 ? 0 : 'K'; },
          "\nDriverkey name = KKKKKKKKKKK\n"},
         {"the driver key name's second request fails", kIoctlUsbGetNodeConnectionDriverkeyName,
-         [](unsigned char*, std::uint32_t bytes, std::uint32_t&, bool& ok) { ok = ok && bytes == 10; },
+         [](Answer& a) { a.ok = a.ok && a.bytes == 10; },
          " failed with error 31: A device attached to the system is not functioning.\r\n"
          " *** ERROR *** 2: Driverkey Name 1 not returned. ErrorCode = 31\n"},
         {"a descriptor count larger than the buffer and than wLength", kIoctlUsbGetDescriptorFromNodeConnection,
-         [](unsigned char* b, std::uint32_t bytes, std::uint32_t& returned, bool&) {
-             returned = 0xffffffff;
-             std::memset(b + 12 + 4, 7, bytes - 16);  // past what the device sent
+         [](Answer& a) {
+             a.returned = 0xffffffff;
+             std::memset(a.buffer + 12 + 4, 7, a.bytes - 16);  // past what the device sent
          },
          " iProduct 02 = P"},
     };
@@ -364,14 +369,7 @@ TEST_F(Usb, HostileDriversGiveADefinedLog) {
         FreshDevice(2);
         machine.usb.Hub(0).ports[1].status = kDeviceConnected;
         machine.usb.Hub(0).ports[1].hub = machine.usb.AddHub(u"CHILD", 1);
-        TamperedUsb tampered(machine.usb);
-        const std::uint32_t code = c.code;
-        tampered.tamper = [&](std::uint32_t sent, unsigned char* b, std::uint32_t bytes, std::uint32_t& returned,
-                              bool& ok) {
-            if (sent != code) return;
-            c.tamper(b, bytes, returned, ok);
-            if (!ok) machine.system.lastError = kErrorGenFailure;  // what a failing driver leaves
-        };
+        TamperedUsb tampered(machine, c.code, c.tamper);
         Walk(&tampered);
         EXPECT_NE(g_strLog.find(c.inLog), std::string::npos) << c.what << "\n" << g_strLog;
     }
