@@ -7,10 +7,6 @@
 # tests that run without a display can't make windows. Its Wine server is ended afterwards.
 set -u
 script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-fail() {
-    echo "with-xvfb: $*" >&2
-    exit 1
-}
 for tool in Xvfb xauth mcookie xdotool; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIPPED: not installed: $tool" >&2; exit 77; }
 done
@@ -23,12 +19,12 @@ fi
 gui_tmp=$(mktemp -d "${TMPDIR:-/tmp}/with-xvfb.XXXXXX") || exit 1
 gui_total=${WITH_XVFB_TIMEOUT:-600}
 . "$script_dir/gui-lib.sh"
+fail() {
+    echo "with-xvfb: $*" >&2
+    exit 1
+}
 finish() {
-    if [ "$own_prefix" = 1 ]; then
-        server=/usr/lib/wine/wineserver
-        [ -x "$server" ] || server=$(command -v wineserver)
-        [ -n "$server" ] && timeout 15 "$server" -k 2>/dev/null && timeout 15 "$server" -w 2>/dev/null
-    fi
+    [ "$own_prefix" = 1 ] && [ -n "$gui_wineserver" ] && gui_end_wineserver
     gui_stop_xvfb
     rm -rf "$gui_tmp"
 }

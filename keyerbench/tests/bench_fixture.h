@@ -17,8 +17,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <deque>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,20 +26,13 @@ namespace cwbench::test {
 class QueuePoster final : public PanelPoster {
 public:
     bool post(const PanelPost& p) override {
-        std::lock_guard<std::mutex> g(lock_);
-        posts_.push_back(p);
+        queue_.push(p);
         return true;
     }
-    std::vector<PanelPost> take() {
-        std::lock_guard<std::mutex> g(lock_);
-        std::vector<PanelPost> out(posts_.begin(), posts_.end());
-        posts_.clear();
-        return out;
-    }
+    std::vector<PanelPost> take() { return queue_.take(); }
 
 private:
-    std::mutex lock_;
-    std::deque<PanelPost> posts_;
+    PanelPostQueue queue_;
 };
 
 class FakePanelWindow final : public PanelWindow {

@@ -12,21 +12,6 @@ using Calls = std::vector<std::string>;
 
 class PanelTest : public test::BenchTest {};
 
-// The record's field behind a parameter box.
-unsigned recordFor(int box) {
-    const MXSTATE& s = mxf.mxState;
-    switch (box) {
-    case IDWEIGHT: return s.weight;
-    case IDLEADIN: return s.leadin;
-    case IDTAIL: return s.tail;
-    case ID1STEXT: return s.xtnd;
-    case IDKEYCOMP: return s.kcomp;
-    case IDFARNS: return s.farns;
-    case IDSAMPADJ: return s.sampadj;
-    default: return s.ditdahratio;
-    }
-}
-
 TEST_F(PanelTest, InitRegistersTheCallbackAndFillsOnlyTheCombos) {
     panel.init();
     EXPECT_EQ(calls(), Calls{"mx_set_callback()"});
@@ -57,13 +42,11 @@ TEST_F(PanelTest, OpenPicksTheChipGenerationByRevision) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.revision);
-        test::resetGlobals();
-        keyer.clear();
         keyer.mx_close();
-        keyer.clear();
-        mxf.comPort = 0x103;  // the open call passes the low byte
+        test::resetGlobals();
         loadConfigFile();
-        mxf.comPort = 0x103;
+        mxf.comPort = 0x103;  // the open call passes the low byte
+        keyer.clear();
         keyer.revision = c.revision;
         panel.command(IDOPEN, 0);
         EXPECT_EQ(calls(), (Calls{"mx_open(3)", c.modeCall, "mx_send_defaults()", "mx_getpot()"}));
@@ -190,8 +173,7 @@ TEST_F(PanelTest, UpdateChecksEachBoxOnItsOwn) {
             EXPECT_EQ(dlg.boxes[0].type, kMbIconExclamation);
             EXPECT_EQ(std::memcmp(&before, &mxf.mxState, sizeof before), 0);
             EXPECT_EQ(dlg.at(c.box).text, c.typed) << "the box keeps what was typed";
-            // Back to the record, so that the next case starts from it.
-            dlg.type(c.box, std::to_string(recordFor(c.box)));
+            initState(dlg);  // the boxes back to the record, for the next case
         } else {
             EXPECT_TRUE(dlg.boxes.empty());
             EXPECT_EQ(dlg.at(c.box).text, std::to_string(std::stoi(c.typed))) << "written back as a plain number";
@@ -356,28 +338,27 @@ TEST_F(PanelTest, KeyerModeAndHangCombos) {
 }
 
 TEST_F(PanelTest, PinButtonsOnBothGenerations) {
+    // pincfg 0xF6 (sidetone, port A, hang and Ultimatic bits): on an MX2 chip the buttons
+    // are switches that leave the other bits alone; on an MX1 chip each sets a whole value.
     struct Press {
-        int button;
+        int revision, button;
         unsigned char pincfg;
         bool ptt, key, tone;
     };
-    openChip(20);  // MX2, pincfg 0x06: sidetone, port A
-    const Press mx2[] = {{IDP5PTT, 0x07, true, false, true},
-                         {IDP5KEY, 0x0B, true, true, true},
-                         {IDP5KEY, 0x07, true, false, true},
-                         {IDP5TONE, 0x05, true, false, false}};
-    for (const Press& p : mx2) {
-        panel.command(p.button, 0);
-        EXPECT_EQ(mxf.mxState.pincfg, p.pincfg);
-        EXPECT_EQ(dlg.at(IDP5PTT).checked, p.ptt);
-        EXPECT_EQ(dlg.at(IDP5KEY).checked, p.key);
-        EXPECT_EQ(dlg.at(IDP5TONE).checked, p.tone);
-    }
-    keyer.mx_close();
-    openChip(19);
-    mxf.mxState.pincfg = 0xF6;  // hang and Ultimatic bits set
-    const Press mx1[] = {{IDP5TONE, 6, false, false, true}, {IDP5PTT, 5, true, false, false}, {IDP5KEY, 8, false, true, false}};
-    for (const Press& p : mx1) {
+    const Press presses[] = {
+        {20, IDP5PTT, 0xF7, true, false, true},  {20, IDP5KEY, 0xFB, true, true, true},
+        {20, IDP5KEY, 0xF7, true, false, true},  {20, IDP5TONE, 0xF5, true, false, false},
+        {19, IDP5TONE, 6, false, false, true},   {19, IDP5PTT, 5, true, false, false},
+        {19, IDP5KEY, 8, false, true, false},
+    };
+    int opened = 0;
+    for (const Press& p : presses) {
+        SCOPED_TRACE(std::to_string(p.revision) + ": " + std::to_string(p.button));
+        if (p.revision != opened) {
+            keyer.mx_close();
+            openChip(opened = p.revision);
+            mxf.mxState.pincfg = 0xF6;
+        }
         keyer.clear();
         panel.command(p.button, 0);
         EXPECT_EQ(mxf.mxState.pincfg, p.pincfg);
@@ -482,30 +463,30 @@ TEST_F(PanelTest, ExitSavesAndClosesOnlyWhatIsOpen) {
 TEST_F(PanelTest, InitStateShowsTheRecord) {
     struct Case {
         const char* name;
-        unsigned char modereg, speed, minwpm, wpmrange, pincfg, tail;
+        unsigned char modereg, minwpm, wpmrange, pincfg, tail;
         int isMx2;
         int mode;          // keyer mode combo entry
         const char* top;   // top speed box
-        int position;      // speed bar
+        int position;      // speed bar, for speed 16
         int checkedPins;   // 1 PTT, 2 Key, 4 Sidetone; -1: left as they were
     };
     const Case cases[] = {
-        {"defaults", 0x02, 16, 5, 20, 0x06, 0, 1, 1, "25", 9, 4 | 0},
-        {"range to 260", 0x10, 16, 10, 250, 0x06, 0, 1, 0, "260", 244, 4},
-        {"UltimDah", 0x20, 16, 5, 20, 0xC6, 0, 1, 3, "25", 9, 4},
-        {"UltimDit", 0x20, 16, 5, 20, 0x46, 0, 1, 4, "25", 9, 4},
-        {"Ultimatic", 0x20, 16, 5, 20, 0x06, 5, 1, 2, "25", 9, 4},
-        {"VibroBug", 0x30, 16, 5, 20, 0x06, 0, 1, 5, "25", 9, 4},
-        {"MX1 Key", 0x00, 16, 5, 20, 0x09, 0, 0, 1, "25", 9, 2},
-        {"MX1 PTT", 0x00, 16, 5, 20, 0x03, 0, 0, 1, "25", 9, 1},
-        {"MX1 none", 0x00, 16, 5, 20, 0x30, 0, 0, 1, "25", 9, -1},
+        {"defaults", 0x02, 5, 20, 0x06, 0, 1, 1, "25", 9, 4},
+        {"range to 260", 0x10, 10, 250, 0x06, 0, 1, 0, "260", 244, 4},
+        {"UltimDah", 0x20, 5, 20, 0xC6, 0, 1, 3, "25", 9, 4},
+        {"UltimDit", 0x20, 5, 20, 0x46, 0, 1, 4, "25", 9, 4},
+        {"Ultimatic", 0x20, 5, 20, 0x06, 5, 1, 2, "25", 9, 4},
+        {"VibroBug", 0x30, 5, 20, 0x06, 0, 1, 5, "25", 9, 4},
+        {"MX1 Key", 0x00, 5, 20, 0x09, 0, 0, 1, "25", 9, 2},
+        {"MX1 PTT", 0x00, 5, 20, 0x03, 0, 0, 1, "25", 9, 1},
+        {"MX1 none", 0x00, 5, 20, 0x30, 0, 0, 1, "25", 9, -1},
     };
+    panel.init();  // the combos' entries
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::memcpy(&mxf.mxState, kDefaultRegisters, sizeof(MXSTATE));
         MXSTATE& s = mxf.mxState;
         s.modereg = c.modereg;
-        s.speed = c.speed;
         s.minwpm = c.minwpm;
         s.wpmrange = c.wpmrange;
         s.pincfg = c.pincfg;
@@ -513,32 +494,25 @@ TEST_F(PanelTest, InitStateShowsTheRecord) {
         g_isMX2 = c.isMx2;
         for (int pin : {IDP5PTT, IDP5KEY, IDP5TONE}) dlg.at(pin).checked = true;
         EXPECT_EQ(initState(dlg), 1);
-        EXPECT_EQ(dlg.at(IDC_MODECOMBO).selection, -1) << "no entries: the combo can't select";
-        EXPECT_EQ(dlg.log.back().rfind("setCheck 124", 0), 0u);
+        EXPECT_EQ(dlg.at(IDC_MODECOMBO).selection, c.mode);
         EXPECT_EQ(dlg.at(IDWPMBOT).text, std::to_string(c.minwpm));
         EXPECT_EQ(dlg.at(IDWPMTOP).text, c.top);
         EXPECT_EQ(dlg.at(IDWPMSB).scrollMax, c.wpmrange);
         EXPECT_EQ(dlg.at(IDWPMSB).scrollPos, c.position);
         EXPECT_EQ(dlg.at(IDC_HANGCOMBO).enabled, c.tail == 0);
         const bool ptt = dlg.at(IDP5PTT).checked, key = dlg.at(IDP5KEY).checked, tone = dlg.at(IDP5TONE).checked;
-        if (c.checkedPins < 0)
-            EXPECT_TRUE(ptt && key && tone);
-        else
-            EXPECT_EQ((ptt ? 1 : 0) | (key ? 2 : 0) | (tone ? 4 : 0), c.checkedPins);
-        // The mode combo's entry, once it has its entries.
-        panel.init();
-        initState(dlg);
-        EXPECT_EQ(dlg.at(IDC_MODECOMBO).selection, c.mode);
-        dlg.at(IDC_MODECOMBO).items.clear();
-        dlg.at(IDC_HANGCOMBO).items.clear();
+        EXPECT_EQ((ptt ? 1 : 0) | (key ? 2 : 0) | (tone ? 4 : 0), c.checkedPins < 0 ? 7 : c.checkedPins);
+        EXPECT_FALSE(dlg.at(ID_PDLTONE).checked);
     }
     // Speed 0: the pot lock is checked and the speed display left alone.
     dlg.at(IDWPM).text = "17";
     mxf.mxState.speed = 0;
+    mxf.mxState.stconst = PDLSTONE | 5;
     initState(dlg);
     EXPECT_EQ(potLock.load(), 1);
     EXPECT_TRUE(dlg.at(IDPOTLOCK).checked);
     EXPECT_EQ(dlg.at(IDWPM).text, "17");
+    EXPECT_TRUE(dlg.at(ID_PDLTONE).checked);
 }
 
 TEST_F(PanelTest, PostsFromOtherThreadsLandInTheirControls) {

@@ -12,40 +12,35 @@ namespace {
 using Calls = std::vector<std::string>;
 
 TEST(StartupNamesTest, TheExtensionAtTheEndIsReplaced) {
-    struct Case {
-        OsFamily family;
-        std::string program, config, help, os;
-    };
+    // The program's file name, and what stands before "cfg" and "hlp" in the other two.
     const std::string deep = "C:\\" + std::string(200, 'd') + "\\" + std::string(100, 'e') + "\\cwbench.exe";
-    const Case cases[] = {
-        {OsFamily::WindowsNT, "C:\\Program Files\\cwbench\\cwbench.exe", "C:\\Program Files\\cwbench\\cwbench.cfg",
-         "C:\\Program Files\\cwbench\\cwbench.hlp", "WinNT/WinXP"},
+    const std::pair<std::string, std::string> cases[] = {
+        {"C:\\Program Files\\cwbench\\cwbench.exe", "C:\\Program Files\\cwbench\\cwbench."},
         // An "exe" elsewhere in the path stays where it is.
-        {OsFamily::WindowsNT, "C:\\exeter\\cwbench.exe", "C:\\exeter\\cwbench.cfg", "C:\\exeter\\cwbench.hlp",
-         "WinNT/WinXP"},
-        {OsFamily::WindowsNT, "C:\\Tools\\exe-files\\cwbench.exe", "C:\\Tools\\exe-files\\cwbench.cfg",
-         "C:\\Tools\\exe-files\\cwbench.hlp", "WinNT/WinXP"},
-        {OsFamily::WindowsNT, "D:\\bin\\exercise.exe", "D:\\bin\\exercise.cfg", "D:\\bin\\exercise.hlp", "WinNT/WinXP"},
-        {OsFamily::WindowsNT, "C:\\CWBENCH\\CWBENCH.EXE", "C:\\CWBENCH\\CWBENCH.cfg", "C:\\CWBENCH\\CWBENCH.hlp",
-         "WinNT/WinXP"},
+        {"C:\\exeter\\cwbench.exe", "C:\\exeter\\cwbench."},
+        {"C:\\Tools\\exe-files\\cwbench.exe", "C:\\Tools\\exe-files\\cwbench."},
+        {"D:\\bin\\exercise.exe", "D:\\bin\\exercise."},
+        {"C:\\CWBENCH\\CWBENCH.EXE", "C:\\CWBENCH\\CWBENCH."},
         // No extension, or another one: the name gets one added.
-        {OsFamily::WindowsNT, "C:\\exe\\cwbench", "C:\\exe\\cwbench.cfg", "C:\\exe\\cwbench.hlp", "WinNT/WinXP"},
-        {OsFamily::WindowsNT, "C:\\x.exe\\cwbench.com", "C:\\x.exe\\cwbench.com.cfg", "C:\\x.exe\\cwbench.com.hlp",
-         "WinNT/WinXP"},
+        {"C:\\exe\\cwbench", "C:\\exe\\cwbench."},
+        {"C:\\x.exe\\cwbench.com", "C:\\x.exe\\cwbench.com."},
         // Longer than the 127 characters names used to hold: kept whole.
-        {OsFamily::WindowsNT, deep, deep.substr(0, deep.size() - 3) + "cfg", deep.substr(0, deep.size() - 3) + "hlp",
-         "WinNT/WinXP"},
-        {OsFamily::Windows95, "C:\\whatever\\cw.exe", "\\Program Files\\cwbench\\cwbench.cfg",
-         "\\Program Files\\cwbench\\cwbench.hlp", "Win95/Win98"},
+        {deep, deep.substr(0, deep.size() - 3)},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.program);
-        ASSERT_TRUE(formStartupNames(c.family, c.program.c_str()));
-        EXPECT_EQ(szConfigName, c.config);
-        EXPECT_EQ(szHelpName, c.help);
-        EXPECT_EQ(szOSname, c.os);
-        EXPECT_EQ(szModuleFileName, c.family == OsFamily::Windows95 ? "\\Program Files\\cwbench\\cwbench.exe" : c.program);
+    for (const auto& [program, stem] : cases) {
+        SCOPED_TRACE(program);
+        ASSERT_TRUE(formStartupNames(OsFamily::WindowsNT, program.c_str()));
+        EXPECT_EQ(szModuleFileName, program);
+        EXPECT_EQ(szConfigName, stem + "cfg");
+        EXPECT_EQ(szHelpName, stem + "hlp");
+        EXPECT_STREQ(szOSname, "WinNT/WinXP");
     }
+    // The Windows 95 family: the names are fixed.
+    ASSERT_TRUE(formStartupNames(OsFamily::Windows95, "C:\\whatever\\cw.exe"));
+    EXPECT_STREQ(szModuleFileName, "\\Program Files\\cwbench\\cwbench.exe");
+    EXPECT_STREQ(szConfigName, "\\Program Files\\cwbench\\cwbench.cfg");
+    EXPECT_STREQ(szHelpName, "\\Program Files\\cwbench\\cwbench.hlp");
+    EXPECT_STREQ(szOSname, "Win95/Win98");
     // Too long to hold: no names at all rather than a cut one.
     const std::string tooLong = "C:\\" + std::string(kPathSize, 'x') + "\\cwbench.exe";
     EXPECT_FALSE(formStartupNames(OsFamily::WindowsNT, tooLong.c_str()));
@@ -104,7 +99,6 @@ TEST_F(MenuTest, CommCommandsStoreThePortAndSaveEveryTime) {
 
 TEST_F(MenuTest, DebugAndPlayCommands) {
     mxf.comPort = 0x107;
-    std::strcpy(mxf.msg2Buf, "E");
     const std::pair<int, Calls> cases[] = {
         {CM_MXREGS, {}},  // closed: the warning
         {CM_POTVAL, {"mx_get_pot_a2d()"}},
@@ -126,10 +120,17 @@ TEST_F(MenuTest, DebugAndPlayCommands) {
     EXPECT_EQ(menuCommand(CM_MXSTATE, shell, keyer), 0);
     EXPECT_EQ(menuCommand(12345, shell, keyer), 0);
 
-    keyer.clear();
-    EXPECT_EQ(menuCommand(CM_MSG2PLAY, shell, keyer), 1);
-    ASSERT_TRUE(waitForWorkers(std::chrono::seconds(5)));
-    EXPECT_EQ(keyer.callsStartingWith("mx_char("), Calls{"mx_char(69)"});
+    // Each Play command plays its own memory.
+    std::strcpy(mxf.msg1Buf, "A");
+    std::strcpy(mxf.msg2Buf, "B");
+    std::strcpy(mxf.msg3Buf, "C");
+    std::strcpy(mxf.msg4Buf, "D");
+    for (int n = 0; n < 4; ++n) {
+        keyer.clear();
+        EXPECT_EQ(menuCommand(CM_MSG1PLAY + 2 * n, shell, keyer), 1);
+        ASSERT_TRUE(waitForWorkers(std::chrono::seconds(5)));
+        EXPECT_EQ(keyer.callsStartingWith("mx_char("), Calls{"mx_char(" + std::to_string('A' + n) + ")"});
+    }
 }
 
 TEST_F(MenuTest, EditSavesWhateverTheEditorDid) {

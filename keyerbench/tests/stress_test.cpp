@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -39,10 +40,12 @@ void setVariable(const char* name, const std::string& value) {
 
 double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
-// The simulator's trace: call lines ("call mx_char(33)") and report lines.
+// The simulator's trace: the calls ("mx_char(33)", in order) and how many reports of each
+// kind ("echo", "status", "button") it made.
 struct Trace {
-    std::vector<std::string> calls;  // "mx_char(33)", in order
-    int echoes = 0, statuses = 0, buttons = 0, xoffHolds = 0, lostBytes = 0;
+    std::vector<std::string> calls;
+    std::map<std::string, int> reports;
+    int xoffHolds = 0, lostBytes = 0;
 };
 
 Trace readTrace(const std::string& path) {
@@ -51,24 +54,12 @@ Trace readTrace(const std::string& path) {
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
-        std::string ms, what;
-        fields >> ms >> what;
-        if (what == "call") {
-            std::string call;
-            fields >> call;
-            t.calls.push_back(call);
-        } else if (what == "echo") {
-            ++t.echoes;
-        } else if (what == "status") {
-            ++t.statuses;
-            std::string value;
-            fields >> value;
-            if (std::strtol(value.c_str(), nullptr, 16) & XOFF) ++t.xoffHolds;
-        } else if (what == "button") {
-            ++t.buttons;
-        } else if (line.find("byte lost") != std::string::npos) {
-            ++t.lostBytes;
-        }
+        std::string ms, what, value;
+        fields >> ms >> what >> value;
+        if (what == "call") t.calls.push_back(value);
+        else ++t.reports[what];
+        if (what == "status" && (std::strtol(value.c_str(), nullptr, 16) & XOFF)) ++t.xoffHolds;
+        if (line.find("byte lost") != std::string::npos) ++t.lostBytes;
     }
     return t;
 }
@@ -135,32 +126,28 @@ TEST_F(StressTest, ExitEndsEverythingWhileAllTestsRunAtOnce) {
     ASSERT_TRUE(ended) << "a worker was still running 10 s after Exit";
     EXPECT_EQ(window.quits, 1);
 
-    const Trace trace = readTrace(tracePath);
+    Trace trace = readTrace(tracePath);
     std::printf("Exit took %.1f ms; every worker had ended %.1f ms after it was pressed\n", exitMs, allEndedMs);
     std::printf("callbacks: %d echoes, %d status reports (%d with XOFF set), %d pushbutton reports; %zu posts "
                 "delivered\n",
-                trace.echoes, trace.statuses, trace.xoffHolds, trace.buttons, delivered);
+                trace.reports["echo"], trace.reports["status"], trace.xoffHolds, trace.reports["button"], delivered);
 
     // The messages' characters: each either follows the one before in the message, or
     // starts it over (a pushbutton restarted it after break-in or its end).
-    std::string sent;
-    for (const std::string& call : trace.calls) {
-        if (call.rfind("mx_char(", 0) != 0) continue;
-        const char c = static_cast<char>(std::atoi(call.c_str() + 8));
-        if (std::strchr(kMessage, c)) sent.push_back(c);
-    }
-    int plays = 0;
+    int plays = 0, sent = 0;
     std::size_t next = 0;
-    for (std::size_t i = 0; i < sent.size(); ++i) {
-        if (sent[i] == kMessage[0]) {
+    for (const std::string& call : trace.calls) {
+        const char c = static_cast<char>(std::atoi(call.c_str() + 8));
+        if (call.rfind("mx_char(", 0) != 0 || !c || !std::strchr(kMessage, c)) continue;
+        ++sent;
+        if (c != kMessage[0]) {
+            ASSERT_EQ(c, kMessage[next++]) << "character " << sent << " of the message's sent: skipped or repeated";
+        } else {
             ++plays;
             next = 1;
-        } else {
-            ASSERT_EQ(sent[i], kMessage[next]) << "character " << i << " of what was sent: skipped or repeated";
-            ++next;
         }
     }
-    std::printf("%d plays of the message, %zu of its characters sent\n", plays, sent.size());
+    std::printf("%d plays of the message, %d of its characters sent\n", plays, sent);
     EXPECT_GE(plays, 1);
     EXPECT_GT(trace.xoffHolds, 0) << "the chip never held input: the test did not load it";
     EXPECT_EQ(trace.lostBytes, 0) << "a byte reached a full buffer";

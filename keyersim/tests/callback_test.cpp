@@ -11,14 +11,6 @@
 namespace keyersim::test {
 namespace {
 
-class CallbackTest : public SimTest {};
-
-Config scaled(double scale) {
-    Config c;
-    c.timeScale = scale;
-    return c;
-}
-
 // A callback that blocks on its first report until the test lets it go, as a callback
 // does that updates a control synchronously while the window thread sits in mx_close.
 struct Gate {
@@ -41,11 +33,19 @@ int MXAPI blockOnFirstReport(int kind, int value) {
     return 1;
 }
 
+class CallbackTest : public SimTest {
+protected:
+    // The chip keys text with a callback that blocks on its first report.
+    void sendBehindABlockedCallback(const char* text) {
+        open(scaled(20), registers(30));
+        g_gate.reset();
+        mx_set_callback(blockOnFirstReport);
+        send(text);
+    }
+};
+
 TEST_F(CallbackTest, CloseReturnsWhileACallbackBlocksAndNoCallbackFollows) {
-    open(scaled(20), registers(30));
-    g_gate.reset();
-    mx_set_callback(blockOnFirstReport);
-    send("EEEE");
+    sendBehindABlockedCallback("EEEE");
     ASSERT_TRUE(waitFor([] { return g_gate.entries > 0; }));
 
     std::atomic<bool> closed{false};
@@ -69,10 +69,7 @@ TEST_F(CallbackTest, CloseReturnsWhileACallbackBlocksAndNoCallbackFollows) {
 }
 
 TEST_F(CallbackTest, KeyingGoesOnWhileACallbackBlocks) {
-    open(scaled(20), registers(30));
-    g_gate.reset();
-    mx_set_callback(blockOnFirstReport);
-    send("PARIS");
+    sendBehindABlockedCallback("PARIS");
     // PARIS is 14 elements: every one is keyed while the first report is still held.
     bool keyed = waitFor([] { return events(Ev::KeyUp).size() == 14; });
     EXPECT_TRUE(keyed) << "the keying waited for the callback";

@@ -13,12 +13,6 @@ namespace {
 
 class ChipTest : public SimTest {};
 
-Config scaled(double scale) {
-    Config c;
-    c.timeScale = scale;
-    return c;
-}
-
 std::string keyedText(const std::vector<TraceEvent>& bytes) {
     std::string text;
     for (const TraceEvent& e : bytes) text.push_back(static_cast<char>(e.value));

@@ -85,6 +85,12 @@ protected:
         mx_close();
         mx_set_callback(nullptr);
     }
+    // A chip running scale times faster than real time.
+    static Config scaled(double scale) {
+        Config c;
+        c.timeScale = scale;
+        return c;
+    }
     static MXSTATE registers(unsigned char wpm) {
         MXSTATE r{0x02, wpm, 5, 50, 0, 0, 5, 20, 0, 0, 18, 50, 50, 6, 0xFF};
         return r;

@@ -25,112 +25,37 @@ set -u -o pipefail
 
 script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$script_dir/../../..
-
-note() { printf '[%3ds] %s\n' "$SECONDS" "$*"; }
-failed=0
-fail() {
-    printf '[%3ds] FAILED: %s\n' "$SECONDS" "$*" >&2
-    failed=1
-    exit 1
-}
-
-if [ $# -ne 5 ]; then
-    sed -n '2,/^set -u/{/^#/s/^# \{0,1\}//p}' "${BASH_SOURCE[0]}" >&2
-    exit 2
-fi
-exe=$1 dll=$2 probe=$3 mode=$4 artifacts=$5
-case $mode in mx1 | mx2 | stress) ;; *) echo "unknown mode: $mode" >&2; exit 2 ;; esac
-for file in "$exe" "$dll" "$probe"; do
-    [ -f "$file" ] || { echo "no such file: $file" >&2; exit 2; }
-done
-probe=$(cd "$(dirname "$probe")" && pwd)/$(basename "$probe")
-mkdir -p "$artifacts" && artifacts=$(cd "$artifacts" && pwd) || exit 2
-wine_run=${CWBENCH_WINE_RUN:-$root/scripts/wine-run.sh}
-wineserver=/usr/lib/wine/wineserver
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-
-missing=()
-for tool in Xvfb xauth mcookie xdotool import identify flock timeout od; do
-    command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
-done
-[ -n "$wineserver" ] || missing+=(wineserver)
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "SKIPPED: not installed: ${missing[*]}" >&2
-    exit 77
-fi
-
-gui_tmp=$(mktemp -d "${TMPDIR:-/tmp}/cwbench-gui.XXXXXX") || exit 1
 gui_total=${CWBENCH_GUI_TIMEOUT:-240}
 . "$root/scripts/gui-lib.sh"
+
+[ $# -eq 5 ] || gui_usage
+exe=$(gui_absolute "$1") || exit 2
+dll=$(gui_absolute "$2") || exit 2
+probe=$(gui_absolute "$3") || exit 2
+mode=$4 artifacts=$5
+case $mode in mx1 | mx2 | stress) ;; *) echo "unknown mode: $mode" >&2; exit 2 ;; esac
+mkdir -p "$artifacts" && artifacts=$(cd "$artifacts" && pwd) || exit 2
+wine_run=${CWBENCH_WINE_RUN:-$root/scripts/wine-run.sh}
+gui_require
+
+tag=cwbench-$mode
+gui_begin cwbench-gui "$tag" "$artifacts"
 tmp=$gui_tmp
 work=$tmp/work
-cwbench_pid=
-wine_used=0
-tag=cwbench-$mode
-failure_dir=$artifacts/$tag-failure
-rm -rf "$failure_dir"
-
-cleanup() {
-    local status=$?
-    trap - EXIT HUP INT TERM
-    [ "$status" -ne 0 ] && failed=1
-    if [ "$failed" = 1 ] && [ -n "$xvfb_pid" ]; then
-        mkdir -p "$failure_dir"
-        timeout 10 import -silent -window root "$failure_dir/screen.png" 2>/dev/null
-    fi
-    [ -n "$cwbench_pid" ] && kill "$cwbench_pid" 2>/dev/null
-    if [ "$wine_used" = 1 ]; then
-        timeout 15 "$wineserver" -k 2>/dev/null
-        timeout 15 "$wineserver" -w 2>/dev/null
-    fi
-    gui_stop_xvfb
-    if [ "$failed" = 1 ]; then
-        mkdir -p "$failure_dir"
-        cp -r "$tmp"/. "$failure_dir"/ 2>/dev/null
-        echo "logs and the last screen: $failure_dir" >&2
-    fi
-    rm -rf "$tmp"
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-# --- The Wine prefix, this test's alone while it runs ---------------------------------------
-
-pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
-machine=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')
-if [ "$machine" = 8664 ]; then arch=win64 loader=/usr/lib/wine/wine64; else arch=win32 loader=/usr/lib/wine/wine; fi
-export WINEPREFIX=${CWBENCH_GUI_WINEPREFIX:-${TMPDIR:-/tmp}/cwbench-gui-wine-$(id -u)-$arch}
-mkdir -p "$(dirname "$WINEPREFIX")"
-# Keys, focus and the foreground window live in the Wine server: tests sharing the prefix
-# take turns. Children are started without this descriptor, so none can keep the lock.
-exec 8>"$WINEPREFIX.session.lock"
-if ! flock -n 8; then
-    note "waiting for another GUI test to finish with the Wine prefix"
-    flock -w "$(budget 120)" 8 || fail "the Wine prefix $WINEPREFIX stayed busy"
-fi
-wine_used=1
+gui_wine_prefix "$exe" cwbench-gui "${CWBENCH_GUI_WINEPREFIX:-}"
 gui_start_xvfb
-note "Xvfb on $DISPLAY, Wine prefix $WINEPREFIX ($arch)"
-export WINEDEBUG=${WINEDEBUG:--all,err+all}
 wine_env=(env -u LANGUAGE LC_ALL=en_US.UTF-8)
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    note "creating the Wine prefix"
-    timeout "$(budget 150)" "${wine_env[@]}" "$wine_run" "$probe" window >/dev/null 2>"$tmp/wineboot.log" 8>&-
-    [ -f "$WINEPREFIX/system.reg" ] || fail "the Wine prefix was not created: $(tail -n 3 "$tmp/wineboot.log")"
-fi
+gui_create_prefix "${wine_env[@]}" "$wine_run" "$probe" window
 
 # The screen's resolution the program sizes itself by.
 dpi=96
 [ "$mode" = mx1 ] && dpi=120
+loader=/usr/lib/wine/wine
+[ "$gui_arch" = win64 ] && loader=/usr/lib/wine/wine64
 timeout "$(budget 60)" "$loader" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
     >"$tmp/reg.log" 2>&1 8>&- || fail "could not set LogPixels: $(cat "$tmp/reg.log")"
 # A new Wine server reads the resolution afresh.
-timeout 15 "$wineserver" -k 2>/dev/null
-timeout 15 "$wineserver" -w 2>/dev/null
+gui_end_wineserver
 
 # --- Helpers ----------------------------------------------------------------------------------
 
@@ -147,11 +72,7 @@ expect_text() {
 # click [--in CAPTION] ID: a left click in the middle of the control's visible part.
 click() {
     local where
-    if [ "$1" = --in ]; then
-        where=$(probe --in "$2" point "$3" 2>/dev/null | tail -n 1) || fail "no control to click: $*"
-    else
-        where=$(probe point "$1" 2>/dev/null | tail -n 1) || fail "no control to click: $*"
-    fi
+    where=$(probe "${@:1:$#-1}" point "${!#}" 2>/dev/null | tail -n 1) || fail "no control to click: $*"
     # shellcheck disable=SC2086
     xdotool mousemove --sync $where click 1 || fail "xdotool could not click at $where"
     sleep 0.3
@@ -189,35 +110,26 @@ state_file_holds_message() {
 }
 
 trace_has() { grep -q -- "$1" "$work/trace.txt"; }
-running() { [ ! -s "$tmp/cwbench.exit" ]; }
-ended() { ! running; }
 screenshot() {  # NAME WINDOW-TITLE
     local w
     w=$(xdotool search --onlyvisible --name "^$2\$" | head -n 1)
     [ -n "$w" ] || fail "no window \"$2\" to photograph"
-    gui_last_signature=
-    wait_for "a settled screenshot of $2" 20 shoot_settled "$artifacts/$1.png" "$w"
-    note "screenshot $1.png"
+    gui_screenshot "$artifacts/$1.png" "$w"
 }
 
 # start_cwbench VARIABLES...: cwbench.exe and the simulator's DLL in a fresh directory.
 start_cwbench() {
-    rm -rf "$work" "$tmp/cwbench.exit"
+    rm -rf "$work"
     mkdir -p "$work"
     cp "$exe" "$work/cwbench.exe" && cp "$dll" "$work/morsixdll.dll" || fail "could not lay out $work"
     [ -f "$tmp/state.cfg" ] && cp "$tmp/state.cfg" "$work/cwbench.cfg"
     note "starting cwbench.exe: $*"
-    (
-        cd "$work" || exit 1
-        "${wine_env[@]}" "$@" KEYERSIM_TRACE=trace.txt "$wine_run" ./cwbench.exe >"$tmp/cwbench.out" 2>&1
-        echo $? >"$tmp/cwbench.exit"
-    ) 8>&- &
-    cwbench_pid=$!
+    gui_run_program "$work" "${wine_env[@]}" "$@" KEYERSIM_TRACE=trace.txt "$wine_run" ./cwbench.exe
     wait_for "the main window" 90 main_shown
 }
 main_shown() {
     [ -n "$(main_window)" ] && probe window >/dev/null 2>&1 && return 0
-    running || fail "cwbench.exe ended (exit code $(cat "$tmp/cwbench.exit")) without a window: $(tail -n 5 "$tmp/cwbench.out")"
+    gui_program_running || fail "cwbench.exe ended (exit code $(gui_exit_code)) without a window: $(tail -n 5 "$tmp/program.out")"
     return 1
 }
 
@@ -228,14 +140,13 @@ check_size() {  # WIDTH HEIGHT
     case $size in "outer=$1,$2 "*) ;; *) fail "the main window is $size; expected outer=$1,$2" ;; esac
 }
 
-state_byte0() { od -An -tu1 -N1 "$work/cwbench.cfg" | tr -d ' '; }
 choose_com3() {
     # Alt+C opens Comm with Com1 selected; two steps down is Com3.
     menu alt+c Down Down Return
     wait_for "the state file to name COM3" 10 state_says_3
     note "Com3 chosen: the state file's first byte is 3"
 }
-state_says_3() { [ -f "$work/cwbench.cfg" ] && [ "$(state_byte0)" = 3 ]; }
+state_says_3() { [ -f "$work/cwbench.cfg" ] && [ "$(od -An -tu1 -N1 "$work/cwbench.cfg" | tr -d ' ')" = 3 ]; }
 
 open_and_check() {  # REVISION GROUP PTT KEY PDLTONE-VISIBLE
     click "$IDOPEN"
@@ -258,14 +169,12 @@ exit_program() {
     # shellcheck disable=SC2086
     xdotool mousemove --sync $where click 1 || fail "xdotool could not click Exit"
     local until=$((SECONDS + $(budget 60)))
-    while running; do
+    while gui_program_running; do
         [ "$SECONDS" -ge "$until" ] && fail "cwbench.exe still runs a minute after Exit"
         sleep 0.05
     done
-    cwbench_pid=
     note "Exit: the program had ended $((($(date +%s%N) - start_ns) / 1000000)) ms after the click (Wine's own teardown included)"
-    [ "$(cat "$tmp/cwbench.exit")" = 0 ] || fail "exit code $(cat "$tmp/cwbench.exit")"
-    ! grep -qi 'unhandled' "$tmp/cwbench.out" || fail "Wine reported a crash: $(head -n 5 "$tmp/cwbench.out")"
+    gui_check_ended_well
 }
 
 # Control ids (keyerbench/resources/cwbench_resource.h).

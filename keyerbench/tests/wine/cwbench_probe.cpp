@@ -9,7 +9,8 @@
 //   cwbench_probe box CAPTION              foreground=0|1, then the message box's text
 //
 // Controls are looked up in the control panel, or with --in in the dialog box with that
-// caption (the Message Editor, the About box). Output is UTF-8 with LF line ends.
+// caption (the Message Editor, the About box). Output is cwbench's own (ANSI) text, with LF
+// line ends.
 // Exit code 0 when found, 1 when the window or control isn't there, 2 on a bad call.
 #include <windows.h>
 
@@ -20,34 +21,15 @@
 
 namespace {
 
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                        nullptr);
-    return result;
-}
-
-std::wstring FromUtf8(const char* text) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (size <= 1) return std::wstring();
-    std::wstring result(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, result.data(), size);
-    result.resize(static_cast<std::size_t>(size - 1));
-    return result;
-}
-
 // WM_GETTEXT crosses into cwbench's process; a hung window must not hang the probe.
-std::wstring WindowText(HWND window) {
+std::string WindowText(HWND window) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return L"";
-    std::wstring text(length + 1, L'\0');
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return "";
+    std::string text(length + 1, '\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
                              SMTO_ABORTIFHUNG, 5000, &copied))
-        return L"";
+        return "";
     text.resize(copied);
     return text;
 }
@@ -61,11 +43,11 @@ int Print(const std::string& out) {
                : 2;
 }
 
-HWND MainWindow() { return FindWindowW(L"Morsix", L"Morsix Test Bed"); }
+HWND MainWindow() { return FindWindowA("Morsix", "Morsix Test Bed"); }
 
 HWND Panel() {
     HWND main = MainWindow();
-    return main ? FindWindowExW(main, nullptr, L"#32770", nullptr) : nullptr;
+    return main ? FindWindowExA(main, nullptr, "#32770", nullptr) : nullptr;
 }
 
 int Usage() {
@@ -92,17 +74,17 @@ int main(int argc, char** argv) {
     }
     if (command == "box") {
         if (argc != 3) return Usage();
-        const HWND box = FindWindowW(L"#32770", FromUtf8(argv[2]).c_str());
+        const HWND box = FindWindowA("#32770", argv[2]);
         if (!box || !IsWindowVisible(box)) return 1;
         const HWND text = GetDlgItem(box, 0xFFFF);  // the static control of a message box
         return Print(std::string("foreground=") + (GetForegroundWindow() == box ? "1" : "0") + "\n" +
-                     (text ? ToUtf8(WindowText(text)) : std::string()) + "\n");
+                     (text ? WindowText(text) : std::string()) + "\n");
     }
     int arg = 1;
     HWND dialog = nullptr;
     if (command == "--in") {
         if (argc != 5) return Usage();
-        dialog = FindWindowW(L"#32770", FromUtf8(argv[2]).c_str());
+        dialog = FindWindowA("#32770", argv[2]);
         arg = 3;
     } else {
         if (argc != 3) return Usage();
@@ -112,7 +94,7 @@ int main(int argc, char** argv) {
     const std::string what = argv[arg];
     const HWND control = GetDlgItem(dialog, std::atoi(argv[arg + 1]));
     if (!control) return 1;
-    if (what == "text") return Print(ToUtf8(WindowText(control)) + "\n");
+    if (what == "text") return Print(WindowText(control) + "\n");
     if (what == "point") {
         // The middle of the part the user can see: a control may reach past its window
         // (the panel is as wide as the fonts make it, the main window as wide as the

@@ -270,45 +270,43 @@ TEST(ResourceTest, DialogFrames) {
     }
 }
 
+std::string menuText(HMENU menu, int position) {
+    char text[64] = "";
+    GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
 TEST(ResourceTest, MenuIconAndVersion) {
+    struct Item {
+        int id;
+        std::string text;
+    };
+    std::vector<std::pair<std::string, std::vector<Item>>> popups = {
+        {"&Comm", {}},
+        {"&Debug", {{506, "LocState"}, {509, "MxState"}, {507, "MXdebug"}, {510, "PotVal"}, {511, "PdlVal"},
+                    {3, "Test Callsign Completion"}, {518, "InitLoop"}, {516, "PowerOn"}, {517, "PowerOff"}}},
+    };
+    for (int id : {500, 501, 502, 503, 504, 505, 519, 526, 538, 546, 556, 566})
+        popups[0].second.push_back({id, "Com" + std::to_string(popups[0].second.size() + 1)});
+    for (int m = 0; m < 4; ++m)
+        popups.push_back({"Msg&" + std::to_string(m + 1), {{530 + 2 * m, "&Play"}, {531 + 2 * m, "&Edit"}}});
+    popups.push_back({"&Help", {{300, "&About"}, {508, "&Help"}}});
+
     HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), "MAINMENU");
     ASSERT_NE(menu, nullptr);
-    const char* popups[] = {"&Comm", "&Debug", "Msg&1", "Msg&2", "Msg&3", "Msg&4", "&Help"};
-    ASSERT_EQ(GetMenuItemCount(menu), 7);
-    for (int i = 0; i < 7; ++i) {
-        char name[32] = "";
-        GetMenuStringA(menu, i, name, sizeof name, MF_BYPOSITION);
-        EXPECT_STREQ(name, popups[i]);
+    ASSERT_EQ(GetMenuItemCount(menu), static_cast<int>(popups.size()));
+    for (int p = 0; p < GetMenuItemCount(menu); ++p) {
+        EXPECT_EQ(menuText(menu, p), popups[p].first);
+        const HMENU popup = GetSubMenu(menu, p);
+        const std::vector<Item>& items = popups[p].second;
+        ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(items.size())) << popups[p].first;
+        for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+            EXPECT_EQ(static_cast<int>(GetMenuItemID(popup, i)), items[i].id);
+            EXPECT_EQ(menuText(popup, i), items[i].text);
+            EXPECT_EQ((GetMenuState(popup, i, MF_BYPOSITION) & MF_CHECKED) != 0, p == 0 && i == 0)
+                << items[i].text << ": only Com1 is marked";
+        }
     }
-    const int comm[] = {500, 501, 502, 503, 504, 505, 519, 526, 538, 546, 556, 566};
-    HMENU commMenu = GetSubMenu(menu, 0);
-    ASSERT_EQ(GetMenuItemCount(commMenu), 12);
-    for (int i = 0; i < 12; ++i) {
-        EXPECT_EQ(static_cast<int>(GetMenuItemID(commMenu, i)), comm[i]);
-        char name[16] = "";
-        GetMenuStringA(commMenu, i, name, sizeof name, MF_BYPOSITION);
-        EXPECT_EQ(std::string(name), "Com" + std::to_string(i + 1));
-        EXPECT_EQ((GetMenuState(commMenu, i, MF_BYPOSITION) & MF_CHECKED) != 0, i == 0) << "only Com1 is marked";
-    }
-    const std::pair<int, const char*> debug[] = {{506, "LocState"}, {509, "MxState"}, {507, "MXdebug"},
-                                                 {510, "PotVal"},   {511, "PdlVal"},  {3, "Test Callsign Completion"},
-                                                 {518, "InitLoop"}, {516, "PowerOn"}, {517, "PowerOff"}};
-    HMENU debugMenu = GetSubMenu(menu, 1);
-    ASSERT_EQ(GetMenuItemCount(debugMenu), 9);
-    for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(static_cast<int>(GetMenuItemID(debugMenu, i)), debug[i].first);
-        char name[32] = "";
-        GetMenuStringA(debugMenu, i, name, sizeof name, MF_BYPOSITION);
-        EXPECT_STREQ(name, debug[i].second);
-    }
-    for (int m = 0; m < 4; ++m) {
-        HMENU msgMenu = GetSubMenu(menu, 2 + m);
-        EXPECT_EQ(static_cast<int>(GetMenuItemID(msgMenu, 0)), 530 + 2 * m);
-        EXPECT_EQ(static_cast<int>(GetMenuItemID(msgMenu, 1)), 531 + 2 * m);
-    }
-    HMENU help = GetSubMenu(menu, 6);
-    EXPECT_EQ(static_cast<int>(GetMenuItemID(help, 0)), 300);
-    EXPECT_EQ(static_cast<int>(GetMenuItemID(help, 1)), 508);
     DestroyMenu(menu);
 
     EXPECT_NE(LoadIconA(GetModuleHandleA(nullptr), "Morsix"), nullptr);

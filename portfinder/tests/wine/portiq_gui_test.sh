@@ -32,45 +32,21 @@
 set -u -o pipefail
 
 script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+gui_total=${PORTIQ_GUI_TIMEOUT:-200}
+. "$script_dir/../../../scripts/gui-lib.sh"
 
-note() { printf '[%3ds] %s\n' "$SECONDS" "$*"; }
-fail() {
-    printf '[%3ds] FAILED: %s\n' "$SECONDS" "$*" >&2
-    failed=1
-    exit 1
-}
-
-if [ $# -lt 5 ] || [ $# -gt 6 ]; then
-    sed -n '2,/^set -u/{/^#/s/^# \{0,1\}//p}' "${BASH_SOURCE[0]}" >&2
-    exit 2
-fi
-exe=$1 probe=$2 locale=$3 mode=$4 artifacts=$5 scenario=${6:-}
+if [ $# -lt 5 ] || [ $# -gt 6 ]; then gui_usage; fi
+exe=$(gui_absolute "$1") || exit 2
+probe=$(gui_absolute "$2") || exit 2
+locale=$3 mode=$4 artifacts=$5 scenario=${6:-}
 case $mode in
     shift | ctrl | plain | unwritable | argument) ;;
     found) [ -f "$scenario" ] || { echo "mode found needs a scenario file" >&2; exit 2; } ;;
     *) echo "unknown mode: $mode" >&2; exit 2 ;;
 esac
-for file in "$exe" "$probe"; do
-    [ -f "$file" ] || { echo "no such program: $file" >&2; exit 2; }
-done
-exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
-probe=$(cd "$(dirname "$probe")" && pwd)/$(basename "$probe")
 mkdir -p "$artifacts" && artifacts=$(cd "$artifacts" && pwd) || exit 2
 wine_run=${PORTIQ_WINE_RUN:-$script_dir/../../../scripts/wine-run.sh}
-# The server of the Wine that the runner starts.
-wineserver=/usr/lib/wine/wineserver
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-
-missing=()
-for tool in Xvfb xauth mcookie xdotool openbox import identify flock timeout od; do
-    command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
-done
-[ -x "$wine_run" ] || missing+=("$wine_run")
-[ -n "$wineserver" ] || missing+=(wineserver)
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "SKIPPED: not installed: ${missing[*]}" >&2
-    exit 77
-fi
+gui_require openbox "$wine_run"
 # An unknown LC_ALL silently falls back to C, and the box would then be in English.
 if LC_ALL=$locale locale 2>&1 | grep -q 'Cannot set'; then
     echo "the locale $locale is not generated on this machine" >&2
@@ -105,101 +81,18 @@ esac
 expected_log_end=$' *** ERROR *** Device tree root not located. ErrorCode = 19\r\n'
 caption=PortIQ
 
-# --- Time, the X server and screenshots: the GUI tests' shared helpers ----------------------
-
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/portiq-gui.XXXXXX") || exit 1
-gui_tmp=$tmp
-gui_total=${PORTIQ_GUI_TIMEOUT:-200}
-. "$script_dir/../../../scripts/gui-lib.sh"
-
-# --- Clean-up on every way out ------------------------------------------------------------
-
-failed=0
-wm_pid=
-portiq_pid=
-wine_used=0
 tag=portiq-$(printf '%s' "$locale" | tr -c 'A-Za-z0-9._-' '_')-$mode
-failure_dir=$artifacts/$tag-failure
-rm -rf "$failure_dir"
+gui_begin portiq-gui "$tag" "$artifacts"
+tmp=$gui_tmp
 rm -f "$artifacts/$tag.png" "$artifacts/$tag-error-box.png"
-
-cleanup() {
-    local status=$?
-    trap - EXIT HUP INT TERM
-    [ "$status" -ne 0 ] && failed=1
-    if [ "$failed" = 1 ] && [ -n "$xvfb_pid" ]; then
-        mkdir -p "$failure_dir"
-        timeout 10 import -silent -window root "$failure_dir/screen.png" 2>/dev/null
-    fi
-    # The program, whatever else Wine started for it, and its Wine server.
-    [ -n "$portiq_pid" ] && kill "$portiq_pid" 2>/dev/null
-    if [ "$wine_used" = 1 ]; then
-        timeout 15 "$wineserver" -k 2>/dev/null
-        timeout 15 "$wineserver" -w 2>/dev/null
-    fi
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-    gui_stop_xvfb
-    if [ "$failed" = 1 ]; then
-        mkdir -p "$failure_dir"
-        cp -r "$tmp"/. "$failure_dir"/ 2>/dev/null
-        echo "logs and the last screen: $failure_dir" >&2
-    fi
-    rm -rf "$tmp"
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-# --- The Wine prefix: this test's alone while it runs ----------------------------------------
-
-pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
-machine=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')
-if [ "$machine" = 8664 ]; then arch=win64; else arch=win32; fi
-export WINEPREFIX=${PORTIQ_GUI_WINEPREFIX:-${TMPDIR:-/tmp}/portiq-gui-wine-$(id -u)-$arch}
-mkdir -p "$(dirname "$WINEPREFIX")"
-# Keys, focus and the foreground window live in the Wine server; a second test driving the
-# same server would steal them. Every child is started without this descriptor, so a
-# leftover process can't keep the lock.
-exec 8>"$WINEPREFIX.session.lock"
-if ! flock -n 8; then
-    note "waiting for another GUI test to finish with the Wine prefix"
-    flock -w "$(budget 120)" 8 || fail "the Wine prefix $WINEPREFIX stayed busy"
-fi
-note "Wine prefix $WINEPREFIX ($arch)"
-wine_used=1
-
-# --- A private X server -------------------------------------------------------------------
-
+gui_wine_prefix "$exe" portiq-gui "${PORTIQ_GUI_WINEPREFIX:-}"
 gui_start_xvfb
-note "Xvfb on $DISPLAY"
-
-# A small window manager: it frames each window with its caption, as on a desktop.
-openbox --sm-disable >"$tmp/openbox.log" 2>&1 8>&- &
-wm_pid=$!
-wm_ready() {
-    kill -0 "$wm_pid" 2>/dev/null || fail "openbox ended: $(tail -n 5 "$tmp/openbox.log")"
-    # The desktop number is a property only a window manager sets.
-    xdotool get_desktop >/dev/null 2>&1
-}
-wait_for "the window manager to start" 30 wm_ready
-note "openbox is managing the screen"
-
+gui_start_wm
 # Windows programs run with the test's language; LANGUAGE would only change Wine's own
 # texts, and is dropped so that the caller's setting can't matter.
 wine_env=(env -u LANGUAGE LC_ALL="$locale")
-# Wine's error messages, and only those: they go to the logs kept when a test fails, and
-# they tell when Wine could not use the X server.
-export WINEDEBUG=${WINEDEBUG:--all,err+all}
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    # The first Wine run in a prefix creates it (the runner does that under a lock); the
-    # probe with no box to find is the cheapest such run.
-    note "creating the Wine prefix"
-    timeout "$(budget 150)" "${wine_env[@]}" "$wine_run" "$probe" "$caption" >/dev/null 2>"$tmp/wineboot.log" 8>&-
-    [ -f "$WINEPREFIX/system.reg" ] || fail "the Wine prefix was not created: $(tail -n 3 "$tmp/wineboot.log")"
-fi
+# The probe with no box to find is the cheapest run to create the prefix with.
+gui_create_prefix "${wine_env[@]}" "$wine_run" "$probe" "$caption"
 
 # --- The run ------------------------------------------------------------------------------
 
@@ -211,7 +104,7 @@ args=()
 
 # start_portiq: PortIQ.exe in a fresh working directory laid out for the mode.
 start_portiq() {
-    rm -rf "$work" "$tmp/portiq.exit"
+    rm -rf "$work"
     mkdir -p "$work"
     case $mode in
         plain)
@@ -222,17 +115,8 @@ start_portiq() {
         unwritable) mkdir "$work/PortIq.lst" ;;
     esac
     note "starting $(basename "$exe") ${args[*]}, LC_ALL=$locale, mode $mode"
-    # The exit code lands in a file: a finished child stays a zombie until waited for, so
-    # polling for the file is the way to wait with a bound.
-    (
-        cd "$work" || exit 1
-        "${wine_env[@]}" "$wine_run" "$exe" "${args[@]}" >"$tmp/portiq.out" 2>&1
-        echo $? >"$tmp/portiq.exit"
-    ) 8>&- &
-    portiq_pid=$!
+    gui_run_program "$work" "${wine_env[@]}" "$wine_run" "$exe" "${args[@]}"
 }
-
-portiq_running() { [ ! -s "$tmp/portiq.exit" ]; }
 
 # The ids of the visible windows with PortIQ's caption.
 visible_boxes() { xdotool search --onlyvisible --name "^$caption\$" 2>/dev/null; }
@@ -241,14 +125,14 @@ box=
 box_shown() {
     box=$(visible_boxes | grep -vx "${1:-none}" | head -n 1)
     [ -n "$box" ] && return 0
-    portiq_running || fail "PortIQ.exe ended (exit code $(cat "$tmp/portiq.exit")) without showing a box"
+    gui_program_running || fail "PortIQ.exe ended (exit code $(gui_exit_code)) without showing a box"
     return 1
 }
 # Wine's own words when none of its processes could use the X server: the program then
 # runs without a screen and its box returns at once. That is Wine's start failing, not
 # PortIQ, and the one case a run is repeated for.
 wine_had_no_display() {
-    grep -q 'no driver could be loaded' "$tmp/portiq.out"
+    grep -q 'no driver could be loaded' "$tmp/program.out"
 }
 # first_box_shown: the program's box is up; a run whose Wine found no display is started
 # once more, in a new Wine server.
@@ -256,17 +140,16 @@ restarted=0
 first_box_shown() {
     box=$(visible_boxes | head -n 1)
     [ -n "$box" ] && return 0
-    portiq_running && return 1
+    gui_program_running && return 1
     if [ "$restarted" = 0 ] && wine_had_no_display; then
         restarted=1
-        note "Wine could not use the X server ($(grep -m 1 'no driver' "$tmp/portiq.out")); once more"
-        cp "$tmp/portiq.out" "$tmp/portiq.first-attempt.out"
-        timeout "$(budget 15)" "$wineserver" -k 2>/dev/null
-        timeout "$(budget 15)" "$wineserver" -w 2>/dev/null
+        note "Wine could not use the X server ($(grep -m 1 'no driver' "$tmp/program.out")); once more"
+        cp "$tmp/program.out" "$tmp/portiq.first-attempt.out"
+        gui_end_wineserver
         start_portiq
         return 1
     fi
-    fail "PortIQ.exe ended (exit code $(cat "$tmp/portiq.exit")) without showing a box"
+    fail "PortIQ.exe ended (exit code $(gui_exit_code)) without showing a box"
 }
 box_gone() { ! visible_boxes | grep -qx "$1"; }
 
@@ -321,9 +204,7 @@ note "box $first_box is shown"
 timeout 20 xdotool windowfocus --sync "$first_box" || fail "could not focus the box"
 wait_for "the box to be active (probe)" 30 probe_box main
 check_box main "$expected_box" "$topmost"
-gui_last_signature=
-wait_for "a settled screenshot" 20 shoot_settled "$artifacts/$tag.png" "$first_box" -frame
-note "screenshot $tag.png"
+gui_screenshot "$artifacts/$tag.png" "$first_box" -frame
 dismiss "$first_box" "$modifier"
 note "box dismissed${modifier:+ with $modifier held}"
 
@@ -334,26 +215,19 @@ if [ "$mode" = unwritable ]; then
     timeout 20 xdotool windowfocus --sync "$error_box" || fail "could not focus the second box"
     wait_for "the second box to be active (probe)" 30 probe_box error
     check_box error "$expected_not_saved" 0
-    gui_last_signature=
-    wait_for "a settled screenshot" 20 shoot_settled "$artifacts/$tag-error-box.png" "$error_box" -frame
-    note "screenshot $tag-error-box.png"
+    gui_screenshot "$artifacts/$tag-error-box.png" "$error_box" -frame
     dismiss "$error_box"
     note "second box dismissed"
 fi
 
-program_ended() { ! portiq_running; }
-wait_for "PortIQ.exe to end" 60 program_ended
-portiq_pid=
-exit_code=$(cat "$tmp/portiq.exit")
-note "PortIQ.exe ended with exit code $exit_code"
+wait_for "PortIQ.exe to end" 60 gui_program_ended
+note "PortIQ.exe ended with exit code $(gui_exit_code)"
 
 # --- What the run left behind -------------------------------------------------------------
 
-[ "$exit_code" = 0 ] || fail "exit code $exit_code, expected 0"
+gui_check_ended_well
 left=$(visible_boxes)
 [ -z "$left" ] || fail "a box is still shown after the program ended: $left"
-! grep -qi 'unhandled' "$tmp/portiq.out" ||
-    fail "Wine reported a crash: $(head -n 5 "$tmp/portiq.out")"
 
 list=$work/PortIq.lst
 case $mode in
