@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/log.h"
 #include "platform/platform.h"
 #include "platform/synthetic/synthetic_platform.h"
 
@@ -24,6 +25,15 @@ using namespace portiq::synthetic;
 
 [[noreturn]] inline void Fault(const char* what, std::uint32_t code, std::uint32_t bytes) {
     std::fprintf(stderr, "request 0x%x of %u bytes: %s\n", code, bytes, what);
+    std::abort();
+}
+
+inline bool HasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
+
+// Ends the run with the fault and the log so far when a check doesn't hold.
+inline void Check(bool holds, const char* fault) {
+    if (holds) return;
+    std::fprintf(stderr, "%s; the log:\n%s", fault, portiq::g_strLog.c_str());
     std::abort();
 }
 

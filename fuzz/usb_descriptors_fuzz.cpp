@@ -21,18 +21,8 @@
 
 using namespace portiq;
 using namespace portiq::synthetic;
-
-namespace {
-
-bool HasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
-
-void Check(bool holds, const char* fault) {
-    if (holds) return;
-    std::fprintf(stderr, "%s; the log:\n%s", fault, g_strLog.c_str());
-    std::abort();
-}
-
-}  // namespace
+using fuzzusb::Check;
+using fuzzusb::HasNul;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static SyntheticSystem& system = *new SyntheticSystem;

@@ -19,21 +19,15 @@
 
 using namespace portiq;
 using namespace portiq::synthetic;
+using fuzzusb::Check;
+using fuzzusb::HasNul;
 
 namespace {
-
-bool HasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
 
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t count = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
     return count;
-}
-
-void Check(bool holds, const char* fault) {
-    if (holds) return;
-    std::fprintf(stderr, "%s; the log:\n%s", fault, g_strLog.c_str());
-    std::abort();
 }
 
 // Builds hubs and what is on their ports from the input, within a budget of ports so
