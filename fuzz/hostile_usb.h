@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "platform/platform.h"
 #include "platform/synthetic/synthetic_platform.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
-#include "app/printf_format.h"
+#include "base/log.h"
+#include "base/printf_format.h"
 #include "fuzz_input.h"
 
 using portiq::FormatArg;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/lang_strings.h"
+#include "base/lang_strings.h"
 #include "platform/synthetic/synthetic_platform.h"
 
 using namespace portiq;

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/enum_devices_app.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "platform/synthetic/scenario.h"
 #include "platform/synthetic/scenario_writer.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/enum_devices_app.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "hostile_usb.h"
 #include "usb/descriptor_trace.h"
 #include "usb/usb_walk.h"

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/enum_devices_app.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "devtree/device_records.h"
 #include "hostile_usb.h"
 #include "usb/usb_walk.h"

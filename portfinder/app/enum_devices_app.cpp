@@ -1,7 +1,7 @@
 #include "app/enum_devices_app.h"
 
-#include "app/lang_strings.h"
-#include "app/log.h"
+#include "base/lang_strings.h"
+#include "base/log.h"
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
 #include "platform/platform.h"

@@ -18,7 +18,7 @@
 
 #include "app/enum_devices_app.h"
 #include "bench/big_machines.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
 #include "platform/synthetic/synthetic_platform.h"

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/lang_strings.h"
-#include "app/log.h"
+#include "base/lang_strings.h"
+#include "base/log.h"
 #include "devtree/ansi_text.h"
 #include "devtree/device_records.h"
 #include "devtree/devnode_texts.h"

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "app/enum_devices_app.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario.h"
 #include "sim/real_system.h"

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "devtree/ansi_text.h"
 #include "devtree/device_records.h"
 #include "platform/platform.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
 #include "sound/sound_devices.h"

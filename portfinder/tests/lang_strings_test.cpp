@@ -2,7 +2,7 @@
 // the user's language with the documented fallback, and converted to the code page.
 #include <gtest/gtest.h>
 
-#include "app/lang_strings.h"
+#include "base/lang_strings.h"
 #include "platform/synthetic/code_pages.h"
 #include "resources/portiq_resource.h"
 #include "test_support.h"

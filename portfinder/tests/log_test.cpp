@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "test_support.h"
 
 namespace portiq {

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "app/enum_devices_app.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "platform/synthetic/code_pages.h"
 #include "test_support.h"
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "app/enum_devices_app.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "devtree/devnode_texts.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario.h"

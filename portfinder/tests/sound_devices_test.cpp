@@ -2,7 +2,7 @@
 // requests, and the devices left out.
 #include <gtest/gtest.h>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "devtree/device_records.h"
 #include "sound/sound_devices.h"
 #include "test_support.h"

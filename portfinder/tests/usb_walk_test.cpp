@@ -9,7 +9,7 @@
 #include <map>
 #include <set>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "devtree/device_records.h"
 #include "test_support.h"
 #include "usb/descriptor_trace.h"

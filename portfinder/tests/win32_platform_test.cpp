@@ -14,8 +14,8 @@
 #include <iterator>
 
 #include "app/enum_devices_app.h"
-#include "app/lang_strings.h"
-#include "app/log.h"
+#include "base/lang_strings.h"
+#include "base/log.h"
 #include "devtree/ansi_text.h"
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "usb/usb_walk.h"
 
 namespace portiq {

@@ -45,7 +45,7 @@
 #include <set>
 #include <string>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "devtree/ansi_text.h"
 #include "usb/descriptor_trace.h"
 

@@ -1,4 +1,4 @@
-#include "app/lang_strings.h"
+#include "base/lang_strings.h"
 
 #include <array>
 #include <vector>

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <string>
 
-#include "app/printf_format.h"
-#include "app/report_state.h"
+#include "base/printf_format.h"
+#include "base/report_state.h"
 
 namespace portiq {
 

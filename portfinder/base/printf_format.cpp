@@ -1,4 +1,4 @@
-#include "app/printf_format.h"
+#include "base/printf_format.h"
 
 #include <cstdio>
 #include <cstring>
