@@ -127,11 +127,17 @@ void Panel::typed(unsigned wParam) {
     activeMsg.store(0);
     stopSenders();
     mx_.mx_char(ch);
-    const char text[2] = {static_cast<char>(ch), 0};
-    dlg_.replaceSelection(INBOUND, text);
+    appendText(INBOUND, std::string(1, static_cast<char>(ch)));
 }
 
 int Panel::command(int id, int notification) {
+    const int handled = dispatch(id, notification);
+    // The open/close loop reads the port and registers as the window thread leaves them.
+    publishSettings();
+    return handled;
+}
+
+int Panel::dispatch(int id, int notification) {
     switch (id) {
     case SWAPBTN:
     case AUTOSPACE:
@@ -162,11 +168,11 @@ int Panel::command(int id, int notification) {
         return 1;
     case IDDIT:
         mxDirect ^= DIT_DIRECT;
-        mx_.mx_directkey(static_cast<unsigned char>(mxDirect & 0xFF));
+        directKey(mx_, static_cast<unsigned char>(mxDirect & 0xFF));
         return 1;
     case IDDAH:
         mxDirect ^= DAH_DIRECT;
-        mx_.mx_directkey(static_cast<unsigned char>(mxDirect & 0xFF));
+        directKey(mx_, static_cast<unsigned char>(mxDirect & 0xFF));
         return 1;
     case TESTSTR: toggleKeyingTest(); return 1;
     case IDLOOP: toggleRandomTest(); return 1;
@@ -273,6 +279,11 @@ void Panel::showSpeedBar(int speed) {
 }
 
 void Panel::verticalScroll(int request, int position) {
+    scrollSpeed(request, position);
+    publishSettings();
+}
+
+void Panel::scrollSpeed(int request, int position) {
     MXSTATE& s = mxf.mxState;
     // The speed range boxes are taken over first. A range the 8-bit fields can't hold (a
     // bottom above 255, a top below the bottom or more than 255 above it) is refused:
@@ -341,6 +352,7 @@ void Panel::horizontalScroll(int request) {
         s.stconst = static_cast<unsigned char>(s.stconst - 1);
         mx_.mx_st_freq(s.stconst);
     }
+    publishSettings();
 }
 
 void Panel::potLockPressed() {
@@ -370,6 +382,8 @@ void Panel::stopPlayingAndTests() {
 
 void Panel::clearBuffer() {
     stopPlayingAndTests();
+    // After the flags: a character taken before they were cleared is now stale.
+    newWindowGeneration(INBOUND);
     mx_.mx_clearbuf();
     dlg_.selectAll(INBOUND);
     dlg_.replaceSelection(INBOUND, "");
@@ -408,13 +422,18 @@ void Panel::open() {
 }
 
 void Panel::close() {
-    if (mx_.mx_close() == MX_NOT_OPEN) {
+    // The keying test runs on until the close has succeeded, but it can't press a contact
+    // between closeChip's release and the close.
+    if (closeChip(mx_, true) == MX_NOT_OPEN) {
         dlg_.setText(MXSERIAL, "MX not open");
         return;
     }
     activeMsg.store(0);
     random_keying.store(0);
     test_string.store(0);
+    // The test's own last release reaches the closed chip before anything can open it
+    // again.
+    awaitKeyingReleased();
     saveState();
     dlg_.setText(IDOPENSTAT, "Closed");
     dlg_.setText(MXSERIAL, " ");
@@ -438,25 +457,64 @@ void Panel::exit() {
         stopPlayingAndTests();
         // The random keying test lets go of the contacts before the chip closes; it
         // notices its flag within one sleep slice, so this wait is short and bounded.
+        // closeChip releases them itself if it did not, and DIT or DAH held by the user.
         awaitKeyingReleased();
         saveState();
-        mx_.mx_close();
+        closeChip(mx_, true);
         mxOpen.store(0);
     }
     window_.postQuit();
     dlg_.endDialog(0);
 }
 
+namespace {
+
+// A character made for a window's text before the window was emptied.
+bool stale(const PanelPost& p) { return p.generation != windowGeneration(p.control); }
+
+}  // namespace
+
+// An edit takes no more than its text limit, so the Keyboard and Outgoing windows would
+// stop showing new text in a long session. Before an insert that would pass the limit the
+// oldest text goes: at least a quarter of the limit at a time, so that this happens
+// rarely, and on to the start of the next line when one begins within another quarter,
+// so that the window keeps whole lines. Text longer than the limit keeps its newest part.
+void Panel::appendText(int id, std::string text) {
+    const int limit = dlg_.textLimit(id);
+    if (limit > 0) {
+        if (text.size() > static_cast<std::size_t>(limit)) text.erase(0, text.size() - limit);
+        const int length = dlg_.textLength(id);
+        const int excess = length + static_cast<int>(text.size()) - limit;
+        if (excess > 0) dropOldest(id, std::min(std::max(excess, limit / 4), length), limit / 4);
+    }
+    dlg_.replaceSelection(id, text.c_str());
+}
+
+// Removes the first cut characters, or up to the start of the line after them when that
+// is at most reach further; the caret and selection stay on the same characters.
+void Panel::dropOldest(int id, int cut, int reach) {
+    const int line = dlg_.lineFromChar(id, cut);
+    if (dlg_.lineIndex(id, line) != cut) {
+        const int next = dlg_.lineIndex(id, line + 1);
+        if (next > cut && next - cut <= reach) cut = next;
+    }
+    int start = 0, end = 0;
+    dlg_.selection(id, start, end);
+    dlg_.setSelection(id, 0, cut);
+    dlg_.replaceSelection(id, "");
+    dlg_.setSelection(id, std::max(start - cut, 0), std::max(end - cut, 0));
+}
+
 void Panel::applyAll(const std::vector<PanelPost>& posts) {
     std::string run;
     int runControl = 0;
     auto flush = [&] {
-        if (!run.empty()) dlg_.replaceSelection(runControl, run.c_str());
+        if (!run.empty()) appendText(runControl, run);
         run.clear();
     };
     for (const PanelPost& p : posts) {
         if (p.kind == PostKind::Append) {
-            if ((p.value & 0xFF) == 0) continue;  // a zero byte has no text to show
+            if ((p.value & 0xFF) == 0 || stale(p)) continue;  // a zero byte has no text to show
             if (p.control != runControl) flush();
             runControl = p.control;
             run.push_back(static_cast<char>(p.value & 0xFF));
@@ -471,11 +529,9 @@ void Panel::applyAll(const std::vector<PanelPost>& posts) {
 void Panel::apply(const PanelPost& p) {
     switch (p.kind) {
     case PostKind::ShowText: dlg_.setText(p.control, panelText(static_cast<PanelText>(p.value))); break;
-    case PostKind::Append: {
-        const char text[2] = {static_cast<char>(p.value & 0xFF), 0};
-        dlg_.replaceSelection(p.control, text);
+    case PostKind::Append:
+        if (!stale(p)) appendText(p.control, std::string(1, static_cast<char>(p.value & 0xFF)));
         break;
-    }
     case PostKind::SpeedPot:
         // The pot lock may have been let go since the report came.
         if (potLock.load()) showSpeedBar(static_cast<int>(p.value & 0xFF));

@@ -26,7 +26,13 @@
 //   shown, unless the chip holds input (mx_xoff), when it is dropped; backspace always
 //   goes to the chip and removes the last shown character.
 // - Posts: the status callback and the workers change the panel only through PanelPosts
-//   (workers/panel_post.h), which apply() carries out on the window thread.
+//   (workers/panel_post.h), which apply() carries out on the window thread. A character
+//   posted for the Keyboard Entry Window before ClearBuf emptied it is dropped.
+// - The Keyboard Entry and Outgoing Morse Windows scroll for ever: before an insert
+//   would pass an edit's text limit, their oldest lines go (appendText).
+// - Closing: CloseMx and Exit close the chip through closeChip (workers.h), which lets
+//   go of any contact the keying test or DIT/DAH holds first. DIT and DAH stay toggles
+//   (mxDirect keeps what they last meant), but the chip's contacts are up after a close.
 //
 // Every member runs on the window thread. The panel reaches the dialog's controls through
 // DialogControls and the chip through Keyer, so tests run it against recording fakes.
@@ -36,6 +42,7 @@
 #include "platform/dialog.h"
 #include "workers/panel_post.h"
 
+#include <string>
 #include <vector>
 
 namespace cwbench {
@@ -103,6 +110,10 @@ public:
     void applyAll(const std::vector<PanelPost>& posts);
 
 private:
+    int dispatch(int id, int notification);
+    void scrollSpeed(int request, int position);
+    void appendText(int id, std::string text);
+    void dropOldest(int id, int cut, int reach);
     void toggleModeBit(int box, unsigned char bit);
     void togglePaddleDog();
     void togglePaddleTone();

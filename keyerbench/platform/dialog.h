@@ -17,6 +17,12 @@
 //   enable, show     EnableWindow, ShowWindow(SW_SHOW or SW_HIDE)
 //   replaceSelection EM_REPLACESEL: the text at the edit's caret, replacing its selection
 //   selectAll        EM_SETSEL(0, -1)
+//   selection        EM_GETSEL: the first selected character and the one after the last
+//   setSelection     EM_SETSEL(start, end)
+//   textLength       GetWindowTextLengthA: the length of the control's text
+//   textLimit        EM_GETLIMITTEXT: the most text an edit takes (typed or inserted)
+//   lineFromChar     EM_LINEFROMCHAR: the line (as the edit shows it) holding character pos
+//   lineIndex        EM_LINEINDEX: the first character of that line, or -1 past the last
 //   messageBox       MessageBoxA owned by the dialog; returns the button pressed
 //   endDialog        EndDialog(dialog, result)
 // All are called on the window thread that owns the dialog, and nowhere else.
@@ -41,6 +47,12 @@ public:
     virtual void show(int id, bool shown) = 0;
     virtual void replaceSelection(int id, const char* text) = 0;
     virtual void selectAll(int id) = 0;
+    virtual void selection(int id, int& start, int& end) = 0;
+    virtual void setSelection(int id, int start, int end) = 0;
+    virtual int textLength(int id) = 0;
+    virtual int textLimit(int id) = 0;
+    virtual int lineFromChar(int id, int pos) = 0;
+    virtual int lineIndex(int id, int line) = 0;
     virtual int messageBox(const char* text, const char* caption, unsigned type) = 0;
     virtual void endDialog(int result) = 0;
 };

@@ -105,6 +105,7 @@ void formatOsLine(char* text, std::size_t size) { std::snprintf(text, size, "Ope
 int menuCommand(int id, ShellWindow& window, Keyer& keyer) {
     if (int port = portForCommCommand(id)) {
         mxf.comPort = port;
+        publishSettings();
         saveState();
         window.markCommPort(mxf.comPort);
         return 1;

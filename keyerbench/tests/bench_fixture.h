@@ -25,10 +25,7 @@ namespace cwbench::test {
 // Posts queue up until the test delivers them, as the window thread's queue would.
 class QueuePoster final : public PanelPoster {
 public:
-    bool post(const PanelPost& p) override {
-        queue_.push(p);
-        return true;
-    }
+    bool post(const PanelPost& p) override { return queue_.push(p) != PanelPostQueue::Pushed::Dropped; }
     std::vector<PanelPost> take() { return queue_.take(); }
 
 private:

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 namespace cwbench {
 namespace {
 
@@ -95,6 +97,37 @@ TEST_F(MenuTest, CommCommandsStoreThePortAndSaveEveryTime) {
         EXPECT_EQ(files.files[test::kStateFile][0], portForCommCommand(id));
     }
     EXPECT_EQ(shell.did, (std::vector<std::string>{"mark 3", "mark 3", "mark 12"}));
+}
+
+TEST_F(MenuTest, OpenCloseLoopTakesChangesAtItsNextPass) {
+    loadConfigFile();
+    mxf.comPort = 4;
+    initState(dlg);  // the boxes show the record, as after an open
+    // While pass 0 has the chip open, the user picks Com5, updates the weight to 60 and
+    // holds DIT; pass 0 lets go of DIT before it closes, pass 1 opens on COM5 with 60.
+    std::promise<void> reached, changed;
+    std::shared_future<void> go = changed.get_future().share();
+    std::atomic<int> opens{0}, pots{0};
+    keyer.onCall = [&](const std::string& call) {
+        if (call.rfind("mx_open(", 0) == 0 && ++opens == 3) keyer.openResult = NO_ECHO_RESPONSE;
+        if (call == "mx_getpot()" && ++pots == 1) {
+            reached.set_value();
+            go.wait();
+        }
+    };
+    ASSERT_TRUE(startInitLoop());
+    reached.get_future().wait();
+    menuCommand(CM_COM5, shell, keyer);
+    dlg.type(IDWEIGHT, "60");
+    panel.command(IDUPDATE, 0);
+    panel.command(IDDIT, 0);
+    changed.set_value();
+    ASSERT_TRUE(waitForWorkers(std::chrono::seconds(10)));
+    keyer.onCall = nullptr;
+    EXPECT_EQ(calls(), (Calls{"mx_open(4)", "mx_send_defaults()", "mx_getpot()", "mx_weight(60)", "mx_directkey(2)",
+                              "mx_directkey(0)", "mx_close()", "mx_open(5)", "mx_send_defaults()", "mx_getpot()",
+                              "mx_close()", "mx_open(5)"}));
+    EXPECT_EQ(keyer.lastDefaults().weight, 60);
 }
 
 TEST_F(MenuTest, DebugAndPlayCommands) {

@@ -1,5 +1,9 @@
 #include "workers/panel_post.h"
 
+#include "resources/cwbench_resource.h"
+
+#include <atomic>
+
 namespace cwbench {
 
 const char* panelText(PanelText t) {
@@ -10,13 +14,37 @@ const char* panelText(PanelText t) {
     return (i >= 0 && i < static_cast<int>(PanelText::Count)) ? texts[i] : " ";
 }
 
-bool PanelPostQueue::push(const PanelPost& p) {
+namespace {
+
+std::atomic<unsigned> g_inboundGeneration{0};
+std::atomic<unsigned> g_outboundGeneration{0};
+
+std::atomic<unsigned>* generationOf(int control) {
+    switch (control) {
+    case INBOUND: return &g_inboundGeneration;
+    case OUTBOUND: return &g_outboundGeneration;
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+unsigned windowGeneration(int control) {
+    const std::atomic<unsigned>* g = generationOf(control);
+    return g ? g->load() : 0;
+}
+
+void newWindowGeneration(int control) {
+    if (std::atomic<unsigned>* g = generationOf(control)) ++*g;
+}
+
+PanelPostQueue::Pushed PanelPostQueue::push(const PanelPost& p) {
     std::lock_guard<std::mutex> g(lock_);
-    if (posts_.size() >= kMaxQueued) return false;
+    if (posts_.size() >= kMaxQueued) return Pushed::Dropped;
     posts_.push_back(p);
-    if (scheduled_) return false;
+    if (scheduled_) return Pushed::Queued;
     scheduled_ = true;
-    return true;
+    return Pushed::Wake;
 }
 
 std::vector<PanelPost> PanelPostQueue::take() {

@@ -4,6 +4,11 @@
 // post that finds the panel gone is simply dropped. The panel applies the posts in the
 // order they were made.
 //
+// Emptying a window (ClearBuf) starts a new generation of its text. Each Append carries
+// the generation its window had when the character was made, and one made for an older
+// generation is dropped when it arrives: a character queued before the window was
+// emptied never writes itself back.
+//
 // On Windows the posts wait in a PanelPostQueue, and the window thread is woken with one
 // PostMessage of a message of cwbench's own when the queue has been idle; while posts keep
 // coming it drains the queue from a short timer instead. Posting one window message per
@@ -55,7 +60,14 @@ struct PanelPost {
     PostKind kind;
     int control;  // a control id for ShowText and Append, else 0
     long value;
+    unsigned generation = 0;  // Append: windowGeneration(control) when it was made
 };
+
+// The generation of the text of the Keyboard Entry or Outgoing Morse Window (0 for any
+// other control); any thread may ask.
+unsigned windowGeneration(int control);
+// The window thread is about to empty the window: posts made before are stale.
+void newWindowGeneration(int control);
 
 // Delivers posts to the window thread. post() never blocks and may be called from any
 // thread; it returns false when the post could not be delivered (no panel, or its queue
@@ -70,10 +82,13 @@ public:
 // The lock is held only to add or to swap the list, never while anything else happens.
 class PanelPostQueue {
 public:
-    // Adds a post. True when the window thread must be woken: nothing is scheduled to
-    // drain the queue yet. False also when the queue is full and the post is dropped (the
-    // window thread stopped draining; its panel is on its way out).
-    bool push(const PanelPost& p);
+    enum class Pushed {
+        Dropped,  // the queue is full (the window thread stopped draining: its panel is
+                  // on its way out) and the post is lost
+        Queued,   // a drain is scheduled already
+        Wake      // queued, and the window thread must be woken: nothing drains it yet
+    };
+    Pushed push(const PanelPost& p);
     // Everything queued, oldest first. An empty result means the queue went idle: the
     // next push wakes the window thread again.
     std::vector<PanelPost> take();

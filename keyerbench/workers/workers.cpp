@@ -30,9 +30,11 @@ std::atomic<const WorkerEnvironment*> g_env{&kNoEnvironment};
 
 const WorkerEnvironment& env() { return *g_env.load(); }
 
-void post(PostKind kind, int control, long value) {
-    if (PanelPoster* p = env().poster) p->post(PanelPost{kind, control, value});
+void post(PostKind kind, int control, long value, unsigned generation = 0) {
+    if (PanelPoster* p = env().poster) p->post(PanelPost{kind, control, value, generation});
 }
+// A character for a window, made while the window's text had generation g.
+void append(int control, unsigned char ch, unsigned g) { post(PostKind::Append, control, ch, g); }
 void showText(int control, PanelText text) { post(PostKind::ShowText, control, static_cast<long>(text)); }
 
 void sleepMs(int ms) {
@@ -65,17 +67,44 @@ private:
 // Held while a sender looks at its flag and passes one character to the chip.
 std::mutex g_sendLock;
 
+// Held around every mx_directkey and every mx_close, so that nothing presses a contact
+// between a close's release and the close itself. g_contacts is what the chip was last
+// told to hold; it changes only under the lock.
+std::timed_mutex g_keyLock;
+std::atomic<unsigned char> g_contacts{0};
+
 std::atomic<int> g_running{0};
 std::atomic<int> g_keyingThreads{0};
 std::atomic<int> g_nextTicket{0};
 std::atomic<bool> g_loopRunning{false};
 
-// What the open/close loop opens with: taken from mxf when the loop is started.
+// What the open/close loop opens with: mxf's port and registers as the window thread
+// last published them.
 struct LoopSettings {
     int comPort;
     MXSTATE registers;
 };
-LoopSettings g_loopSettings;
+std::mutex g_publishedLock;
+LoopSettings g_published{};
+
+LoopSettings publishedSettings() {
+    std::lock_guard<std::mutex> g(g_publishedLock);
+    return g_published;
+}
+
+// Takes the keying lock, waiting at most timing.keyingReleaseMs: a press stuck in the
+// library must not keep the chip from being released and closed.
+std::unique_lock<std::timed_mutex> keyLockWithin() {
+    std::unique_lock<std::timed_mutex> lock(g_keyLock, std::defer_lock);
+    (void)lock.try_lock_for(std::chrono::milliseconds(env().timing.keyingReleaseMs));
+    return lock;
+}
+
+// Both contacts up whenever one may be down: when the lock could not be had, a press may
+// be on its way, so the release goes out regardless.
+void releaseContacts(Keyer& k, const std::unique_lock<std::timed_mutex>& lock) {
+    if (g_contacts.exchange(0) != 0 || !lock.owns_lock()) k.mx_directkey(0);
+}
 
 bool startWorker(void (*proc)(void*), void* arg) {
     ++g_running;
@@ -112,7 +141,12 @@ public:
         if (!k || activeMsg.load() != ticket_) return;
         for (std::size_t i = 0; i < count; ++i) k->mx_char(bytes[i]);
     }
-    void echo(unsigned char ch) override { post(PostKind::Append, INBOUND, ch); }
+    void echo(unsigned char ch) override {
+        // The generation first: a ClearBuf that stopped this message after it was taken
+        // either made it stale or is seen below.
+        const unsigned g = windowGeneration(INBOUND);
+        if (activeMsg.load() == ticket_) append(INBOUND, ch, g);
+    }
     void waitStep() override { sleepMs(env().timing.holdStepMs); }
 
 private:
@@ -186,7 +220,7 @@ int MXAPI mxCallBack(int lCmd, int lParam) {
         }
         return 1;
     case CB_ECHOBACK:
-        post(PostKind::Append, OUTBOUND, low);
+        append(OUTBOUND, low, windowGeneration(OUTBOUND));
         return 1;
     default:
         return 0;
@@ -212,24 +246,33 @@ void testThread(void*) {
             continue;
         }
         const unsigned char c = static_cast<unsigned char>(testChars[index]);
+        // As the player's echo: the generation before the flag.
+        const unsigned g = windowGeneration(INBOUND);
         {
-            std::lock_guard<std::mutex> g(g_sendLock);
+            std::lock_guard<std::mutex> lock(g_sendLock);
             if (!test_string.load()) break;
             k->mx_char(c);
         }
-        post(PostKind::Append, INBOUND, c);
+        append(INBOUND, c, g);
     }
 }
 
-// Counted in g_keyingThreads from its start (by toggleKeyingTest) to its end.
+// Counted in g_keyingThreads from its start (by toggleKeyingTest) to its end. Each press
+// looks at the flag under the keying lock, so none follows a close that cleared it.
 void keyingThread(void*) {
     CrtRandom random;
     Keyer* k = env().keyer;
-    while (k && random_keying.load()) {
-        k->mx_directkey(static_cast<unsigned char>(random.next() & 3));
+    while (k) {
+        {
+            std::lock_guard<std::timed_mutex> lock(g_keyLock);
+            if (!random_keying.load()) break;
+            const unsigned char contacts = static_cast<unsigned char>(random.next() & 3);
+            k->mx_directkey(contacts);
+            g_contacts.store(contacts);
+        }
         sleepWhileSet(env().timing.keyingStepMs, random_keying);
     }
-    if (k) k->mx_directkey(0);
+    if (k) directKey(*k, 0);
     --g_keyingThreads;
 }
 
@@ -253,10 +296,12 @@ void ptrTestThread(void*) {
 }
 
 void initLoopThread(void*) {
-    const LoopSettings s = g_loopSettings;
     Keyer* k = env().keyer;
     const WorkerTiming& t = env().timing;
     for (int pass = 0; k && pass < 1000; ++pass) {
+        // The record as it is now: a Comm choice or an Update made during the loop counts
+        // from this pass on.
+        const LoopSettings s = publishedSettings();
         unsigned char revision = 0;
         if (k->mx_open(&revision, static_cast<unsigned char>(s.comPort & 0xFF)) != MX_SUCCESS) {
             post(PostKind::LoopFailed, 0, pass);
@@ -269,7 +314,8 @@ void initLoopThread(void*) {
         k->mx_getpot();
         mxOpen.store(1);
         sleepMs(t.loopDwellMs);
-        k->mx_close();
+        // The keying test or DIT/DAH may hold a contact: it is let go before the close.
+        closeChip(*k, false);
         showText(IDOPENSTAT, PanelText::Closed);
         showText(MXSERIAL, PanelText::Blank);
         mxOpen.store(0);
@@ -324,7 +370,7 @@ bool startPtrTest() { return startWorker(ptrTestThread, nullptr); }
 
 bool startInitLoop() {
     if (g_loopRunning.exchange(true)) return false;
-    g_loopSettings = LoopSettings{mxf.comPort, mxf.mxState};
+    publishSettings();
     if (!startWorker(initLoopThread, nullptr)) {
         g_loopRunning.store(false);
         return false;
@@ -333,6 +379,32 @@ bool startInitLoop() {
 }
 
 void stopSenders() { std::lock_guard<std::mutex> g(g_sendLock); }
+
+void publishSettings() {
+    std::lock_guard<std::mutex> g(g_publishedLock);
+    g_published = LoopSettings{mxf.comPort, mxf.mxState};
+}
+
+void directKey(Keyer& k, unsigned char contacts) {
+    std::lock_guard<std::timed_mutex> lock(g_keyLock);
+    k.mx_directkey(contacts);
+    g_contacts.store(contacts);
+}
+
+int closeChip(Keyer& k, bool stopKeyingTest) {
+    const std::unique_lock<std::timed_mutex> lock = keyLockWithin();
+    releaseContacts(k, lock);
+    const int result = k.mx_close();
+    // Cleared under the lock: the test presses nothing more on the chip just closed.
+    if (stopKeyingTest && result != MX_NOT_OPEN) random_keying.store(0);
+    return result;
+}
+
+void releaseContactsAtExit(Keyer& k) {
+    random_keying.store(0);
+    awaitKeyingReleased();
+    releaseContacts(k, keyLockWithin());
+}
 
 bool awaitKeyingReleased() {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(env().timing.keyingReleaseMs);

@@ -15,16 +15,22 @@
 // - The callback and the workers never touch a control: each change of the panel is a
 //   PanelPost (panel_post.h), delivered to the window thread without blocking.
 // - The settings record mxf belongs to the window thread. A worker gets what it needs
-//   from it when it is started there (a message is copied into the player's own buffer,
-//   the open/close loop takes the port and registers along), and the callback never
-//   reads it: the speed bar's position is worked out by the panel when the post arrives.
+//   from it when it is started there (a message is copied into the player's own buffer)
+//   or from a copy the window thread publishes after each change (the open/close loop
+//   reads the port and registers afresh at each pass), and the callback never reads it:
+//   the speed bar's position is worked out by the panel when the post arrives.
 // - Senders (the message player, the random test, a typed character) pass each character
 //   to the chip under one lock, after looking at their flag under it; stopSenders() takes
 //   that lock once, so after it returns no sender whose flag was cleared sends again. The
 //   lock is never held around anything that waits on a window (the parser's boxes are
 //   shown outside it), so Exit never waits for a box.
-// - Workers are started detached and nobody joins them; the only wait is Exit's bounded
-//   one for the random keying test to release the contacts.
+// - No chip is closed with a contact down. Every mx_directkey (the keying test, DIT and
+//   DAH) and every close goes through one keying lock; a close releases both contacts
+//   first whenever one may be down, so no press can come between the release and
+//   mx_close. The lock is only ever held around one library call, and a close waits for
+//   it at most timing.keyingReleaseMs: past that it releases and closes regardless.
+// - Workers are started detached and nobody joins them; the only waits are the bounded
+//   ones of Exit and CloseMx for the random keying test to release the contacts and end.
 #pragma once
 
 #include "keyerlib/keyer.h"
@@ -63,7 +69,7 @@ struct WorkerTiming {
     int loopPassMs = 1;          // between passes
     int busyPollMs = 10;         // ptrTestThread, between looks at KBUSY
     int busyPatienceMs = 60000;  // ptrTestThread gives up when the chip stays busy this long
-    int keyingReleaseMs = 250;   // the most Exit waits for the keying test to let go
+    int keyingReleaseMs = 250;   // the most a close waits for the keying test to let go
 };
 
 struct WorkerEnvironment {
@@ -100,9 +106,24 @@ void toggleKeyingTest();
 void toggleRandomTest();
 // "Test Callsign Completion".
 bool startPtrTest();
-// "InitLoop", with the port and registers of mxf as they are now. False, and nothing
-// started, while a loop runs.
+// "InitLoop". False, and nothing started, while a loop runs.
 bool startInitLoop();
+// Publishes mxf.comPort and mxf.mxState for the open/close loop, which opens each pass
+// on the port and sends the registers published last. The window thread calls it after
+// everything that may change them (the panel's commands and scroll bars, the Comm menu).
+void publishSettings();
+
+// --- Direct keying and closing (any thread) --------------------------------------------
+
+// mx_directkey(contacts): DIT and DAH of the panel.
+void directKey(Keyer& k, unsigned char contacts);
+// mx_close, with both contacts released just before it (mx_directkey(0)) whenever one
+// may be down; returns mx_close's result. With stopKeyingTest, a close that found a
+// chip open also clears random_keying, so the test presses nothing on the closed chip.
+int closeChip(Keyer& k, bool stopKeyingTest);
+// The program ends with the chip left open (its main window was destroyed): stops the
+// keying test and releases the contacts all the same.
+void releaseContactsAtExit(Keyer& k);
 
 // Returns once no sender is in the middle of passing a character to the chip.
 void stopSenders();

@@ -113,8 +113,12 @@ void RecordingDialog::replaceSelection(int id, const char* text) {
     Control& c = at(id);
     std::size_t from = std::min({c.selStart, c.selEnd, c.text.size()});
     std::size_t to = std::min(std::max(c.selStart, c.selEnd), c.text.size());
-    c.text.replace(from, to - from, text);
-    c.selStart = c.selEnd = from + std::strlen(text);
+    // An insert that would pass the limit is cut to what fits, as an edit control cuts it.
+    const std::size_t kept = c.text.size() - (to - from);
+    const std::size_t room = c.limit > kept ? c.limit - kept : 0;
+    const std::string fits = std::string(text).substr(0, room);
+    c.text.replace(from, to - from, fits);
+    c.selStart = c.selEnd = from + fits.size();
     log.push_back("replaceSelection " + std::to_string(id) + " " + text);
 }
 
@@ -122,6 +126,41 @@ void RecordingDialog::selectAll(int id) {
     Control& c = at(id);
     c.selStart = 0;
     c.selEnd = c.text.size();
+}
+
+void RecordingDialog::selection(int id, int& start, int& end) {
+    const Control& c = at(id);
+    start = static_cast<int>(std::min(c.selStart, c.selEnd));
+    end = static_cast<int>(std::max(c.selStart, c.selEnd));
+}
+
+void RecordingDialog::setSelection(int id, int start, int end) {
+    Control& c = at(id);
+    // EM_SETSEL: -1 as the end selects to the end of the text.
+    const auto clamp = [&](int pos) { return pos < 0 ? c.text.size() : std::min<std::size_t>(pos, c.text.size()); };
+    c.selStart = clamp(start);
+    c.selEnd = clamp(end);
+}
+
+int RecordingDialog::textLength(int id) { return static_cast<int>(at(id).text.size()); }
+
+int RecordingDialog::textLimit(int id) { return static_cast<int>(at(id).limit); }
+
+int RecordingDialog::lineFromChar(int id, int pos) {
+    const std::string& t = at(id).text;
+    const std::size_t end = std::min<std::size_t>(static_cast<std::size_t>(std::max(pos, 0)), t.size());
+    return static_cast<int>(std::count(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
+}
+
+int RecordingDialog::lineIndex(int id, int line) {
+    const std::string& t = at(id).text;
+    std::size_t start = 0;
+    for (int l = 0; l < line; ++l) {
+        const std::size_t nl = t.find('\n', start);
+        if (nl == std::string::npos) return -1;
+        start = nl + 1;
+    }
+    return static_cast<int>(start);
 }
 
 int RecordingDialog::messageBox(const char* text, const char* caption, unsigned type) {

@@ -1,7 +1,8 @@
 // A dialog for tests: every control is held in memory and keeps what the Windows
 // control would (text, check state, combo entries and selection, scroll range and
-// position, enabled and shown), message boxes are recorded and answered with IDOK,
-// and each call that changes something is logged.
+// position, enabled and shown; an edit takes no more than its text limit), message
+// boxes are recorded and answered with IDOK, and each call that changes something is
+// logged.
 #pragma once
 
 #include "platform/dialog.h"
@@ -17,6 +18,9 @@ public:
     struct Control {
         std::string text;
         std::size_t selStart = 0, selEnd = 0;  // an edit's selection; the caret is selEnd
+        // An edit's text limit: what Windows gives an edit until told otherwise. Its
+        // lines are the text's own: a dialog in memory has no width to wrap at.
+        std::size_t limit = 32767;
         bool checked = false;
         std::vector<std::string> items;  // a combo box's entries, sorted as CBS_SORT does
         int selection = -1;
@@ -53,6 +57,12 @@ public:
     void show(int id, bool shown) override;
     void replaceSelection(int id, const char* text) override;
     void selectAll(int id) override;
+    void selection(int id, int& start, int& end) override;
+    void setSelection(int id, int start, int end) override;
+    int textLength(int id) override;
+    int textLimit(int id) override;
+    int lineFromChar(int id, int pos) override;
+    int lineIndex(int id, int line) override;
     int messageBox(const char* text, const char* caption, unsigned type) override;
     void endDialog(int result) override;
 };

@@ -48,6 +48,31 @@ void Win32Dialog::replaceSelection(int id, const char* text) {
 
 void Win32Dialog::selectAll(int id) { SendDlgItemMessageA(dlg_, id, EM_SETSEL, 0, -1); }
 
+void Win32Dialog::selection(int id, int& start, int& end) {
+    DWORD first = 0, last = 0;
+    SendDlgItemMessageA(dlg_, id, EM_GETSEL, reinterpret_cast<WPARAM>(&first), reinterpret_cast<LPARAM>(&last));
+    start = static_cast<int>(first);
+    end = static_cast<int>(last);
+}
+
+void Win32Dialog::setSelection(int id, int start, int end) {
+    SendDlgItemMessageA(dlg_, id, EM_SETSEL, static_cast<WPARAM>(start), end);
+}
+
+int Win32Dialog::textLength(int id) { return GetWindowTextLengthA(GetDlgItem(dlg_, id)); }
+
+int Win32Dialog::textLimit(int id) {
+    return static_cast<int>(SendDlgItemMessageA(dlg_, id, EM_GETLIMITTEXT, 0, 0));
+}
+
+int Win32Dialog::lineFromChar(int id, int pos) {
+    return static_cast<int>(SendDlgItemMessageA(dlg_, id, EM_LINEFROMCHAR, static_cast<WPARAM>(pos), 0));
+}
+
+int Win32Dialog::lineIndex(int id, int line) {
+    return static_cast<int>(SendDlgItemMessageA(dlg_, id, EM_LINEINDEX, static_cast<WPARAM>(line), 0));
+}
+
 int Win32Dialog::messageBox(const char* text, const char* caption, unsigned type) {
     return MessageBoxA(dlg_, text, caption, type);
 }

@@ -27,6 +27,12 @@ public:
     void show(int id, bool shown) override;
     void replaceSelection(int id, const char* text) override;
     void selectAll(int id) override;
+    void selection(int id, int& start, int& end) override;
+    void setSelection(int id, int start, int end) override;
+    int textLength(int id) override;
+    int textLimit(int id) override;
+    int lineFromChar(int id, int pos) override;
+    int lineIndex(int id, int line) override;
     int messageBox(const char* text, const char* caption, unsigned type) override;
     void endDialog(int result) override;
 

@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace cwbench {
@@ -115,6 +116,32 @@ void loadSettings(HWND hwnd) {
     updateCommMenu(GetMenu(hwnd), mxf.comPort);
 }
 
+// The sizes for the screen's resolution fit the panel only when the dialog font has the
+// metrics its layout was made with; a wider face (Wine's, or a localized system's
+// substitute for "Helv") makes the panel larger than the window, and the controls at its
+// right and bottom out of reach. So the window grows, and never shrinks, until the whole
+// panel (less what the template places above the client area) lies inside its client
+// area; the largest tracking size grows with it. A second look covers a menu bar that
+// wraps onto another line at the old width and not at the new.
+void fitPanel(HWND hwnd) {
+    const HWND panel = hDlg.load();
+    if (!panel) return;
+    for (int look = 0; look < 3; ++look) {
+        RECT inside{}, client{}, outer{};
+        GetWindowRect(panel, &inside);
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&inside), 2);
+        GetClientRect(hwnd, &client);
+        GetWindowRect(hwnd, &outer);
+        const LONG wider = std::max(0L, inside.right - client.right);
+        const LONG taller = std::max(0L, inside.bottom - client.bottom);
+        if (wider == 0 && taller == 0) return;
+        // The tracking limit first: WM_GETMINMAXINFO bounds the new size by it.
+        iXsize = std::max<int>(iXsize, outer.right - outer.left + wider);
+        iYsize = std::max<int>(iYsize, outer.bottom - outer.top + taller);
+        SetWindowPos(hwnd, nullptr, 0, 0, iXsize, iYsize, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 }  // namespace
 
 LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -132,6 +159,8 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         return 0;
     }
     case WM_DESTROY:
+        // The chip stays open until the process ends, but no contact stays down with it.
+        releaseContactsAtExit(*g_keyer);
         PostQuitMessage(0);
         return 0;
     case WM_COMMAND: {
@@ -179,6 +208,7 @@ int WINAPI WinMain(HINSTANCE hThisInstance, HINSTANCE, LPSTR, int nFunsterStil) 
                                 nullptr, hInstance, nullptr);
     if (!hwnd) return 0;
     g_mainWindow = hwnd;
+    fitPanel(hwnd);
     ShowWindow(hwnd, nFunsterStil);
     UpdateWindow(hwnd);
 
