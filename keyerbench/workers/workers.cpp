@@ -70,7 +70,7 @@ std::mutex g_sendLock;
 // Held around every mx_directkey and every mx_close, so that nothing presses a contact
 // between a close's release and the close itself. g_contacts is what the chip was last
 // told to hold; it changes only under the lock.
-std::timed_mutex g_keyLock;
+std::mutex g_keyLock;
 std::atomic<unsigned char> g_contacts{0};
 
 std::atomic<int> g_running{0};
@@ -93,16 +93,21 @@ LoopSettings publishedSettings() {
 }
 
 // Takes the keying lock, waiting at most timing.keyingReleaseMs: a press stuck in the
-// library must not keep the chip from being released and closed.
-std::unique_lock<std::timed_mutex> keyLockWithin() {
-    std::unique_lock<std::timed_mutex> lock(g_keyLock, std::defer_lock);
-    (void)lock.try_lock_for(std::chrono::milliseconds(env().timing.keyingReleaseMs));
+// library must not keep the chip from being released and closed. (Polled: ThreadSanitizer
+// can't follow a timed lock.)
+std::unique_lock<std::mutex> keyLockWithin() {
+    std::unique_lock<std::mutex> lock(g_keyLock, std::try_to_lock);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(env().timing.keyingReleaseMs);
+    while (!lock.owns_lock() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        (void)lock.try_lock();
+    }
     return lock;
 }
 
 // Both contacts up whenever one may be down: when the lock could not be had, a press may
 // be on its way, so the release goes out regardless.
-void releaseContacts(Keyer& k, const std::unique_lock<std::timed_mutex>& lock) {
+void releaseContacts(Keyer& k, const std::unique_lock<std::mutex>& lock) {
     if (g_contacts.exchange(0) != 0 || !lock.owns_lock()) k.mx_directkey(0);
 }
 
@@ -264,7 +269,7 @@ void keyingThread(void*) {
     Keyer* k = env().keyer;
     while (k) {
         {
-            std::lock_guard<std::timed_mutex> lock(g_keyLock);
+            std::lock_guard<std::mutex> lock(g_keyLock);
             if (!random_keying.load()) break;
             const unsigned char contacts = static_cast<unsigned char>(random.next() & 3);
             k->mx_directkey(contacts);
@@ -386,13 +391,13 @@ void publishSettings() {
 }
 
 void directKey(Keyer& k, unsigned char contacts) {
-    std::lock_guard<std::timed_mutex> lock(g_keyLock);
+    std::lock_guard<std::mutex> lock(g_keyLock);
     k.mx_directkey(contacts);
     g_contacts.store(contacts);
 }
 
 int closeChip(Keyer& k, bool stopKeyingTest) {
-    const std::unique_lock<std::timed_mutex> lock = keyLockWithin();
+    const std::unique_lock<std::mutex> lock = keyLockWithin();
     releaseContacts(k, lock);
     const int result = k.mx_close();
     // Cleared under the lock: the test presses nothing more on the chip just closed.

@@ -27,8 +27,9 @@
 // - No chip is closed with a contact down. Every mx_directkey (the keying test, DIT and
 //   DAH) and every close goes through one keying lock; a close releases both contacts
 //   first whenever one may be down, so no press can come between the release and
-//   mx_close. The lock is only ever held around one library call, and a close waits for
-//   it at most timing.keyingReleaseMs: past that it releases and closes regardless.
+//   mx_close. The lock is held only around the library calls of one press or one close,
+//   and a close waits for it at most timing.keyingReleaseMs: past that (a press stuck in
+//   the library) it releases and closes regardless. The callback never takes it.
 // - Workers are started detached and nobody joins them; the only waits are the bounded
 //   ones of Exit and CloseMx for the random keying test to release the contacts and end.
 #pragma once
@@ -115,7 +116,8 @@ void publishSettings();
 
 // --- Direct keying and closing (any thread) --------------------------------------------
 
-// mx_directkey(contacts): DIT and DAH of the panel.
+// mx_directkey(contacts), under the keying lock: DIT and DAH of the panel, and the
+// keying test's release.
 void directKey(Keyer& k, unsigned char contacts);
 // mx_close, with both contacts released just before it (mx_directkey(0)) whenever one
 // may be down; returns mx_close's result. With stopKeyingTest, a close that found a
