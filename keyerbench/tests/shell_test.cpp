@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
-
 namespace cwbench {
 namespace {
 
@@ -101,30 +99,24 @@ TEST_F(MenuTest, CommCommandsStoreThePortAndSaveEveryTime) {
 
 TEST_F(MenuTest, OpenCloseLoopTakesChangesAtItsNextPass) {
     loadConfigFile();
-    mxf.comPort = 4;
-    initState(dlg);  // the boxes show the record, as after an open
+    initState(dlg);
     // While pass 0 has the chip open, the user picks Com5, updates the weight to 60 and
     // holds DIT; pass 0 lets go of DIT before it closes, pass 1 opens on COM5 with 60.
-    std::promise<void> reached, changed;
-    std::shared_future<void> go = changed.get_future().share();
-    std::atomic<int> opens{0}, pots{0};
-    keyer.onCall = [&](const std::string& call) {
-        if (call.rfind("mx_open(", 0) == 0 && ++opens == 3) keyer.openResult = NO_ECHO_RESPONSE;
-        if (call == "mx_getpot()" && ++pots == 1) {
-            reached.set_value();
-            go.wait();
-        }
+    std::atomic<int> stage{0};
+    keyer.onCall = [&, pass = 0](const std::string& call) mutable {
+        if (call == "mx_getpot()" && pass++ == 0)
+            for (stage = 1; stage != 2;) std::this_thread::yield();
+        if (call == "mx_open(5)" && pass == 2) keyer.openResult = NO_ECHO_RESPONSE;
     };
     ASSERT_TRUE(startInitLoop());
-    reached.get_future().wait();
+    while (stage != 1) std::this_thread::yield();
     menuCommand(CM_COM5, shell, keyer);
     dlg.type(IDWEIGHT, "60");
     panel.command(IDUPDATE, 0);
     panel.command(IDDIT, 0);
-    changed.set_value();
+    stage = 2;
     ASSERT_TRUE(waitForWorkers(std::chrono::seconds(10)));
-    keyer.onCall = nullptr;
-    EXPECT_EQ(calls(), (Calls{"mx_open(4)", "mx_send_defaults()", "mx_getpot()", "mx_weight(60)", "mx_directkey(2)",
+    EXPECT_EQ(calls(), (Calls{"mx_open(1)", "mx_send_defaults()", "mx_getpot()", "mx_weight(60)", "mx_directkey(2)",
                               "mx_directkey(0)", "mx_close()", "mx_open(5)", "mx_send_defaults()", "mx_getpot()",
                               "mx_close()", "mx_open(5)"}));
     EXPECT_EQ(keyer.lastDefaults().weight, 60);

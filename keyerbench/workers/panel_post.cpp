@@ -38,13 +38,15 @@ void newWindowGeneration(int control) {
     if (std::atomic<unsigned>* g = generationOf(control)) ++*g;
 }
 
-PanelPostQueue::Pushed PanelPostQueue::push(const PanelPost& p) {
+bool PanelPostQueue::push(const PanelPost& p, bool* dropped) {
     std::lock_guard<std::mutex> g(lock_);
-    if (posts_.size() >= kMaxQueued) return Pushed::Dropped;
+    const bool full = posts_.size() >= kMaxQueued;
+    if (dropped) *dropped = full;
+    if (full) return false;
     posts_.push_back(p);
-    if (scheduled_) return Pushed::Queued;
+    if (scheduled_) return false;
     scheduled_ = true;
-    return Pushed::Wake;
+    return true;
 }
 
 std::vector<PanelPost> PanelPostQueue::take() {

@@ -82,13 +82,10 @@ public:
 // The lock is held only to add or to swap the list, never while anything else happens.
 class PanelPostQueue {
 public:
-    enum class Pushed {
-        Dropped,  // the queue is full (the window thread stopped draining: its panel is
-                  // on its way out) and the post is lost
-        Queued,   // a drain is scheduled already
-        Wake      // queued, and the window thread must be woken: nothing drains it yet
-    };
-    Pushed push(const PanelPost& p);
+    // Adds a post. True when the window thread must be woken: nothing is scheduled to
+    // drain the queue yet. When the queue is full (the window thread stopped draining; its
+    // panel is on its way out) the post is lost: false, and *dropped is set if given.
+    bool push(const PanelPost& p, bool* dropped = nullptr);
     // Everything queued, oldest first. An empty result means the queue went idle: the
     // next push wakes the window thread again.
     std::vector<PanelPost> take();

@@ -60,14 +60,10 @@ void setPanelServices(Keyer* keyer, void (*commPortChanged)(int)) {
 bool Win32PanelPoster::post(const PanelPost& p) {
     HWND panel = hDlg.load();
     if (!panel || g_closing.load()) return false;
-    switch (g_queue->push(p)) {
-    case PanelPostQueue::Pushed::Dropped: return false;
-    case PanelPostQueue::Pushed::Wake:
-        // Queued all the same: the next post asks for the wake-up again.
-        if (!PostMessageA(panel, WM_PANELPOST, 0, 0)) g_queue->wakeFailed();
-        return true;
-    default: return true;
-    }
+    bool dropped = false;
+    // A failed wake-up leaves the post queued all the same: the next post asks again.
+    if (g_queue->push(p, &dropped) && !PostMessageA(panel, WM_PANELPOST, 0, 0)) g_queue->wakeFailed();
+    return !dropped;
 }
 
 namespace {

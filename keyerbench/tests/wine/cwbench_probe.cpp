@@ -2,17 +2,12 @@
 // check what the user sees and find where to click.
 //
 //   cwbench_probe window                  outer=W,H client=W,H at=X,Y (the main window)
-//   cwbench_probe fits                    "ID left,top,right,bottom" (client coordinates)
-//                                          of each visible panel control not inside the
-//                                          main window's client area; exit code 1 if any.
-//                                          The template places the panel's top above the
-//                                          client area, hiding the top of the group boxes
-//                                          there: a group box may begin above it.
+//   cwbench_probe fits                    "ID left,top,right,bottom" of each visible panel control not
+//                                          in the client area (but for group boxes' tops); 1 if any
 //   cwbench_probe [--in CAPTION] text ID   the control's text
 //   cwbench_probe [--in CAPTION] point ID  "X Y": the middle of the control's visible part
 //                                          on the screen
-//   cwbench_probe [--in CAPTION] state ID  visible=0|1 enabled=0|1 checked=0|1 limit=N
-//                                          (an edit's text limit)
+//   cwbench_probe [--in CAPTION] state ID  visible=0|1 enabled=0|1 checked=0|1
 //   cwbench_probe box CAPTION              foreground=0|1, then the message box's text
 //
 // Controls are looked up in the control panel, or with --in in the dialog box with that
@@ -80,23 +75,18 @@ int main(int argc, char** argv) {
         return Print(line);
     }
     if (command == "fits") {
-        HWND main = MainWindow();
-        HWND panel = Panel();
-        if (!main || !panel) return 1;
+        const HWND main = MainWindow(), panel = Panel();
         RECT client{};
-        GetClientRect(main, &client);
+        if (!main || !panel || !GetClientRect(main, &client)) return 1;
         std::string out;
         for (HWND c = GetWindow(panel, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-            if (!IsWindowVisible(c)) continue;
             RECT r{};
+            char kind[8] = "", line[96];
             GetWindowRect(c, &r);
             MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
-            char kind[16] = "";
-            GetClassNameA(c, kind, sizeof kind);
-            const bool groupBox =
-                lstrcmpiA(kind, "Button") == 0 && (GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
-            if (r.left >= 0 && (r.top >= 0 || groupBox) && r.right <= client.right && r.bottom <= client.bottom) continue;
-            char line[96];
+            const bool groupBox = GetClassNameA(c, kind, sizeof kind) && !lstrcmpiA(kind, "Button") &&
+                                  (GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+            if (!IsWindowVisible(c) || (r.left >= 0 && (r.top >= 0 || groupBox) && r.right <= client.right && r.bottom <= client.bottom)) continue;
             std::snprintf(line, sizeof line, "%d %ld,%ld,%ld,%ld\n", GetDlgCtrlID(c), r.left, r.top, r.right, r.bottom);
             out += line;
         }
@@ -144,9 +134,8 @@ int main(int argc, char** argv) {
     if (what == "state") {
         const LRESULT checked = SendMessageW(control, BM_GETCHECK, 0, 0);
         char line[64];
-        const LRESULT limit = SendMessageW(control, EM_GETLIMITTEXT, 0, 0);
-        std::snprintf(line, sizeof line, "visible=%d enabled=%d checked=%d limit=%ld\n", IsWindowVisible(control) ? 1 : 0,
-                      IsWindowEnabled(control) ? 1 : 0, checked == BST_CHECKED ? 1 : 0, static_cast<long>(limit));
+        std::snprintf(line, sizeof line, "visible=%d enabled=%d checked=%d\n", IsWindowVisible(control) ? 1 : 0,
+                      IsWindowEnabled(control) ? 1 : 0, checked == BST_CHECKED ? 1 : 0);
         return Print(line);
     }
     return Usage();
