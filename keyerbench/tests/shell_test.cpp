@@ -104,8 +104,7 @@ TEST_F(MenuTest, OpenCloseLoopTakesChangesAtItsNextPass) {
     // holds DIT; pass 0 lets go of DIT before it closes, pass 1 opens on COM5 with 60.
     std::atomic<int> stage{0};
     keyer.onCall = [&, pass = 0](const std::string& call) mutable {
-        if (call == "mx_getpot()" && pass++ == 0)
-            for (stage = 1; stage != 2;) std::this_thread::yield();
+        if (call == "mx_getpot()" && pass++ == 0) for (stage = 1; stage != 2;) std::this_thread::yield();
         if (call == "mx_open(5)" && pass == 2) keyer.openResult = NO_ECHO_RESPONSE;
     };
     ASSERT_TRUE(startInitLoop());

@@ -273,6 +273,9 @@ TEST_F(WorkersTest, NoCloseLeavesAContactDown) {
         EXPECT_EQ(*std::find_if(close, all.rend(), [](const std::string& c) { return c.rfind("mx_directkey(", 0) == 0; }),
                   "mx_directkey(0)") << "both contacts released before mx_close: " << button << " " << stuck;
     }
+    panel.command(IDDIT, 0);  // DIT held when the main window is destroyed: let go, the chip left open
+    releaseContactsAtExit(keyer);
+    EXPECT_EQ(calls().back(), "mx_directkey(0)");
 }
 
 TEST_F(WorkersTest, CallsignCompletionWaitsForTheChipThenLoadsTheBuffer) {
