@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds every build warning-free and runs every test: the Linux build's tests, the same
 # tests under AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer,
-# the fuzz step (scripts/fuzz.sh), then the Windows build's tests under Wine. The
-# deliverable is the 32-bit (i686) build; where this machine can't run i386 code (a
-# kernel without 32-bit emulation), its tests run from the x86_64 build of the same
-# sources under wine64 instead. Each step prints how long it took.
+# the fuzz step (scripts/fuzz.sh), the Windows build's tests under Wine, then the release
+# archives (scripts/release.sh): unpacked and run under Wine, and built a second time from
+# a clone to be compared (release/tests/). The deliverable is the 32-bit (i686) build;
+# where this machine can't run i386 code (a kernel without 32-bit emulation), its tests run
+# from the x86_64 build of the same sources under wine64 instead. Each step prints how
+# long it took.
 set -uo pipefail
 script=test-all
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -65,9 +67,31 @@ fi
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
     step "Windows i686 tests under Wine"
     run_tests win32
+    windows_build=build/win32
 else
     step "Windows x86_64 build and tests under wine64 (this machine runs no i386 code)"
     if build win64; then run_tests win64; else failed+=("win64 build"); fi
+    windows_build=build/win64
+fi
+
+step "Release archives (scripts/release.sh): their imports, and each unpacked and run under Wine"
+if bash scripts/release.sh; then
+    run_dists=(dist)
+    if [ "$windows_build" = build/win64 ]; then
+        echo "This machine runs no i386 code: the archives run under wine64 are x86_64 builds of them."
+        RELEASE_PRESET=release64 DIST=build/release64/dist bash scripts/release.sh || failed+=("the x86_64 archives")
+        run_dists+=(build/release64/dist)
+    fi
+    bash release/tests/archive_test.sh "$windows_build" "${run_dists[@]}" || failed+=("the release archives' test")
+    step "The release built again from a clone in another folder: the same archives"
+    # The clone holds the commit: uncommitted changes would make a difference of their own.
+    if [ -z "$(git status --porcelain --untracked-files=no)" ]; then
+        bash release/tests/reproducible_test.sh dist || failed+=("the release's second build")
+    else
+        echo "left out: the working tree has uncommitted changes"
+    fi
+else
+    failed+=("scripts/release.sh")
 fi
 
 end_step

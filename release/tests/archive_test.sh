@@ -8,18 +8,23 @@
 # cwbench.exe runs with the simulator's DLL from the keyersim archive put beside it
 # (cwbench_gui_test.sh, mode release).
 #
-# usage: archive_test.sh DIST WINDOWS_BUILD
-#   DIST           scripts/release.sh's output (RELEASE_PRESET=release64: x86_64 programs,
-#                  for wine64 where no i386 code runs)
-#   WINDOWS_BUILD  the Windows build of the same architecture: its probes and portiq-sim.exe
+# usage: archive_test.sh WINDOWS_BUILD DIST...
+#   WINDOWS_BUILD  the Windows build whose probes and portiq-sim.exe the test uses
+#   DIST           scripts/release.sh's output; every DIST's imports are checked, the last
+#                  one's archives are run: they must be of WINDOWS_BUILD's architecture (where
+#                  no i386 code runs: RELEASE_PRESET=release64's x86_64 archives, under wine64)
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
-[ $# -eq 2 ] && dist=$(cd "$1" && pwd) && build=$(cd "$2" && pwd) || { sed -n '2,14s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+[ $# -ge 2 ] && build=$(cd "$1" && pwd) && shift || { sed -n '2,15s/^# \{0,1\}//p' "$0" >&2; exit 2; }
 failed=()
 export WINEPREFIX=${TMPDIR:-/tmp}/release-archives-wine-$(id -u)
 rm -rf "$WINEPREFIX"
 folder="$WINEPREFIX/drive_c/Program Files (x86)/Радио утилиты"
-mkdir -p "$folder" && for zip in "$dist"/*.zip; do unzip -q "$zip" -d "$folder/$(basename "$zip" .zip)" || exit 1; done
+for dist in "$@"; do
+    for zip in "$dist"/*.zip; do
+        mkdir -p "$folder" && unzip -q "$zip" -d "$folder/$(basename "$zip" .zip)" || exit 1
+    done
+done
 
 windows_own='kernel32|user32|gdi32|advapi32|shell32|shlwapi|ole32|oleaut32|comctl32|comdlg32|cfgmgr32|setupapi|winmm|msvcrt|version'
 for file in "$folder"/*/*.exe "$folder"/*/*.dll; do
@@ -31,9 +36,10 @@ for file in "$folder"/*/*.exe "$folder"/*/*.dll; do
     echo "${file#"$folder"/} imports:" $dlls
 done
 
-portiq=$(echo "$folder"/PortIQ-*) cwbench=$(echo "$folder"/cwbench-*)
+in_folder() { echo "$folder/$(basename "$(echo "${!#}/$1"-*.zip)" .zip)"; }  # the last DIST's
+portiq=$(in_folder PortIQ "$@") cwbench=$(in_folder cwbench "$@")
 [ ! -e "$cwbench/morsixdll.dll" ] || failed+=("the cwbench archive holds a morsixdll.dll")
-cp "$folder"/keyersim-*/morsixdll.dll "$cwbench/" || exit 1
+cp "$(in_folder keyersim "$@")/morsixdll.dll" "$cwbench/" || exit 1
 wine_run=("$root/scripts/wine-run.sh")
 if (cd "$portiq" && LC_ALL=en_US.UTF-8 "${wine_run[@]}" ./portiq-dump.exe &&
     "${wine_run[@]}" "$build/portfinder/portiq-sim.exe" PortIq.scn) >"$WINEPREFIX.dump.log" 2>&1; then
