@@ -19,9 +19,9 @@ packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
           binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix mingw-w64-i686-dev)
 if [ "$profile" = release ]; then
     # The i686 build configures with GoogleTest's sources (it builds none of the tests);
-    # zip packs the archives.
+    # objdump (binutils) reads the programs' imports, zip packs the archives.
     packages=(cmake ninja-build g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
-              binutils-mingw-w64-i686 mingw-w64-i686-dev googletest zip)
+              binutils-mingw-w64-i686 mingw-w64-i686-dev googletest binutils zip)
 elif [ "$profile" != host ]; then
     packages+=(
         # The Windows builds: i686 (the deliverable) and x86_64 (run under wine64).

@@ -5,8 +5,8 @@
 #                                 morsixdll.dll comes with the chip)
 #   keyersim-<version>-win32.zip  the simulated chip's morsixdll.dll, README.txt, LICENSE.txt
 #   SHA256SUMS                    the three archives' SHA-256 sums
-# The versions come from CMakeLists.txt. Installs what it needs first (install-deps.sh
-# release).
+# The versions come from CMakeLists.txt. No archive is written when a program imports a
+# DLL that isn't Windows' own. Installs what it needs first (install-deps.sh release).
 #
 # Reproducible: one commit gives the same archives, byte for byte, in any folder and at
 # any time, on any machine with the same Debian packages. The programs are built with the
@@ -46,9 +46,24 @@ quiet_step "configuring the $preset build" cmake --preset "$preset" -DBOXTOOLS_W
 rm -rf "$build/archives"
 cmake --build --preset "$preset" -j "${JOBS:-$(nproc)}" || finish "building the $preset preset"
 
-echo "=== packing into $dist ==="
+# Every program imports only Windows' own DLLs (cwbench.exe also the chip's library): a
+# MinGW runtime DLL, or any other, would be missing on the user's PC.
+echo "=== the DLLs each program imports ==="
 rm -f "$dist"/*.zip "$dist/SHA256SUMS"
 failed=()
+windows_own='kernel32|user32|gdi32|advapi32|shell32|shlwapi|ole32|oleaut32|comctl32|comdlg32|cfgmgr32|setupapi|winmm|msvcrt|version'
+for program in "$build"/archives/*/*.exe "$build"/archives/*/*.dll; do
+    allowed=$windows_own
+    [ "$(basename "$program")" = cwbench.exe ] && allowed+='|morsixdll'
+    dlls=$(objdump -p "$program" | sed -n 's/^\tDLL Name: //p')
+    foreign=$(echo $(grep -viE "^($allowed)\.dll$" <<<"$dlls"))
+    echo "${program#"$build"/archives/}:" $dlls
+    [ -n "$dlls" ] && [ -z "$foreign" ] ||
+        failed+=("${program#"$build"/archives/} imports ${foreign:-no DLL objdump can read}")
+done
+[ ${#failed[@]} -eq 0 ] || finish "${failed[@]}"
+
+echo "=== packing into $dist ==="
 for folder in "$build"/archives/*/; do
     name=$(basename "$folder")
     # zip stores each entry's mode and its time in local time, and takes entries in the

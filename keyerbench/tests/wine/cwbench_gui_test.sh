@@ -120,15 +120,16 @@ screenshot() {  # NAME WINDOW-TITLE
     gui_screenshot "$artifacts/$1.png" "$w"
 }
 
-# start_cwbench VARIABLES...: cwbench.exe and the simulator's DLL in a fresh directory.
+# start_cwbench VARIABLES...: cwbench.exe and the simulator's DLL in a fresh directory, or where they lie (release).
+lay_out_work() {
+    rm -rf "$work"
+    mkdir -p "$work"
+    cp "$exe" "$work/cwbench.exe" && cp "$dll" "$work/morsixdll.dll" || fail "could not lay out $work"
+}
 start_cwbench() {
-    if [ "$mode" != release ]; then
-        rm -rf "$work"
-        mkdir -p "$work"
-        cp "$exe" "$work/cwbench.exe" && cp "$dll" "$work/morsixdll.dll" || fail "could not lay out $work"
-    fi
+    [ "$mode" = release ] || lay_out_work
     [ -f "$tmp/state.cfg" ] && cp "$tmp/state.cfg" "$work/cwbench.cfg"
-    note "starting cwbench.exe in $work: $*"
+    note "starting cwbench.exe: $*"
     gui_run_program "$work" "${wine_env[@]}" "$@" KEYERSIM_TRACE=trace.txt "$wine_run" ./cwbench.exe
     wait_for "the main window" 90 main_shown
 }
@@ -365,7 +366,6 @@ run_stress() {
 }
 
 run_release() {
-    [ "$(dirname "$dll")" = "$work" ] || fail "the DLL is not beside cwbench.exe: $dll"
     [ ! -e "$work/cwbench.cfg" ] || fail "a state file is there before the first start"
     start_cwbench
     open_and_check 20 "Output Cfg" "PTT On" "Port A/B" 1
@@ -373,8 +373,7 @@ run_release() {
     xdotool type E
     wait_for "E in the Outgoing Morse Window" 30 text_is "$OUTBOUND" E
     exit_program
-    [ "$(stat -c %s "$work/cwbench.cfg" 2>/dev/null)" = 1044 ] ||
-        fail "no state file of 1044 bytes beside cwbench.exe; the folder holds: $(ls "$work")"
+    [ "$(stat -c %s "$work/cwbench.cfg" 2>/dev/null)" = 1044 ] || fail "no 1044-byte cwbench.cfg beside cwbench.exe: $(ls "$work")"
     note "the state file is beside cwbench.exe"
 }
 
