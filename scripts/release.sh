@@ -16,7 +16,7 @@
 #
 # Environment: RELEASE_PRESET=release64 builds the x86_64 programs instead (archives
 # named -win64), for the archive test under wine64 where no i386 code runs; DIST=DIR
-# writes elsewhere than dist/; JOBS the build's parallel jobs.
+# writes elsewhere than dist/ (replacing the .zip files there); JOBS the build's jobs.
 set -uo pipefail
 script=release
 root=$(cd "$(dirname "$0")/.." && pwd)
