@@ -2,10 +2,11 @@
 # Installs the Debian packages the builds and their tests use, with apt-get. Idempotent:
 # when every package is installed it only checks and returns. Every package whose files
 # a build uses directly is named here (none is left to --no-install-recommends).
-#   install-deps.sh host   the Linux build: compiler, CMake, Ninja, GoogleTest, windres
-#   install-deps.sh        everything: also the sanitizer and fuzz builds' runtimes and
-#                          clang, the MinGW-w64 compilers, Wine, Xvfb and the X tools
-#                          and locales the Windows tests run with
+#   install-deps.sh host     the Linux build: compiler, CMake, Ninja, GoogleTest, windres
+#   install-deps.sh release  the archives (scripts/release.sh): the i686 build and zip
+#   install-deps.sh          everything: also the sanitizer and fuzz builds' runtimes and
+#                            clang, the MinGW-w64 compilers, Wine, Xvfb and the X tools
+#                            and locales the Windows tests run with
 set -uo pipefail
 script=install-deps
 . "$(dirname "$0")/lib.sh"
@@ -16,7 +17,12 @@ profile=${1:-all}
 # <winresrc.h> from the MinGW-w64 headers.
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
           binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix mingw-w64-i686-dev)
-if [ "$profile" != host ]; then
+if [ "$profile" = release ]; then
+    # The i686 build configures with GoogleTest's sources (it builds none of the tests);
+    # objdump (binutils) reads the programs' imports, zip packs the archives.
+    packages=(cmake ninja-build g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+              binutils-mingw-w64-i686 mingw-w64-i686-dev googletest binutils zip)
+elif [ "$profile" != host ]; then
     packages+=(
         # The Windows builds: i686 (the deliverable) and x86_64 (run under wine64).
         g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
@@ -27,6 +33,7 @@ if [ "$profile" != host ]; then
         xvfb xauth xdotool imagemagick   # the GUI tests' display, input, screenshots
         openbox                    # a small window manager: the boxes get their caption
         locales                    # Wine takes the user's language from LC_ALL
+        zip unzip                  # the release archives, packed and tested
         # The host tests under sanitizers (presets asan, tsan, built with g++): GCC's
         # AddressSanitizer, UndefinedBehaviorSanitizer and ThreadSanitizer runtimes.
         libasan8 libubsan1 libtsan2
@@ -73,7 +80,7 @@ ensure_locales() {
     done
     quiet_step "locale-gen" $SUDO locale-gen
 }
-if [ "$profile" != host ] && [ ${#failed[@]} -eq 0 ]; then
+if [ "$profile" = all ] && [ ${#failed[@]} -eq 0 ]; then
     ensure_locales || failed+=("locales en_US, ru_RU, uk_UA")
 fi
 

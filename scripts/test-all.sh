@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds every build warning-free and runs every test: the Linux build's tests, the same
 # tests under AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer,
-# the fuzz step (scripts/fuzz.sh), then the Windows build's tests under Wine. The
-# deliverable is the 32-bit (i686) build; where this machine can't run i386 code (a
-# kernel without 32-bit emulation), its tests run from the x86_64 build of the same
-# sources under wine64 instead. Each step prints how long it took.
+# the fuzz step (scripts/fuzz.sh), the Windows build's tests under Wine, then the release
+# archives (scripts/release.sh): unpacked and run under Wine, and built a second time from
+# a clone to be compared (release/tests/). The deliverable is the 32-bit (i686) build;
+# where this machine can't run i386 code (a kernel without 32-bit emulation), its tests run
+# from the x86_64 build of the same sources under wine64 instead. Each step prints how
+# long it took.
 set -uo pipefail
 script=test-all
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -65,9 +67,42 @@ fi
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
     step "Windows i686 tests under Wine"
     run_tests win32
+    windows_build=build/win32
 else
     step "Windows x86_64 build and tests under wine64 (this machine runs no i386 code)"
     if build win64; then run_tests win64; else failed+=("win64 build"); fi
+    windows_build=build/win64
+fi
+
+step "Release archives (scripts/release.sh), each unpacked and run under Wine"
+if bash scripts/release.sh; then
+    run_dist=dist
+    if [ "$windows_build" = build/win64 ]; then
+        echo "This machine runs no i386 code: the archives run under wine64 are x86_64 builds of them."
+        run_dist=build/release64/dist
+        RELEASE_PRESET=release64 DIST=$run_dist bash scripts/release.sh || failed+=("the x86_64 archives")
+    fi
+    bash release/tests/archive_test.sh "$windows_build" "$run_dist" || failed+=("the release archives' test")
+
+    # One commit, two builds, the same archives: the commit built again from a clone in
+    # another folder, without the compiler cache. Uncommitted changes would differ of their own.
+    step "The release built again from a clone in another folder: the same archives"
+    second=
+    if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+        echo "left out: the working tree has uncommitted changes"
+    elif second=$(mktemp -d "${TMPDIR:-/tmp}/release-elsewhere.XXXXXX") &&
+        git clone -q --no-checkout "$root" "$second/checkout" &&
+        git -C "$second/checkout" checkout -q --detach "$(git rev-parse HEAD)" &&
+        CCACHE_DISABLE=1 DIST=$second/dist bash "$second/checkout/scripts/release.sh" >"$second/release.log" 2>&1 &&
+        diff dist/SHA256SUMS "$second/dist/SHA256SUMS"; then
+        echo "the same SHA256SUMS from a clone built in $second/checkout"
+        rm -rf "$second"
+    else
+        [ -f "$second/release.log" ] && tail -n 20 "$second/release.log"
+        failed+=("the release built again in $second (kept) failed or differs from dist/ (<)")
+    fi
+else
+    failed+=("scripts/release.sh")
 fi
 
 end_step

@@ -17,6 +17,8 @@
 #                 RandChar (until its echoes pass the Outgoing Morse Window's limit, the newest
 #                 shown) and KeyerTest run, then Exit; the program must end, the
 #                 message's characters reach the chip in order and both contacts end released
+#         release the program where a user unpacked it, with MORSIXDLL already beside it:
+#                 OpenMx, a typed E comes back, Exit; the state file is written beside it
 #   ARTIFACTS_DIR  screenshots go here, and the run's logs and last screen when it fails
 #
 # Environment: CWBENCH_GUI_TIMEOUT (seconds, default 240), CWBENCH_GUI_WINEPREFIX (default:
@@ -34,7 +36,7 @@ exe=$(gui_absolute "$1") || exit 2
 dll=$(gui_absolute "$2") || exit 2
 probe=$(gui_absolute "$3") || exit 2
 mode=$4 artifacts=$5
-case $mode in mx1 | mx2 | stress) ;; *) echo "unknown mode: $mode" >&2; exit 2 ;; esac
+case $mode in mx1 | mx2 | stress | release) ;; *) echo "unknown mode: $mode" >&2; exit 2 ;; esac
 mkdir -p "$artifacts" && artifacts=$(cd "$artifacts" && pwd) || exit 2
 wine_run=${CWBENCH_WINE_RUN:-$root/scripts/wine-run.sh}
 gui_require
@@ -43,6 +45,7 @@ tag=cwbench-$mode
 gui_begin cwbench-gui "$tag" "$artifacts"
 tmp=$gui_tmp
 work=$tmp/work
+[ "$mode" = release ] && work=$(dirname "$exe")
 gui_wine_prefix "$exe" cwbench-gui "${CWBENCH_GUI_WINEPREFIX:-}"
 gui_start_xvfb 1600x1200  # room for the window at 144 dpi, grown for Wine's dialog font
 wine_env=(env -u LANGUAGE LC_ALL=en_US.UTF-8)
@@ -119,11 +122,14 @@ screenshot() {  # NAME WINDOW-TITLE
     gui_screenshot "$artifacts/$1.png" "$w"
 }
 
-# start_cwbench VARIABLES...: cwbench.exe and the simulator's DLL in a fresh directory.
-start_cwbench() {
+# start_cwbench VARIABLES...: cwbench.exe and the simulator's DLL in a fresh directory, or where they lie (release).
+lay_out_work() {
     rm -rf "$work"
     mkdir -p "$work"
     cp "$exe" "$work/cwbench.exe" && cp "$dll" "$work/morsixdll.dll" || fail "could not lay out $work"
+}
+start_cwbench() {
+    [ "$mode" = release ] || lay_out_work
     [ -f "$tmp/state.cfg" ] && cp "$tmp/state.cfg" "$work/cwbench.cfg"
     note "starting cwbench.exe: $*"
     gui_run_program "$work" "${wine_env[@]}" "$@" KEYERSIM_TRACE=trace.txt "$wine_run" ./cwbench.exe
@@ -376,6 +382,18 @@ run_stress() {
     note "stress: $(cat "$tmp/stress.txt")"
     grep -q 'plays=[1-9]' "$tmp/stress.txt" || fail "the message never played"
     grep -q 'last_key=mx_directkey(0) closed=1 keyed_after=0' "$tmp/stress.txt" || fail "the contacts were not released before the chip closed"
+}
+
+run_release() {
+    [ ! -e "$work/cwbench.cfg" ] || fail "a state file is there before the first start"
+    start_cwbench
+    open_and_check 20 "Output Cfg" "PTT On" "Port A/B" 1
+    click "$INBOUND"
+    xdotool type E
+    wait_for "E in the Outgoing Morse Window" 30 text_is "$OUTBOUND" E
+    exit_program
+    [ "$(stat -c %s "$work/cwbench.cfg" 2>/dev/null)" = 1044 ] || fail "no 1044-byte cwbench.cfg beside cwbench.exe: $(ls "$work")"
+    note "the state file is beside cwbench.exe"
 }
 
 "run_$mode"

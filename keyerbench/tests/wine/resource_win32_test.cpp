@@ -3,6 +3,7 @@
 // (200) and the Message Editor (512), in template order, with its id, window class, the
 // style bits its kind needs, and its rectangle in dialog units (through MapDialogRect).
 #include "resources/cwbench_resource.h"
+#include "cwbench_version.h"
 
 #include <gtest/gtest.h>
 
@@ -314,8 +315,8 @@ TEST(ResourceTest, MenuIconAndVersion) {
     ASSERT_NE(version, nullptr);
     const char* block = static_cast<const char*>(LockResource(LoadResource(nullptr, version)));
     const DWORD size = SizeofResource(nullptr, version);
-    // "FileVersion" "3.1" as UTF-16 in the block.
-    const std::wstring needle = L"3.1";
+    // The version CMakeLists.txt sets, as UTF-16 in the block.
+    const std::wstring needle = L"" CWBENCH_VERSION_TEXT;
     const std::wstring_view all(reinterpret_cast<const wchar_t*>(block), size / 2);
     EXPECT_NE(all.find(needle), std::wstring_view::npos);
 
