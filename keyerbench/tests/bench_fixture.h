@@ -68,6 +68,7 @@ protected:
     void SetUp() override {
         resetGlobals();
         setConfigName(kStateFile);
+        setUserConfigName("");
         env.keyer = &keyer;
         env.poster = &poster;
         env.timing.holdStepMs = 1;

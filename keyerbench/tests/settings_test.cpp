@@ -157,14 +157,18 @@ TEST_F(SettingsTest, SavingThroughALinkReplacesItsTargetAndKeepsTheLink) {
 }
 
 
-TEST_F(SettingsTest, FileThatCannotBeCreatedIsLeftAloneSilently) {
+TEST_F(SettingsTest, FileThatCannotBeCreatedIsLeftAloneAndTheUserToldOnce) {
     fs.uncreatable.insert(std::string(kPath) + ".new");
     fs.uncreatable.insert(kPath);
     fs.files[kPath] = sampleImage();
     mxf.comPort = 9;
-    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(saveState(), 0);
+    EXPECT_EQ(saveState(), 0);
     EXPECT_EQ(fs.files.at(kPath), sampleImage());
-    EXPECT_TRUE(fs.boxes().empty());
+    auto boxes = fs.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kCannotSaveText);
+    EXPECT_EQ(boxes[0].caption, "Error");
 }
 
 TEST_F(SettingsTest, WhereNoNewFileCanBeMadeTheStateFileIsWrittenInPlace) {
@@ -193,13 +197,99 @@ TEST_F(SettingsTest, WriteFailureKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(mxf.comPort, 9);
 }
 
-TEST_F(SettingsTest, FailedReplaceKeepsTheOldFile) {
-    fs.files[kPath] = sampleImage();
-    fs.failReplace = true;
+// Another program (a virus scanner, the indexer, a sync client) holds the new file for a
+// while, and Windows' replacement fails meanwhile, perhaps halfway with the old file
+// already moved aside: a whole state file is there afterwards, the new one wherever the
+// save could finish within about a second.
+TEST_F(SettingsTest, ASaveDisturbedByAnotherProgramLeavesAWholeStateFile) {
+    const struct {
+        int failures;
+        bool halfway;
+        int replaces;
+        unsigned slept;
+        bool saved;
+    } cases[] = {
+        {0, false, 1, 0, true},      {3, false, 4, 350, true}, {5, true, 6, 1050, true},
+        {100, true, 6, 1050, true},  // never replaced: the image goes in the old file's place
+        {100, false, 6, 1050, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failures);
+        fs.files = {{kPath, sampleImage()}};
+        fs.clearBoxes();
+        fs.failReplaces = c.failures;
+        fs.replaceStopsHalfway = c.halfway;
+        fs.replaces = 0;
+        fs.slept = 0;
+        mxf.comPort = 9;
+        EXPECT_EQ(saveState(), c.saved ? 1 : 0);
+        EXPECT_EQ(fs.replaces, c.replaces);
+        EXPECT_EQ(fs.slept, c.slept);
+        ASSERT_EQ(fs.files.at(kPath).size(), kStateFileSize);
+        EXPECT_EQ(fs.files.at(kPath)[0], c.saved ? 9 : 0x0C);
+        EXPECT_EQ(fs.files.size(), 1u) << "the new file is removed";
+        const std::vector<std::string> none, failed{"Save State Failed."};
+        std::vector<std::string> said;
+        for (const auto& box : fs.boxes()) said.push_back(box.text);
+        EXPECT_EQ(said, c.saved ? none : failed);
+    }
+}
+
+// A standard user can't write the program's folder under Program Files: the settings
+// live in the user's own folder, starting from those beside the program.
+TEST_F(SettingsTest, AProgramFolderTheUserCantWriteKeepsTheSettingsPerUser) {
+    const std::string beside = "C:\\Program Files\\cwbench\\cwbench.cfg";
+    const std::string perUser = "C:\\Users\\u\\AppData\\Local\\cwbench\\cwbench.cfg";
+    auto start = [&] {
+        std::memset(&mxf, 0, sizeof mxf);
+        setConfigName(beside.c_str());
+        setUserConfigName(perUser.c_str());
+        return loadConfigFile();
+    };
+    fs.readOnlyFolders.insert("C:\\Program Files\\cwbench");
+    fs.files[beside] = sampleImage();
+    EXPECT_EQ(start(), 1);
+    EXPECT_EQ(recordBytes(), sampleImage()) << "carried over";
+    EXPECT_EQ(stateFileName(), perUser);
+    EXPECT_EQ(fs.files.at(perUser), sampleImage());
+    EXPECT_EQ(fs.folders.count("C:\\Users\\u\\AppData\\Local\\cwbench"), 1u);
+    mxf.comPort = 5;
     EXPECT_EQ(saveState(), 1);
-    EXPECT_EQ(fs.files.at(kPath), sampleImage());
-    EXPECT_EQ(fs.files.size(), 1u);
+    EXPECT_EQ(start(), 1);
+    EXPECT_EQ(mxf.comPort, 5) << "read back from the per-user file";
+    // ResetDefaults: the per-user file starts again from the defaults, not from the old
+    // file beside the program, which stays as it was.
+    EXPECT_TRUE(removeStateFile());
+    EXPECT_EQ(loadConfigFile(), 1);
+    Bytes head = fs.files.at(perUser), defaults = defaultImage();
+    head.resize(20);
+    defaults.resize(20);
+    EXPECT_EQ(head, defaults);
+    EXPECT_EQ(fs.files.at(beside), sampleImage());
     EXPECT_TRUE(fs.boxes().empty());
+
+    // No file beside the program: the defaults, per user.
+    fs.files.clear();
+    EXPECT_EQ(start(), 1);
+    EXPECT_EQ(fs.files.at(perUser), defaultImage());
+    EXPECT_EQ(fs.files.size(), 1u);
+    // Where the user's folder can't be written either, the user is told, once.
+    fs.files.clear();
+    fs.readOnlyFolders.insert("C:\\Users\\u\\AppData\\Local\\cwbench");
+    start();
+    EXPECT_EQ(saveState(), 0);
+    EXPECT_TRUE(fs.files.empty());
+    auto boxes = fs.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kCannotSaveText);
+    // A folder that can be written keeps the state file beside the program, and the
+    // trial file that told so is gone.
+    fs.readOnlyFolders.clear();
+    fs.files.clear();
+    start();
+    EXPECT_EQ(stateFileName(), beside);
+    EXPECT_EQ(fs.files.size(), 1u);
+    EXPECT_EQ(fs.files.at(beside), defaultImage());
 }
 
 TEST_F(SettingsTest, ShowStateAfterDefaultStart) {

@@ -2,9 +2,12 @@
 // commands; and the Message Editor.
 #include "bench_fixture.h"
 #include "messages/message_editor.h"
+#include "platform/path_text.h"
 #include "shell/shell.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace cwbench {
 namespace {
@@ -69,7 +72,12 @@ public:
     void warningBox(const char* text) override { did.push_back(std::string("warning ") + text); }
     void runMessageEditor() override { did.push_back("editor " + std::to_string(editMsg)); }
     void runAbout() override { did.push_back("about"); }
-    void openHelp() override { did.push_back("help"); }
+    void runHelpEngine(const char* file) override { did.push_back(std::string("help engine ") + file); }
+    bool openDocument(const char* path) override {
+        did.push_back(std::string("open ") + path);
+        return documentOpens;
+    }
+    bool documentOpens = true;
 };
 
 class MenuTest : public test::BenchTest {
@@ -142,8 +150,7 @@ TEST_F(MenuTest, EditSavesWhateverTheEditorDid) {
         EXPECT_EQ(files.files.count(test::kStateFile), 1u);
     }
     menuCommand(CM_ABOUT, shell, keyer);
-    menuCommand(CM_HELP, shell, keyer);
-    EXPECT_EQ(shell.did, (std::vector<std::string>{"editor 1", "editor 2", "editor 3", "editor 4", "about", "help"}));
+    EXPECT_EQ(shell.did, (std::vector<std::string>{"editor 1", "editor 2", "editor 3", "editor 4", "about"}));
 
     char line[64];
     formatBuildLine(line, sizeof line);
@@ -151,6 +158,108 @@ TEST_F(MenuTest, EditSavesWhateverTheEditorDid) {
     formStartupNames(OsFamily::WindowsNT, "C:\\cw\\cwbench.exe");
     formatOsLine(line, sizeof line);
     EXPECT_STREQ(line, "Operating System is WinNT/WinXP");
+}
+
+TEST_F(MenuTest, HelpOpensTheHelpFileElseReadmeElseSaysWhereHelpIs) {
+    formStartupNames(OsFamily::WindowsNT, "C:\\cw\\cwbench.exe");
+    files.files["C:\\cw\\cwbench.hlp"] = {};
+    files.files["C:\\cw\\README.txt"] = {};
+    menuCommand(CM_HELP, shell, keyer);
+    files.files.erase("C:\\cw\\cwbench.hlp");
+    menuCommand(CM_HELP, shell, keyer);
+    shell.documentOpens = false;  // no program for text files
+    menuCommand(CM_HELP, shell, keyer);
+    files.files.clear();
+    EXPECT_EQ(menuCommand(CM_HELP, shell, keyer), 1);
+    EXPECT_EQ(shell.did, (std::vector<std::string>{"help engine C:\\cw\\cwbench.hlp", "open C:\\cw\\README.txt",
+                                                   "open C:\\cw\\README.txt"}));
+    const auto boxes = files.boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const auto& box : boxes) {
+        EXPECT_EQ(box.text, kNoHelpText);
+        EXPECT_EQ(box.caption, "Help");
+        EXPECT_EQ(box.type, kMbIconInformation);
+    }
+}
+
+TEST(PathTextTest, NamesConvertBothWaysAndTakeTheLongFormFrom248Units) {
+    // Cyrillic, a pair of surrogates and unpaired ones, as Windows file names may hold.
+    for (const std::u16string& name : {std::u16string(u"C:\\Users\\\u0410\u043d\u0434\u0440\u0435\u0439\\cw"),
+                                       std::u16string(u"D:\\\U0001F600\xD800x\xDC00")}) {
+        EXPECT_EQ(utf16FromUtf8(utf8FromUtf16(name)), name);
+        EXPECT_EQ(utf16Length(utf8FromUtf16(name)), name.size());
+    }
+    // Bytes that are no UTF-8, an overlong form among them.
+    EXPECT_EQ(utf16FromUtf8("a\xff" "b\xc0\x80\xe2\x82"), u"a\xFFFD" u"b\xFFFD\xFFFD\xFFFD\xFFFD");
+    const std::u16string x245(245, u'x');
+    const std::pair<std::u16string, std::u16string> forms[] = {
+        {u"C:/" + x245, u"\\\\?\\C:\\" + x245},
+        {u"C:\\" + x245.substr(1), u"C:\\" + x245.substr(1)},
+        {u"\\\\srv\\share/" + x245, u"\\\\?\\UNC\\srv\\share\\" + x245},
+        {u"\\\\?\\C:\\" + x245, u"\\\\?\\C:\\" + x245},
+        {x245 + u"xyz", x245 + u"xyz"},
+    };
+    for (const auto& [path, form] : forms) {
+        EXPECT_EQ(extendedLengthPath(path), form);
+        EXPECT_EQ(extendedLengthPath(plainPath(form)), form);
+    }
+}
+
+// Whole starts of cwbench, from the program's path as Windows gives it in UTF-16.
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::freshSettings(); }
+    bool start(const std::u16string& program) {
+        fs.program = utf8FromUtf16(program);
+        std::memset(&mxf, 0, sizeof mxf);
+        return loadStartupSettings(OsFamily::WindowsNT);
+    }
+    RecordingPlatform fs;
+    test::PlatformScope scope{fs};
+};
+
+// A Cyrillic folder on a system whose ANSI code page has no Cyrillic letters.
+TEST_F(StartupTest, AFolderNamedInAnyLettersKeepsItsSettings) {
+    const std::u16string user = u"C:\\Users\\\u0410\u043d\u0434\u0440\u0435\u0439";
+    const std::u16string folder = user + u"\\Desktop\\cw \U0001F4FB";
+    fs.userData = utf8FromUtf16(user + u"\\AppData\\Local");
+    ASSERT_TRUE(start(folder + u"\\cwbench.exe"));
+    EXPECT_EQ(utf16FromUtf8(szConfigName), folder + u"\\cwbench.cfg");
+    EXPECT_EQ(utf16FromUtf8(szHelpName), folder + u"\\cwbench.hlp");
+    EXPECT_EQ(fs.files.count(szConfigName), 1u);
+    mxf.comPort = 5;
+    saveState();
+    ASSERT_TRUE(start(folder + u"\\cwbench.exe"));
+    EXPECT_EQ(mxf.comPort, 5);
+    // Where the folder can't be written, the per-user file in the user's folder.
+    fs.readOnlyFolders.insert(utf8FromUtf16(folder));
+    ASSERT_TRUE(start(folder + u"\\cwbench.exe"));
+    EXPECT_EQ(mxf.comPort, 5);
+    EXPECT_EQ(utf16FromUtf8(stateFileName()), user + u"\\AppData\\Local\\cwbench\\cwbench.cfg");
+    EXPECT_EQ(fs.files.at(stateFileName()).at(0), 5);
+    EXPECT_TRUE(fs.boxes().empty());
+}
+
+// Program paths up to 1,023 UTF-16 units keep their settings in a file, whatever bytes
+// their letters take; longer ones keep them in memory only (the caller says so).
+TEST_F(StartupTest, ProgramPathsOfUpTo1023UnitsKeepTheirSettings) {
+    for (std::size_t units : {260u, 261u, 1023u, 1024u}) {
+        SCOPED_TRACE(units);
+        fs.files.clear();
+        const std::u16string program = u"C:\\" + std::u16string(units - 15, u'\u20AC') + u"\\cwbench.exe";
+        ASSERT_EQ(program.size(), units);
+        const bool named = start(program);
+        EXPECT_EQ(named, units <= kMaxPathUnits);
+        EXPECT_EQ(mxf.comPort, 1);
+        if (named) {
+            EXPECT_EQ(utf16Length(szConfigName), units);
+            EXPECT_EQ(fs.files.at(szConfigName).size(), kStateFileSize);
+        } else {
+            EXPECT_STREQ(szConfigName, "");
+            EXPECT_STREQ(szHelpName, "");
+            EXPECT_TRUE(fs.files.empty());
+        }
+    }
 }
 
 class EditorTest : public test::BenchTest {};

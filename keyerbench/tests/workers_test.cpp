@@ -139,9 +139,15 @@ public:
         return nullptr;
     }
     std::unique_ptr<File> createForWrite(const char*) override { return nullptr; }
+    bool canWrite(const char*) override { return false; }
     std::string finalPath(const char* path) override { return path; }
-    bool replace(const char*, const char*) override { return false; }
+    ReplaceResult replace(const char*, const char*) override { return ReplaceResult::Failed; }
     bool remove(const char*) override { return false; }
+    bool isFile(const char*) override { return false; }
+    bool createFolder(const char*) override { return false; }
+    void sleep(unsigned) override {}
+    std::string programPath() override { return {}; }
+    std::string userDataFolder() override { return {}; }
     int messageBox(const char* text, const char*, unsigned) override {
         std::unique_lock<std::mutex> lk(m);
         shown.push_back(text);
