@@ -74,7 +74,16 @@ public:
         DialogBoxParamA(hInstance, MAKEINTRESOURCEA(IDD_MSGEDIT), hwnd_, MsgEditDlgProc, 0);
     }
     void runAbout() override { DialogBoxParamA(hInstance, MAKEINTRESOURCEA(IDD_ABOUT), hwnd_, AboutDlgProc, 0); }
-    void runHelpEngine(const char* helpFile) override { WinHelpW(hwnd_, wide(helpFile).c_str(), HELP_INDEX, 0); }
+    void runHelpEngine(const char* helpFile) override {
+        // The help engine is handed the name in the ANSI code page, whichever call is
+        // made: a folder named in other letters is reached through its short 8.3 name
+        // where the volume keeps those.
+        std::wstring name = wide(helpFile);
+        wchar_t shortName[MAX_PATH] = L"";
+        const DWORD length = GetShortPathNameW(name.c_str(), shortName, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) name.assign(shortName, length);
+        WinHelpW(hwnd_, name.c_str(), HELP_INDEX, 0);
+    }
     bool openDocument(const char* path) override {
         // Above 32 when the program for the document was started.
         const auto started = reinterpret_cast<INT_PTR>(
