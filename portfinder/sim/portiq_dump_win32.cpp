@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     std::snprintf(line, sizeof line, "language 0x%04x\n", GetUserDefaultLangID());
     text += line;
     const UINT codePage = GetACP();
-    if (codePage == 1251 || codePage == 1252) {
+    if (codePage == 1251 || codePage == 1252 || codePage == CP_UTF8) {
         std::snprintf(line, sizeof line, "codepage %u\n", codePage);
         text += line;
     } else {
