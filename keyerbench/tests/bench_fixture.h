@@ -68,7 +68,6 @@ protected:
     void SetUp() override {
         resetGlobals();
         setConfigName(kStateFile);
-        setUserConfigName("");
         env.keyer = &keyer;
         env.poster = &poster;
         env.timing.holdStepMs = 1;

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 namespace cwbench {
 namespace {
 
@@ -162,8 +160,7 @@ TEST_F(MenuTest, EditSavesWhateverTheEditorDid) {
 
 TEST_F(MenuTest, HelpOpensTheHelpFileElseReadmeElseSaysWhereHelpIs) {
     formStartupNames(OsFamily::WindowsNT, "C:\\cw\\cwbench.exe");
-    files.files["C:\\cw\\cwbench.hlp"] = {};
-    files.files["C:\\cw\\README.txt"] = {};
+    files.files = {{"C:\\cw\\cwbench.hlp", {}}, {"C:\\cw\\README.txt", {}}};
     menuCommand(CM_HELP, shell, keyer);
     files.files.erase("C:\\cw\\cwbench.hlp");
     menuCommand(CM_HELP, shell, keyer);
@@ -171,94 +168,45 @@ TEST_F(MenuTest, HelpOpensTheHelpFileElseReadmeElseSaysWhereHelpIs) {
     menuCommand(CM_HELP, shell, keyer);
     files.files.clear();
     EXPECT_EQ(menuCommand(CM_HELP, shell, keyer), 1);
-    EXPECT_EQ(shell.did, (std::vector<std::string>{"help engine C:\\cw\\cwbench.hlp", "open C:\\cw\\README.txt",
-                                                   "open C:\\cw\\README.txt"}));
-    const auto boxes = files.boxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    for (const auto& box : boxes) {
-        EXPECT_EQ(box.text, kNoHelpText);
-        EXPECT_EQ(box.caption, "Help");
-        EXPECT_EQ(box.type, kMbIconInformation);
-    }
+    EXPECT_EQ(shell.did, (Calls{"help engine C:\\cw\\cwbench.hlp", "open C:\\cw\\README.txt", "open C:\\cw\\README.txt"}));
+    ASSERT_EQ(files.boxes().size(), 2u);
+    EXPECT_EQ(files.boxes()[1].text, kNoHelpText);
 }
 
 TEST(PathTextTest, NamesConvertBothWaysAndTakeTheLongFormFrom248Units) {
     // Cyrillic, a pair of surrogates and unpaired ones, as Windows file names may hold.
-    for (const std::u16string& name : {std::u16string(u"C:\\Users\\\u0410\u043d\u0434\u0440\u0435\u0439\\cw"),
-                                       std::u16string(u"D:\\\U0001F600\xD800x\xDC00")}) {
-        EXPECT_EQ(utf16FromUtf8(utf8FromUtf16(name)), name);
-        EXPECT_EQ(utf16Length(utf8FromUtf16(name)), name.size());
-    }
-    // Bytes that are no UTF-8, an overlong form among them.
-    EXPECT_EQ(utf16FromUtf8("a\xff" "b\xc0\x80\xe2\x82"), u"a\xFFFD" u"b\xFFFD\xFFFD\xFFFD\xFFFD");
-    const std::u16string x245(245, u'x');
-    const std::pair<std::u16string, std::u16string> forms[] = {
-        {u"C:/" + x245, u"\\\\?\\C:\\" + x245},
-        {u"C:\\" + x245.substr(1), u"C:\\" + x245.substr(1)},
-        {u"\\\\srv\\share/" + x245, u"\\\\?\\UNC\\srv\\share\\" + x245},
-        {u"\\\\?\\C:\\" + x245, u"\\\\?\\C:\\" + x245},
-        {x245 + u"xyz", x245 + u"xyz"},
-    };
-    for (const auto& [path, form] : forms) {
-        EXPECT_EQ(extendedLengthPath(path), form);
-        EXPECT_EQ(extendedLengthPath(plainPath(form)), form);
-    }
+    const std::u16string name = u"C:\\\u0410\u043d\u0434\\\U0001F600\xD800x\xDC00";
+    EXPECT_EQ(utf16FromUtf8(utf8FromUtf16(name)), name);
+    EXPECT_EQ(utf16Length(utf8FromUtf16(name)), name.size());
+    const std::u16string x(245, u'x'), shorter = u"C:\\" + x.substr(1);
+    EXPECT_EQ(extendedLengthPath(u"C:/" + x), u"\\\\?\\C:\\" + x);
+    EXPECT_EQ(extendedLengthPath(u"\\\\srv\\s/" + x), u"\\\\?\\UNC\\srv\\s\\" + x);
+    EXPECT_EQ(extendedLengthPath(shorter), shorter);
+    EXPECT_EQ(plainPath(u"\\\\?\\UNC\\srv\\s"), u"\\\\srv\\s");
 }
 
-// Whole starts of cwbench, from the program's path as Windows gives it in UTF-16.
-class StartupTest : public ::testing::Test {
-protected:
-    void SetUp() override { test::freshSettings(); }
-    bool start(const std::u16string& program) {
-        fs.program = utf8FromUtf16(program);
-        std::memset(&mxf, 0, sizeof mxf);
-        return loadStartupSettings(OsFamily::WindowsNT);
-    }
+// Whole starts from a Cyrillic folder (ANSI calls would see '?') or 260 to 1,024 units.
+TEST(StartupTest, ProgramFoldersInAnyLettersAndUpTo1023UnitsKeepTheirSettings) {
+    test::freshSettings();
     RecordingPlatform fs;
-    test::PlatformScope scope{fs};
-};
-
-// A Cyrillic folder on a system whose ANSI code page has no Cyrillic letters.
-TEST_F(StartupTest, AFolderNamedInAnyLettersKeepsItsSettings) {
-    const std::u16string user = u"C:\\Users\\\u0410\u043d\u0434\u0440\u0435\u0439";
-    const std::u16string folder = user + u"\\Desktop\\cw \U0001F4FB";
-    fs.userData = utf8FromUtf16(user + u"\\AppData\\Local");
-    ASSERT_TRUE(start(folder + u"\\cwbench.exe"));
-    EXPECT_EQ(utf16FromUtf8(szConfigName), folder + u"\\cwbench.cfg");
-    EXPECT_EQ(utf16FromUtf8(szHelpName), folder + u"\\cwbench.hlp");
-    EXPECT_EQ(fs.files.count(szConfigName), 1u);
-    mxf.comPort = 5;
-    saveState();
-    ASSERT_TRUE(start(folder + u"\\cwbench.exe"));
-    EXPECT_EQ(mxf.comPort, 5);
-    // Where the folder can't be written, the per-user file in the user's folder.
-    fs.readOnlyFolders.insert(utf8FromUtf16(folder));
-    ASSERT_TRUE(start(folder + u"\\cwbench.exe"));
-    EXPECT_EQ(mxf.comPort, 5);
-    EXPECT_EQ(utf16FromUtf8(stateFileName()), user + u"\\AppData\\Local\\cwbench\\cwbench.cfg");
-    EXPECT_EQ(fs.files.at(stateFileName()).at(0), 5);
-    EXPECT_TRUE(fs.boxes().empty());
-}
-
-// Program paths up to 1,023 UTF-16 units keep their settings in a file, whatever bytes
-// their letters take; longer ones keep them in memory only (the caller says so).
-TEST_F(StartupTest, ProgramPathsOfUpTo1023UnitsKeepTheirSettings) {
-    for (std::size_t units : {260u, 261u, 1023u, 1024u}) {
-        SCOPED_TRACE(units);
+    test::PlatformScope scope(fs);
+    auto start = [&](const std::u16string& program) {
+        fs.program = utf8FromUtf16(program);
+        return loadStartupSettings(OsFamily::WindowsNT);
+    };
+    auto deep = [](std::size_t units) { return u"C:\\" + std::u16string(units - 15, u'\u20AC') + u"\\cwbench.exe"; };
+    for (const std::u16string& program : {std::u16string(u"C:\\\u0410\u043d\u0434\u0440\u0435\u0439\\cw \U0001F4FB\\cwbench.exe"),
+                                          deep(260), deep(261), deep(1023), deep(1024)}) {
         fs.files.clear();
-        const std::u16string program = u"C:\\" + std::u16string(units - 15, u'\u20AC') + u"\\cwbench.exe";
-        ASSERT_EQ(program.size(), units);
         const bool named = start(program);
-        EXPECT_EQ(named, units <= kMaxPathUnits);
-        EXPECT_EQ(mxf.comPort, 1);
-        if (named) {
-            EXPECT_EQ(utf16Length(szConfigName), units);
-            EXPECT_EQ(fs.files.at(szConfigName).size(), kStateFileSize);
-        } else {
-            EXPECT_STREQ(szConfigName, "");
-            EXPECT_STREQ(szHelpName, "");
-            EXPECT_TRUE(fs.files.empty());
-        }
+        EXPECT_EQ(named, program.size() <= kMaxPathUnits) << program.size();
+        EXPECT_EQ(utf16FromUtf8(szHelpName), named ? program.substr(0, program.size() - 3) + u"hlp" : u"");
+        EXPECT_EQ(utf16FromUtf8(szConfigName), named ? program.substr(0, program.size() - 3) + u"cfg" : u"");
+        mxf.comPort = 5;
+        saveState();
+        start(program);
+        EXPECT_EQ(mxf.comPort, named ? 5 : 1);
+        EXPECT_EQ(fs.files.size(), named ? 1u : 0u);
     }
 }
 

@@ -131,23 +131,10 @@ TEST_F(WorkersTest, PlayedMessageSendsTokensAndEchoesEveryCharacter) {
     EXPECT_FALSE(startMessage(5));
 }
 
-// A platform whose message box stays up until the test lets it go, as a user would.
-class HeldBoxes final : public Platform {
+// Files in memory, and a message box that stays up until the test lets it go, as a user
+// would.
+class HeldBoxes final : public RecordingPlatform {
 public:
-    std::unique_ptr<File> openForRead(const char*, OpenError& e) override {
-        e = OpenError::NotFound;
-        return nullptr;
-    }
-    std::unique_ptr<File> createForWrite(const char*) override { return nullptr; }
-    bool canWrite(const char*) override { return false; }
-    std::string finalPath(const char* path) override { return path; }
-    ReplaceResult replace(const char*, const char*) override { return ReplaceResult::Failed; }
-    bool remove(const char*) override { return false; }
-    bool isFile(const char*) override { return false; }
-    bool createFolder(const char*) override { return false; }
-    void sleep(unsigned) override {}
-    std::string programPath() override { return {}; }
-    std::string userDataFolder() override { return {}; }
     int messageBox(const char* text, const char*, unsigned) override {
         std::unique_lock<std::mutex> lk(m);
         shown.push_back(text);

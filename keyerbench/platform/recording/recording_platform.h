@@ -12,7 +12,7 @@
 
 namespace cwbench {
 
-class RecordingPlatform final : public Platform {
+class RecordingPlatform : public Platform {
 public:
     struct Box {
         std::string text;
