@@ -12,6 +12,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <string>
@@ -85,9 +86,12 @@ public:
         WinHelpW(hwnd_, name.c_str(), HELP_INDEX, 0);
     }
     bool openDocument(const char* path) override {
-        // Above 32 when the program for the document was started.
+        // ShellExecuteW may hand the document to a shell extension, which needs COM on
+        // the calling thread. Its result is above 32 when a program was started.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         const auto started = reinterpret_cast<INT_PTR>(
             ShellExecuteW(hwnd_, L"open", wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        if (SUCCEEDED(com)) CoUninitialize();
         return started > 32;
     }
 
