@@ -67,10 +67,11 @@ if [ ${#need[@]} -ne 0 ]; then
         --no-install-recommends "${need[@]}" || failed+=("apt-get install ${need[*]}")
 fi
 
-# Wine takes the user's language from LC_ALL; the locales must exist for that.
+# Wine takes the user's language from LC_ALL; the locales must exist for that. hi_IN has
+# no ANSI code page of its own: Wine makes it UTF-8, as Windows set to UTF-8 does.
 ensure_locales() {
     local missing=()
-    for l in en_US ru_RU uk_UA; do
+    for l in en_US ru_RU uk_UA hi_IN; do
         locale -a 2>/dev/null | grep -qi "^${l}\.utf-\?8$" || missing+=("$l")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -81,7 +82,7 @@ ensure_locales() {
     quiet_step "locale-gen" $SUDO locale-gen
 }
 if [ "$profile" = all ] && [ ${#failed[@]} -eq 0 ]; then
-    ensure_locales || failed+=("locales en_US, ru_RU, uk_UA")
+    ensure_locales || failed+=("locales en_US, ru_RU, uk_UA, hi_IN")
 fi
 
 if [ ${#failed[@]} -ne 0 ]; then finish "${failed[@]}"; fi

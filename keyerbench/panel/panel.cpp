@@ -445,7 +445,7 @@ void Panel::resetDefaults() {
         errorBox(dlg_, "MX not Open !", "Warning");
         return;
     }
-    platform().remove(szConfigName);
+    removeStateFile();
     loadConfigFile();
     window_.commPortChanged();
     initState(dlg_);

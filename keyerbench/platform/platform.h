@@ -1,16 +1,30 @@
 // The thin layer between cwbench's portable code and the machine: the state file's
-// file operations and the message box.
+// file operations, the few facts that place it (the program's own path, the user's data
+// folder), the help file's presence, and the message box.
 //
-// Each operation stands for one Windows call with the same contract: openForRead is
-// CreateFileA(GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), createForWrite is
-// CreateFileA(GENERIC_WRITE, no sharing, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL), read and
-// write are one ReadFile/WriteFile, finalPath is GetFinalPathNameByHandleA, replace is
-// ReplaceFileA (MoveFileExA where there is nothing to replace), remove is DeleteFileA,
-// messageBox is MessageBoxA without an owner. Opening and creating follow symbolic links
-// to their targets; replace and remove act on the name they are given. Three
-// implementations exist: platform/win32 calls Windows, platform/stdio serves the host
-// build with the C library and std::filesystem, platform/recording keeps files in
-// memory, can be told to fail, and records every box, for tests.
+// Paths are UTF-8 (platform/path_text.h). Each operation stands for one Windows call
+// with the same contract, made through the wide call with the path in UTF-16, in the
+// \\?\ form from 248 units on, so that neither a folder named in letters the ANSI code
+// page lacks nor a deep one changes which file is meant:
+//   openForRead     CreateFileW(GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING)
+//   createForWrite  CreateFileW(GENERIC_WRITE, no sharing, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL)
+//   canWrite        CreateFileW(GENERIC_WRITE, all sharing, OPEN_EXISTING), closed at once
+//   read, write     one ReadFile/WriteFile
+//   finalPath       GetFinalPathNameByHandleW
+//   replace         ReplaceFileW (MoveFileExW where there is nothing to replace, or to
+//                   finish what ReplaceFileW left halfway)
+//   remove          DeleteFileW
+//   isFile          GetFileAttributesW
+//   createFolder    CreateDirectoryW
+//   sleep           Sleep
+//   programPath     GetModuleFileNameW(NULL)
+//   userDataFolder  SHGetFolderPathW(CSIDL_LOCAL_APPDATA), the folder %LOCALAPPDATA% names
+//   messageBox      MessageBoxA without an owner
+// Opening, creating and canWrite follow symbolic links to their targets; replace and
+// remove act on the name they are given. Three implementations exist: platform/win32
+// calls Windows, platform/stdio serves the host build with the C library and
+// std::filesystem, platform/recording keeps files in memory, can be told to fail, and
+// records every box, for tests.
 //
 // Files are closed when their object goes away.
 #pragma once
@@ -24,6 +38,7 @@ namespace cwbench {
 // Message box types and results (MB_*, IDOK) used by cwbench.
 inline constexpr unsigned kMbOk = 0x0000;
 inline constexpr unsigned kMbIconExclamation = 0x0030;
+inline constexpr unsigned kMbIconInformation = 0x0040;
 inline constexpr int kIdOk = 1;
 
 // Why a file could not be opened. Only "absent" matters to the callers: a file that
@@ -40,23 +55,49 @@ public:
     virtual bool write(const void* buffer, std::uint32_t size, std::uint32_t& written) = 0;
 };
 
+// What replace did.
+enum class ReplaceResult {
+    // `to` holds what `from` held, and `from` is gone.
+    Replaced,
+    // `to` is read-only (on the host build: has no write permission at all) and was left
+    // as it was, `from` in place: the user's choice, not worth a second try.
+    ReadOnly,
+    // Nothing was replaced and `from` is in place. `to` is as it was, unless Windows
+    // stopped halfway and the move that finishes the job failed too: `to` is then gone
+    // (deleted, or moved aside under a name of Windows' own). Another handle on either
+    // file (a virus scanner, the indexer, a sync client) makes this happen for a moment,
+    // so a second try may succeed.
+    Failed
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
     virtual std::unique_ptr<File> openForRead(const char* path, OpenError& error) = 0;
     virtual std::unique_ptr<File> createForWrite(const char* path) = 0;
+    // Whether the existing file path may be opened for writing now; nothing is changed.
+    virtual bool canWrite(const char* path) = 0;
     // The path of the file that path finally names, symbolic links followed, so that a
     // file replaced there keeps the link and replaces its target. The path as given when
-    // it names no file or its final path can't be had (or, on Windows, can't be written
-    // in the ANSI code page).
+    // it names no file or its final path can't be had.
     virtual std::string finalPath(const char* path) = 0;
     // Replaces the file `to` with the file `from`, which takes to's name, attributes and
     // security (on the host build: its permission bits); where `to` doesn't exist, moves
-    // `from` there. A read-only `to` (on the host build: one without any write
-    // permission) is not replaced. False when nothing was replaced: `from` is left in
-    // place and `to` as it was, unless Windows failed halfway and `to` is gone.
-    virtual bool replace(const char* from, const char* to) = 0;
+    // `from` there.
+    virtual ReplaceResult replace(const char* from, const char* to) = 0;
     virtual bool remove(const char* path) = 0;
+    // True when path names a file (not a folder) that exists.
+    virtual bool isFile(const char* path) = 0;
+    // Creates the folder path, whose parent must exist. False when it can't be created,
+    // also when it is there already.
+    virtual bool createFolder(const char* path) = 0;
+    virtual void sleep(unsigned milliseconds) = 0;
+    // The running program's full file name, whatever its length; empty when it can't be
+    // had.
+    virtual std::string programPath() = 0;
+    // The folder where programs keep the user's own data on this machine
+    // (C:\Users\<user>\AppData\Local); empty when there is none.
+    virtual std::string userDataFolder() = 0;
     virtual int messageBox(const char* text, const char* caption, unsigned type) = 0;
 };
 

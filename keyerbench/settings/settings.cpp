@@ -24,6 +24,19 @@ namespace {
 // the user deletes it ("ResetDefaults" does, then loads again) or a later load reads it.
 std::atomic<bool> g_keepUnreadFile{false};
 
+// Where the state file lives (settings.h); decided by the first load after the names
+// are set. Only the window thread loads and saves.
+enum class Place { Undecided, BesideProgram, PerUser };
+Place g_place = Place::Undecided;
+std::string g_userConfigName;
+// Set once the user has been told that no state file can be made, so that each later
+// save of the run doesn't say it again.
+bool g_toldCannotSave = false;
+
+// Waits between tries at replacing the state file, about a second in all: time for a
+// virus scanner, the indexer or a sync client to let go of the new file.
+constexpr unsigned kRetryWaitsMs[] = {50, 100, 200, 300, 400};
+
 void setDefaults() {
     mxf.comPort = 1;
     std::memcpy(&mxf.mxState, kDefaultRegisters, sizeof kDefaultRegisters);
@@ -35,9 +48,78 @@ void setDefaults() {
 
 void errorBox(const char* text) { platform().messageBox(text, "Error", kMbIconExclamation); }
 
+void forgetPlace() {
+    g_place = Place::Undecided;
+    g_toldCannotSave = false;
+}
+
+// Whether the program's folder takes the state file: a new file can be made beside it,
+// as every save does first, or the state file itself can be written (a folder that lets
+// only that file be written).
+bool besideProgramTakesTheFile(Platform& p) {
+    const std::string probe = p.finalPath(szConfigName) + ".new";
+    if (p.createForWrite(probe.c_str())) {  // closed again at the end of the condition
+        p.remove(probe.c_str());
+        return true;
+    }
+    return p.canWrite(szConfigName);
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t end = path.find_last_of("\\/");
+    return end == std::string::npos ? std::string() : path.substr(0, end);
+}
+
+enum class Written { Whole, NotCreated, Failed };
+
+// The record's image as the new file path.
+Written writeImage(Platform& p, const char* path) {
+    std::unique_ptr<File> f = p.createForWrite(path);
+    if (!f) return Written::NotCreated;
+    std::uint32_t written = 0;
+    const bool ok = f->write(&mxf, static_cast<std::uint32_t>(kStateFileSize), written);
+    return ok && written == kStateFileSize ? Written::Whole : Written::Failed;
+}
+
+int cannotSave() {
+    if (!g_toldCannotSave) {
+        g_toldCannotSave = true;
+        errorBox(kCannotSaveText);
+    }
+    return 0;
+}
+
+// The new image, written whole as temp, takes the place of target.
+int replaceStateFile(Platform& p, const std::string& temp, const std::string& target) {
+    ReplaceResult result = p.replace(temp.c_str(), target.c_str());
+    for (unsigned wait : kRetryWaitsMs) {
+        if (result != ReplaceResult::Failed) break;
+        p.sleep(wait);
+        result = p.replace(temp.c_str(), target.c_str());
+    }
+    if (result == ReplaceResult::Replaced) return 1;
+    if (!p.isFile(target.c_str())) {
+        // Windows stopped halfway and took the old file away: the image goes in its
+        // place directly, so that a state file is there whatever happened; failing
+        // that, the new file stays under its own name, as all there is.
+        if (writeImage(p, target.c_str()) == Written::Whole) {
+            p.remove(temp.c_str());
+            return 1;
+        }
+        errorBox("Save State Failed.");
+        return 0;
+    }
+    p.remove(temp.c_str());
+    // A read-only file is the user's choice and stays as it is, without a word.
+    if (result == ReplaceResult::ReadOnly) return 1;
+    errorBox("Save State Failed.");
+    return 0;
+}
+
 }  // namespace
 
 bool setConfigName(const char* path) {
+    forgetPlace();
     const std::size_t length = path ? std::strlen(path) : 0;
     if (length >= sizeof szConfigName) {
         szConfigName[0] = 0;
@@ -48,14 +130,31 @@ bool setConfigName(const char* path) {
     return true;
 }
 
+void setUserConfigName(const char* path) {
+    forgetPlace();
+    g_userConfigName = path ? path : "";
+}
+
+const char* stateFileName() { return g_place == Place::PerUser ? g_userConfigName.c_str() : szConfigName; }
+
+bool removeStateFile() { return platform().remove(stateFileName()); }
+
 int loadConfigFile(void*) {
     // No name (the program's path was too long to hold one): the settings live in memory.
     if (szConfigName[0] == 0) {
         setDefaults();
         return 1;
     }
+    Platform& p = platform();
+    const bool deciding = g_place == Place::Undecided;
+    if (deciding)
+        g_place = g_userConfigName.empty() || besideProgramTakesTheFile(p) ? Place::BesideProgram : Place::PerUser;
     OpenError why = OpenError::None;
-    std::unique_ptr<File> f = platform().openForRead(szConfigName, why);
+    std::unique_ptr<File> f = p.openForRead(stateFileName(), why);
+    // The first start whose settings are kept per user: those beside the program, if
+    // any, carry over.
+    const bool carryOver = deciding && g_place == Place::PerUser && !f && why == OpenError::NotFound;
+    if (carryOver) f = p.openForRead(szConfigName, why);
     if (!f) {
         setDefaults();
         // Only an absent file is written; one that is there but can't be read keeps its
@@ -74,12 +173,15 @@ int loadConfigFile(void*) {
         total += got;
         if (!ok || got == 0) break;
     }
+    f.reset();
     std::memcpy(&mxf, image, total);
     g_keepUnreadFile = !ok;
     if (!ok) {
         errorBox("Read file failed.");
         return 0;
     }
+    // From now on the per-user file is the one.
+    if (carryOver) saveState();
     return 1;
 }
 
@@ -94,29 +196,21 @@ int saveState() {
     // made there (a folder that only lets the state file itself be written), the file
     // is written in place.
     Platform& p = platform();
-    const std::string target = p.finalPath(szConfigName);
+    const char* name = stateFileName();
+    if (const std::string folder = folderOf(name); g_place == Place::PerUser && !folder.empty())
+        p.createFolder(folder.c_str());
+    const std::string target = p.finalPath(name);
     const std::string temp = target + ".new";
-    std::unique_ptr<File> f = p.createForWrite(temp.c_str());
-    const bool inPlace = !f;
-    if (inPlace) f = p.createForWrite(szConfigName);
-    if (!f) return 1;
-    std::uint32_t written = 0;
-    const bool ok = f->write(&mxf, static_cast<std::uint32_t>(kStateFileSize), written);
-    f.reset();
-    if (!ok || written != kStateFileSize) {
+    Written written = writeImage(p, temp.c_str());
+    const bool inPlace = written == Written::NotCreated;
+    if (inPlace) written = writeImage(p, name);
+    if (written == Written::NotCreated) return cannotSave();
+    if (written == Written::Failed) {
         if (!inPlace) p.remove(temp.c_str());
         errorBox("Save State Failed.");
         return 0;
     }
-    if (!inPlace && !p.replace(temp.c_str(), target.c_str())) {
-        // The old file is read-only, locked or in the way: it stays, as when it can't be
-        // created. Only where a replacement failed halfway and took the old file with it
-        // does the new image stay under its own name, as all there is.
-        OpenError why = OpenError::None;
-        p.openForRead(target.c_str(), why);
-        if (why != OpenError::NotFound) p.remove(temp.c_str());
-    }
-    return 1;
+    return inPlace ? 1 : replaceStateFile(p, temp, target);
 }
 
 void formatState(const MXSTATE& state, char (&text)[3 * sizeof(MXSTATE) + 1]) {

@@ -85,16 +85,39 @@ inline constexpr unsigned char kDefaultRegisters[sizeof(MXSTATE)] = {
 // The one settings record; all zero until loadConfigFile fills it.
 extern MXF mxf;
 
-// Path of the state file: room for any path the ANSI file functions take (MAX_PATH is
-// 260) and more, so that a program in a deep folder keeps its settings beside it.
-inline constexpr std::size_t kConfigNameSize = 1024;
+// Where the state file lives. Beside the program, named szConfigName, wherever the
+// program's folder takes it (a portable folder: the Desktop, a USB stick). Where it
+// doesn't (a standard user can't write under Program Files, and cwbench's manifest turns
+// off the file virtualization that would have redirected the write), the settings are
+// kept per user, in the file setUserConfigName names (%LOCALAPPDATA%\cwbench\cwbench.cfg,
+// the same 1044 bytes); its first start there begins from the file beside the program
+// when that one is there and readable, so that an existing setup carries over. The first
+// loadConfigFile after the names are set decides which, by trying to make a file beside
+// the program as every save does.
+
+// Path of the state file beside the program, in UTF-8: room for any program path cwbench
+// accepts (kMaxPathUnits UTF-16 units, three bytes each at most) and its extension.
+inline constexpr std::size_t kConfigNameSize = 4096;
 extern char szConfigName[kConfigNameSize];
 
-// Sets szConfigName to path. A path that doesn't fit (kConfigNameSize - 1 characters at
-// most) is refused rather than cut, which would name another file: szConfigName is then
-// empty and the result false, and the settings live in memory only (loadConfigFile sets
-// the defaults, saveState writes nothing).
+// Sets szConfigName to path. A path that doesn't fit (kConfigNameSize - 1 bytes at most)
+// is refused rather than cut, which would name another file: szConfigName is then empty
+// and the result false, and the settings live in memory only (loadConfigFile sets the
+// defaults, saveState writes nothing). The place is decided anew at the next load.
 bool setConfigName(const char* path);
+
+// Sets the per-user state file's path; empty: there is no per-user place, and the state
+// file stays beside the program whatever happens. The place is decided anew at the next
+// load.
+void setUserConfigName(const char* path);
+
+// The state file in use: szConfigName, or the per-user file once loadConfigFile has
+// found that the program's folder can't take szConfigName.
+const char* stateFileName();
+
+// Deletes the state file in use ("ResetDefaults" does, then loads again; the file beside
+// a program whose folder can't take it stays, and is not carried over again).
+bool removeStateFile();
 
 // Fills mxf from the state file. When the file is absent: sets the defaults and writes a
 // new file. When it exists but can't be opened (locked, denied): sets the defaults in
@@ -108,10 +131,18 @@ int loadConfigFile(void* hwnd = nullptr);
 // Writes mxf to the state file. The old file is replaced only once the whole new image
 // has been written beside it, so a failure never leaves a truncated or empty file; the
 // replaced file keeps its attributes and permissions, and through a symbolic link the
-// link's target is replaced. A read-only file is not replaced. Returns 1, also when the
-// file can't be created or replaced or is being kept as loadConfigFile found it (no
-// message); returns 0 after "Save State Failed." when a write fails.
+// link's target is replaced. A replacement that fails (another program holding the new
+// file for a moment) is tried again for about a second, and where Windows stopped
+// halfway and took the old file away, the image is written in its place, so that a whole
+// state file is there afterwards. A read-only file is not replaced (no message). Returns
+// 1, also when the file is being kept as loadConfigFile found it; returns 0 after
+// "Save State Failed." when a write or the replacement fails, and after kCannotSaveText
+// (shown once a run) when no state file can be made at all.
 int saveState();
+
+inline constexpr char kCannotSaveText[] =
+    "cwbench can't save its settings: no state file can be written beside the program or in "
+    "%LOCALAPPDATA%\\cwbench. Changes are kept until cwbench ends.";
 
 // Shows the register block as fifteen "%02x " fields in a box "Local State Registers".
 // The window argument is not used.

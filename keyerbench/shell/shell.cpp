@@ -1,12 +1,15 @@
 #include "shell/shell.h"
 
 #include "messages/message_editor.h"
+#include "platform/path_text.h"
+#include "platform/platform.h"
 #include "resources/cwbench_resource.h"
 #include "workers/workers.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace cwbench {
 
@@ -56,6 +59,21 @@ void clearNames() {
     setConfigName("");
 }
 
+// The length of path's folder, without the separator after it; 0 when it has none.
+std::size_t folderLength(const char* path) {
+    const char* end = nullptr;
+    for (const char* p = path; *p; ++p)
+        if (*p == '\\' || *p == '/') end = p;
+    return end ? static_cast<std::size_t>(end - path) : 0;
+}
+
+// name inside folder, with the separator the folder's own path uses.
+std::string inFolder(const std::string& folder, const char* name) {
+    const char separator = folder.find('\\') != std::string::npos ? '\\' : '/';
+    const bool ends = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
+    return ends ? folder + name : folder + separator + name;
+}
+
 }  // namespace
 
 bool formStartupNames(OsFamily family, const char* programPath) {
@@ -78,6 +96,33 @@ bool formStartupNames(OsFamily family, const char* programPath) {
         return false;
     }
     return true;
+}
+
+bool loadStartupSettings(OsFamily family) {
+    Platform& p = platform();
+    const std::string program = family == OsFamily::WindowsNT ? p.programPath() : std::string();
+    const bool named = (family == OsFamily::Windows95 || (!program.empty() && utf16Length(program) <= kMaxPathUnits)) &&
+                       formStartupNames(family, program.c_str());
+    if (!named) {
+        formStartupNames(family, "");
+        clearNames();
+    }
+    const std::string userData = p.userDataFolder();
+    setUserConfigName(userData.empty() ? "" : inFolder(inFolder(userData, "cwbench"), "cwbench.cfg").c_str());
+    loadConfigFile();
+    return named;
+}
+
+void openHelp(ShellWindow& window) {
+    Platform& p = platform();
+    if (szHelpName[0] && p.isFile(szHelpName)) {
+        window.runHelpEngine(szHelpName);
+        return;
+    }
+    const std::string folder(szModuleFileName, folderLength(szModuleFileName));
+    const std::string readme = folder.empty() ? std::string() : inFolder(folder, kReadmeName);
+    if (!readme.empty() && p.isFile(readme.c_str()) && window.openDocument(readme.c_str())) return;
+    p.messageBox(kNoHelpText, "Help", kMbIconInformation);
 }
 
 WindowSize windowSizeForDpi(int dpi) {
@@ -139,7 +184,7 @@ int menuCommand(int id, ShellWindow& window, Keyer& keyer) {
         saveState();
         return 1;
     case CM_ABOUT: window.runAbout(); return 1;
-    case CM_HELP: window.openHelp(); return 1;
+    case CM_HELP: openHelp(window); return 1;
     default: return 0;  // MxState (509) and anything else
     }
 }

@@ -5,8 +5,17 @@
 // after it: the extension ".exe" at the end of the program's file name (in any case)
 // becomes ".cfg" or ".hlp". Only that extension is replaced, so an "exe" elsewhere in the
 // path (C:\exeter\, C:\Tools\exe-files\) stays where it is; a name without the extension
-// gets ".cfg" or ".hlp" appended. The names hold the whole path; one too long for them
-// leaves them empty and the start-up reports it, rather than cutting it to another name.
+// gets ".cfg" or ".hlp" appended. The names hold the whole path, in UTF-8 as Windows
+// gives it in UTF-16 (platform/path_text.h), whatever letters the folder is named in; a
+// program path longer than kMaxPathUnits leaves them empty and the start-up reports it,
+// rather than cutting it to another name. Where the program's folder can't take the
+// state file, the settings are kept per user, in cwbench\cwbench.cfg of the user's data
+// folder (settings.h).
+//
+// Help. The Windows help engine opens cwbench.hlp where there is one beside the program
+// (Windows stopped shipping the engine with Vista); otherwise the README.txt that comes
+// with cwbench.exe in its archive opens in the user's program for text; where neither is
+// there, a box says where help is.
 #pragma once
 
 #include "keyerlib/keyer.h"
@@ -32,6 +41,18 @@ enum class OsFamily { Windows95, WindowsNT };
 // platform family and the running program's full file name (the NT family's). False when
 // the path is too long for the names, which are then empty.
 bool formStartupNames(OsFamily family, const char* programPath);
+
+// Start-up steps 4 and 6 short of the Comm menu's mark: the names for the running
+// program (platform().programPath()), the per-user state file in the user's data folder,
+// and loadConfigFile. False when the program's path can't be had or is longer than
+// kMaxPathUnits: the names are then empty, the settings the defaults in memory only, and
+// the caller tells the user.
+bool loadStartupSettings(OsFamily family);
+
+inline constexpr char kReadmeName[] = "README.txt";
+inline constexpr char kNoHelpText[] =
+    "Help for cwbench is in README.txt, which comes with cwbench.exe in its archive. "
+    "Put README.txt beside cwbench.exe and choose Help again.";
 
 // The main window's size for the screen's horizontal dots per inch; 0 or less: the
 // screen could not be asked, and 96 dpi's size stands.
@@ -60,9 +81,15 @@ public:
     virtual void runMessageEditor() = 0;
     // Dialog 200, modal, owned by the main window.
     virtual void runAbout() = 0;
-    // The help file szHelpName at its index, through the Windows help engine.
-    virtual void openHelp() = 0;
+    // The help file at its index, through the Windows help engine.
+    virtual void runHelpEngine(const char* helpFile) = 0;
+    // Opens the document in the program the user has for its kind (ShellExecuteW "open").
+    // False when none could be started.
+    virtual bool openDocument(const char* path) = 0;
 };
+
+// Help > Help: the help file, README.txt, or a box that says where help is (see above).
+void openHelp(ShellWindow& window);
 
 // A menu command of the main window: 1 when it was handled, else 0.
 int menuCommand(int id, ShellWindow& window, Keyer& keyer);

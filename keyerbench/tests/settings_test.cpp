@@ -157,14 +157,14 @@ TEST_F(SettingsTest, SavingThroughALinkReplacesItsTargetAndKeepsTheLink) {
 }
 
 
-TEST_F(SettingsTest, FileThatCannotBeCreatedIsLeftAloneSilently) {
+TEST_F(SettingsTest, FileThatCannotBeCreatedIsLeftAloneAndTheUserTold) {
     fs.uncreatable.insert(std::string(kPath) + ".new");
     fs.uncreatable.insert(kPath);
     fs.files[kPath] = sampleImage();
     mxf.comPort = 9;
-    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(saveState(), 0);
     EXPECT_EQ(fs.files.at(kPath), sampleImage());
-    EXPECT_TRUE(fs.boxes().empty());
+    EXPECT_EQ(fs.boxes().at(0).text, kCannotSaveText);
 }
 
 TEST_F(SettingsTest, WhereNoNewFileCanBeMadeTheStateFileIsWrittenInPlace) {
@@ -193,13 +193,56 @@ TEST_F(SettingsTest, WriteFailureKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(mxf.comPort, 9);
 }
 
-TEST_F(SettingsTest, FailedReplaceKeepsTheOldFile) {
-    fs.files[kPath] = sampleImage();
-    fs.failReplace = true;
-    EXPECT_EQ(saveState(), 1);
-    EXPECT_EQ(fs.files.at(kPath), sampleImage());
-    EXPECT_EQ(fs.files.size(), 1u);
-    EXPECT_TRUE(fs.boxes().empty());
+// A virus scanner holds the new file a while; Windows may stop halfway: a whole file stays.
+TEST_F(SettingsTest, ASaveDisturbedByAnotherProgramLeavesAWholeStateFile) {
+    // Failed replacements, halfway or not; replace calls and milliseconds waited; saved.
+    const std::tuple<int, bool, int, unsigned, bool> cases[] = {
+        {3, false, 4, 350, true}, {5, true, 6, 1050, true}, {99, true, 6, 1050, true}, {99, false, 6, 1050, false}};
+    for (const auto& [failures, halfway, replaces, slept, saved] : cases) {
+        fs.files = {{kPath, sampleImage()}};
+        fs.clearBoxes();
+        fs.failReplaces = failures;
+        fs.replaceStopsHalfway = halfway;
+        fs.replaces = 0;
+        fs.slept = 0;
+        mxf.comPort = 9;
+        EXPECT_EQ(saveState(), saved ? 1 : 0) << failures;
+        EXPECT_EQ(fs.replaces, replaces);
+        EXPECT_EQ(fs.slept, slept);
+        EXPECT_EQ(fs.files.at(kPath).size(), kStateFileSize);
+        EXPECT_EQ(fs.files.at(kPath)[0], saved ? 9 : 0x0C);
+        EXPECT_EQ(fs.files.size() + fs.boxes().size(), saved ? 1u : 2u) << "no new file left; a box if not saved";
+    }
+}
+
+// A standard user can't write the program's folder under Program Files.
+TEST_F(SettingsTest, AProgramFolderTheUserCantWriteKeepsTheSettingsPerUser) {
+    const std::string beside = "C:\\Program Files\\cw\\cwbench.cfg", perUser = "C:\\Users\\u\\cw\\cwbench.cfg";
+    auto start = [&] {
+        std::memset(&mxf, 0, sizeof mxf);
+        setConfigName(beside.c_str());
+        setUserConfigName(perUser.c_str());
+        return loadConfigFile();
+    };
+    fs.readOnlyFolders = {"C:\\Program Files\\cw"};
+    fs.files[beside] = sampleImage();
+    EXPECT_EQ(start(), 1);
+    EXPECT_EQ(fs.files.at(perUser), sampleImage()) << "carried over";
+    EXPECT_EQ(fs.folders, std::set<std::string>{"C:\\Users\\u\\cw"});
+    mxf.comPort = 5;
+    saveState();
+    start();
+    EXPECT_EQ(mxf.comPort, 5) << "read back from the per-user file";
+    // ResetDefaults starts that file afresh, without the file beside the program.
+    removeStateFile();
+    loadConfigFile();
+    EXPECT_EQ(fs.files.at(perUser)[0], 1);
+    // Where neither folder can be written, the user is told, once.
+    fs.files.clear();
+    fs.readOnlyFolders.insert("C:\\Users\\u\\cw");
+    start();
+    EXPECT_EQ(saveState(), 0);
+    EXPECT_EQ(fs.files.size() + fs.boxes().size(), 1u) << "no file, one box";
 }
 
 TEST_F(SettingsTest, ShowStateAfterDefaultStart) {

@@ -2,6 +2,7 @@
 // commands; and the Message Editor.
 #include "bench_fixture.h"
 #include "messages/message_editor.h"
+#include "platform/path_text.h"
 #include "shell/shell.h"
 
 #include <gtest/gtest.h>
@@ -69,7 +70,12 @@ public:
     void warningBox(const char* text) override { did.push_back(std::string("warning ") + text); }
     void runMessageEditor() override { did.push_back("editor " + std::to_string(editMsg)); }
     void runAbout() override { did.push_back("about"); }
-    void openHelp() override { did.push_back("help"); }
+    void runHelpEngine(const char* file) override { did.push_back(std::string("help engine ") + file); }
+    bool openDocument(const char* path) override {
+        did.push_back(std::string("open ") + path);
+        return documentOpens;
+    }
+    bool documentOpens = true;
 };
 
 class MenuTest : public test::BenchTest {
@@ -166,8 +172,7 @@ TEST_F(MenuTest, EditSavesWhateverTheEditorDid) {
         EXPECT_EQ(files.files.count(test::kStateFile), 1u);
     }
     menuCommand(CM_ABOUT, shell, keyer);
-    menuCommand(CM_HELP, shell, keyer);
-    EXPECT_EQ(shell.did, (std::vector<std::string>{"editor 1", "editor 2", "editor 3", "editor 4", "about", "help"}));
+    EXPECT_EQ(shell.did, (std::vector<std::string>{"editor 1", "editor 2", "editor 3", "editor 4", "about"}));
 
     char line[64];
     formatBuildLine(line, sizeof line);
@@ -175,6 +180,58 @@ TEST_F(MenuTest, EditSavesWhateverTheEditorDid) {
     formStartupNames(OsFamily::WindowsNT, "C:\\cw\\cwbench.exe");
     formatOsLine(line, sizeof line);
     EXPECT_STREQ(line, "Operating System is WinNT/WinXP");
+}
+
+TEST_F(MenuTest, HelpOpensTheHelpFileElseReadmeElseSaysWhereHelpIs) {
+    formStartupNames(OsFamily::WindowsNT, "C:\\cw\\cwbench.exe");
+    files.files = {{"C:\\cw\\cwbench.hlp", {}}, {"C:\\cw\\README.txt", {}}};
+    menuCommand(CM_HELP, shell, keyer);
+    files.files.erase("C:\\cw\\cwbench.hlp");
+    menuCommand(CM_HELP, shell, keyer);
+    shell.documentOpens = false;  // no program for text files
+    menuCommand(CM_HELP, shell, keyer);
+    files.files.clear();
+    EXPECT_EQ(menuCommand(CM_HELP, shell, keyer), 1);
+    EXPECT_EQ(shell.did, (Calls{"help engine C:\\cw\\cwbench.hlp", "open C:\\cw\\README.txt", "open C:\\cw\\README.txt"}));
+    ASSERT_EQ(files.boxes().size(), 2u);
+    EXPECT_EQ(files.boxes()[1].text, kNoHelpText);
+}
+
+TEST(PathTextTest, NamesConvertBothWaysAndTakeTheLongFormFrom248Units) {
+    // Cyrillic, a pair of surrogates and unpaired ones, as Windows file names may hold.
+    const std::u16string name = u"C:\\\u0410\u043d\u0434\\\U0001F600\xD800x\xDC00";
+    EXPECT_EQ(utf16FromUtf8(utf8FromUtf16(name)), name);
+    EXPECT_EQ(utf16Length(utf8FromUtf16(name)), name.size());
+    const std::u16string x(245, u'x'), shorter = u"C:\\" + x.substr(1);
+    EXPECT_EQ(extendedLengthPath(u"C:/" + x), u"\\\\?\\C:\\" + x);
+    EXPECT_EQ(extendedLengthPath(u"\\\\srv\\s/" + x), u"\\\\?\\UNC\\srv\\s\\" + x);
+    EXPECT_EQ(extendedLengthPath(shorter), shorter);
+    EXPECT_EQ(plainPath(u"\\\\?\\UNC\\srv\\s"), u"\\\\srv\\s");
+}
+
+// Whole starts from a Cyrillic folder (ANSI calls would see '?') or 260 to 1,024 units.
+TEST(StartupTest, ProgramFoldersInAnyLettersAndUpTo1023UnitsKeepTheirSettings) {
+    test::freshSettings();
+    RecordingPlatform fs;
+    test::PlatformScope scope(fs);
+    auto start = [&](const std::u16string& program) {
+        fs.program = utf8FromUtf16(program);
+        return loadStartupSettings(OsFamily::WindowsNT);
+    };
+    auto deep = [](std::size_t units) { return u"C:\\" + std::u16string(units - 15, u'\u20AC') + u"\\cwbench.exe"; };
+    for (const std::u16string& program : {std::u16string(u"C:\\\u0410\u043d\u0434\u0440\u0435\u0439\\cw \U0001F4FB\\cwbench.exe"),
+                                          deep(260), deep(261), deep(1023), deep(1024)}) {
+        fs.files.clear();
+        const bool named = start(program);
+        EXPECT_EQ(named, program.size() <= kMaxPathUnits) << program.size();
+        EXPECT_EQ(utf16FromUtf8(szHelpName), named ? program.substr(0, program.size() - 3) + u"hlp" : u"");
+        EXPECT_EQ(utf16FromUtf8(szConfigName), named ? program.substr(0, program.size() - 3) + u"cfg" : u"");
+        mxf.comPort = 5;
+        saveState();
+        start(program);
+        EXPECT_EQ(mxf.comPort, named ? 5 : 1);
+        EXPECT_EQ(fs.files.size(), named ? 1u : 0u);
+    }
 }
 
 class EditorTest : public test::BenchTest {};

@@ -58,14 +58,15 @@ TEST_F(StateFileTest, SampleRecordWritesTheGoldenSampleImage) {
     EXPECT_EQ(std::memcmp(&mxf, golden.data(), golden.size()), 0);
 }
 
-TEST_F(StateFileTest, MissingDirectoryGivesDefaultsWithoutAFile) {
+TEST_F(StateFileTest, MissingDirectoryGivesDefaultsWithoutAFileAndSaysSoOnce) {
     std::string path = "absent/cwbench.cfg";
     setConfigName(path.c_str());
     EXPECT_EQ(loadConfigFile(), 1);
     EXPECT_EQ(mxf.comPort, 1);
-    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(saveState(), 0);
     EXPECT_FALSE(std::filesystem::exists("absent"));
-    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, kCannotSaveText);
 }
 
 TEST_F(StateFileTest, DirectoryInThePlaceOfTheFileStaysADirectory) {

@@ -33,6 +33,7 @@ void writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
 }
 
 void freshSettings() {
+    setUserConfigName("");
     Platform& current = platform();
     RecordingPlatform scratch;
     setPlatform(&scratch);

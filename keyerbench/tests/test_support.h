@@ -36,11 +36,15 @@ public:
     std::unique_ptr<File> createForWrite(const char* path) override {
         return nativePlatform().createForWrite(path);
     }
+    bool canWrite(const char* path) override { return nativePlatform().canWrite(path); }
     std::string finalPath(const char* path) override { return nativePlatform().finalPath(path); }
-    bool replace(const char* from, const char* to) override {
-        return nativePlatform().replace(from, to);
-    }
+    ReplaceResult replace(const char* from, const char* to) override { return nativePlatform().replace(from, to); }
     bool remove(const char* path) override { return nativePlatform().remove(path); }
+    bool isFile(const char* path) override { return nativePlatform().isFile(path); }
+    bool createFolder(const char* path) override { return nativePlatform().createFolder(path); }
+    void sleep(unsigned milliseconds) override { nativePlatform().sleep(milliseconds); }
+    std::string programPath() override { return nativePlatform().programPath(); }
+    std::string userDataFolder() override { return nativePlatform().userDataFolder(); }
     int messageBox(const char* text, const char* caption, unsigned type) override {
         boxes.push_back({text, caption, type});
         return kIdOk;

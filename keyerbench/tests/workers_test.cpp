@@ -131,17 +131,10 @@ TEST_F(WorkersTest, PlayedMessageSendsTokensAndEchoesEveryCharacter) {
     EXPECT_FALSE(startMessage(5));
 }
 
-// A platform whose message box stays up until the test lets it go, as a user would.
-class HeldBoxes final : public Platform {
+// Files in memory, and a message box that stays up until the test lets it go, as a user
+// would.
+class HeldBoxes final : public RecordingPlatform {
 public:
-    std::unique_ptr<File> openForRead(const char*, OpenError& e) override {
-        e = OpenError::NotFound;
-        return nullptr;
-    }
-    std::unique_ptr<File> createForWrite(const char*) override { return nullptr; }
-    std::string finalPath(const char* path) override { return path; }
-    bool replace(const char*, const char*) override { return false; }
-    bool remove(const char*) override { return false; }
     int messageBox(const char* text, const char*, unsigned) override {
         std::unique_lock<std::mutex> lk(m);
         shown.push_back(text);

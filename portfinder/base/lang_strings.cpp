@@ -44,8 +44,11 @@ std::string LoadLangString(unsigned id) {
         const std::u16string text = BlockEntry(block, id % 16);
         if (text.empty()) return {};
         std::array<char, kLongestText + 1> buffer{};
+        // A blank for what the code page lacks; UTF-8 lacks nothing, and Windows refuses
+        // any replacement for it.
+        const char* replacement = system.AnsiCodePage() == kCpUtf8 ? nullptr : " ";
         const int bytes = system.WideToAnsi(text.data(), static_cast<int>(text.size()), buffer.data(),
-                                            kLongestText, " ");
+                                            kLongestText, replacement);
         if (bytes <= 0 || bytes > kLongestText) return {};
         return std::string(buffer.data());  // up to a NUL, as the C string it is
     }

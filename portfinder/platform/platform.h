@@ -87,6 +87,9 @@ struct ResourceBytes {
     std::size_t size = 0;
 };
 
+// The UTF-8 code page (CP_UTF8).
+inline constexpr unsigned kCpUtf8 = 65001;
+
 // Base services and user interface used by the run, the report and the log.
 class SystemServices {
 public:
@@ -101,10 +104,15 @@ public:
     // module has no such block in that language.
     virtual bool FindStringBlock(unsigned block, LANGID language, ResourceBytes& bytes) = 0;
 
+    // GetACP(): the ANSI code page, kCpUtf8 where the user chose "Use Unicode UTF-8 for
+    // worldwide language support" (Windows 10 1903 and later).
+    virtual unsigned AnsiCodePage() = 0;
+
     // WideCharToMultiByte(CP_ACP, 0, text, units, out, outBytes, defaultChar, NULL).
     // units counts UTF-16 code units (no terminator implied). Returns the bytes written;
     // with outBytes 0 it writes nothing and returns the bytes needed; 0 on failure,
-    // including an output that doesn't fit.
+    // including an output that doesn't fit, and any defaultChar at all where the ANSI
+    // code page is kCpUtf8 (ERROR_INVALID_PARAMETER: UTF-8 has a form for every unit).
     virtual int WideToAnsi(const char16_t* text, int units, char* out, int outBytes,
                            const char* defaultChar) = 0;
 

@@ -1,9 +1,13 @@
 // portiq-dump: writes this PC as a PortIQ scenario file: its wave-input devices, every
 // answer its USB host controllers and hubs give to PortIQ's requests, and its Plug and
 // Play device tree, so that a user can send in the machine on which PortIQ got something
-// wrong, and the whole run can be replayed on it with portiq-sim. Writes PortIq.scn in the
-// current directory, or the file named on the command line.
+// wrong, and the whole run can be replayed on it with portiq-sim. Writes the file named
+// on the command line, or else PortIq.scn in the current directory, or where that can't
+// be written (a program folder under Program Files, as Explorer starts it there) on the
+// user's Desktop; prints the full path of the file it wrote.
 #include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <string>
@@ -24,10 +28,56 @@ std::string AnsiToUtf8(const std::string& ansi) {
     return utf8;
 }
 
+// A file's name and the whole text written to it; false when it can't be created or
+// written.
+bool WriteWholeFile(const std::wstring& name, const std::string& text) {
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                    written == text.size();
+    return CloseHandle(file) && ok;
+}
+
+std::wstring FullPath(const std::wstring& name) {
+    const DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD length = size ? GetFullPathNameW(name.c_str(), size, &full[0], nullptr) : 0;
+    if (length == 0 || length >= size) return name;
+    full.resize(length);
+    return full;
+}
+
+// The text on the console as it is, whatever the console's code page; into a file or a
+// pipe as UTF-8.
+void Print(DWORD stream, const std::wstring& text) {
+    const HANDLE out = GetStdHandle(stream);
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(out, &mode)) {
+        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr, nullptr);
+    WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+std::wstring DesktopFile(const wchar_t* name) {
+    wchar_t desktop[MAX_PATH] = L"";
+    if (SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop) != S_OK) return {};
+    return std::wstring(desktop) + L"\\" + name;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
-    const char* path = argc > 1 ? argv[1] : "PortIq.scn";
+int main() {
+    // The name as typed, in any letters: the command line in UTF-16.
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const std::wstring given = argv && argc > 1 ? argv[1] : L"";
+    if (argv) LocalFree(argv);
+
     portiq::win32::Win32DeviceTree tree;
     portiq::win32::Win32System system;
     portiq::win32::Win32Wave wave;
@@ -41,7 +91,7 @@ int main(int argc, char** argv) {
     std::snprintf(line, sizeof line, "language 0x%04x\n", GetUserDefaultLangID());
     text += line;
     const UINT codePage = GetACP();
-    if (codePage == 1251 || codePage == 1252) {
+    if (codePage == 1251 || codePage == 1252 || codePage == CP_UTF8) {
         std::snprintf(line, sizeof line, "codepage %u\n", codePage);
         text += line;
     } else {
@@ -54,16 +104,19 @@ int main(int argc, char** argv) {
     if (nodes.empty()) text += "# The device tree could not be read: no root node.\n";
     text += nodes;
 
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file || std::fwrite(text.data(), 1, text.size(), file) != text.size()) {
-        if (file) std::fclose(file);
-        std::fprintf(stderr, "portiq-dump: can't write %s\n", path);
+    std::wstring name = given.empty() ? L"PortIq.scn" : given;
+    bool written = WriteWholeFile(name, text);
+    if (!written && given.empty()) {
+        const std::wstring desktop = DesktopFile(L"PortIq.scn");
+        if (!desktop.empty() && WriteWholeFile(desktop, text)) {
+            name = desktop;
+            written = true;
+        }
+    }
+    if (!written) {
+        Print(STD_ERROR_HANDLE, L"portiq-dump: can't write " + FullPath(name) + L"\n");
         return 1;
     }
-    if (std::fclose(file) != 0) {
-        std::fprintf(stderr, "portiq-dump: can't write %s\n", path);
-        return 1;
-    }
-    std::printf("portiq-dump: this PC is in %s\n", path);
+    Print(STD_OUTPUT_HANDLE, L"portiq-dump: this PC is in " + FullPath(name) + L"\n");
     return 0;
 }

@@ -44,6 +44,7 @@ public:
     bool FindStringBlock(unsigned block, LANGID language, ResourceBytes& bytes) override {
         return machine_.FindStringBlock(block, language, bytes);
     }
+    unsigned AnsiCodePage() override { return machine_.AnsiCodePage(); }
     int WideToAnsi(const char16_t* text, int units, char* out, int outBytes, const char* defaultChar) override {
         return machine_.WideToAnsi(text, units, out, outBytes, defaultChar);
     }

@@ -7,12 +7,19 @@ set(dir ${WORK_DIR})
 if(EMULATOR)
     set(dir "Z:${WORK_DIR}")  # Windows programs under Wine reach the tree through drive Z:
 endif()
+# No file named: PortIq.scn in the current directory, its full path printed.
 execute_process(
-    COMMAND ${EMULATOR} ${DUMP} ${dir}/PortIq.scn
+    COMMAND ${EMULATOR} ${DUMP}
     WORKING_DIRECTORY ${WORK_DIR}
+    OUTPUT_VARIABLE said
     RESULT_VARIABLE result)
 if(NOT result EQUAL 0 OR NOT EXISTS ${WORK_DIR}/PortIq.scn)
     message(FATAL_ERROR "portiq-dump exited with ${result} and wrote no scenario")
+endif()
+string(REPLACE "/" "\\" full "${dir}/PortIq.scn")
+string(FIND "${said}" "portiq-dump: this PC is in ${full}" found)
+if(found EQUAL -1)
+    message(FATAL_ERROR "portiq-dump said \"${said}\"; expected it to name ${full}")
 endif()
 file(READ ${WORK_DIR}/PortIq.scn scenario)
 foreach(section "# Wave-input devices." "# USB host controllers, hubs and ports." "# The Plug and Play device tree.")

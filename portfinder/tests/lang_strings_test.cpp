@@ -60,6 +60,10 @@ TEST_F(LangStrings, CyrillicLettersBecomeBlanksWhereTheCodePageLacksThem) {
     machine.system.codePage = 1252;
     Install();
     EXPECT_EQ(LoadLangString(IDS_FTDI_PORTS_FOUND), "        FTDI      :");
+    // Windows set to "Use Unicode UTF-8": no letter is lacking, and no stand-in allowed.
+    machine.system.codePage = 65001;
+    EXPECT_EQ(LoadLangString(IDS_FTDI_PORTS_FOUND), "Найдены FTDI порты:");
+    EXPECT_EQ(LoadLangString(IDS_DEVICE_MANAGER_HINT), "\nПри необходимости делайте изменения\nв Диспетчере Устройств.");
 }
 
 TEST_F(LangStrings, AMissingEntryOrBlockGivesAnEmptyText) {

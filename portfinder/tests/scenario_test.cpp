@@ -95,7 +95,7 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
     EXPECT_EQ(LoadError("node class=none class=x\n"), "line 1: key class given twice");
     EXPECT_EQ(LoadError("hold alt\n"), "line 1: hold takes none, shift, ctrl or shift+ctrl");
     EXPECT_EQ(LoadError("language english\n"), "line 1: language takes a language id");
-    EXPECT_EQ(LoadError("codepage 65001\n"), "line 1: codepage is 1251 or 1252");
+    EXPECT_EQ(LoadError("codepage 437\n"), "line 1: codepage is 1251, 1252 or 65001");
     EXPECT_EQ(LoadError("  wavein name=x\n"), "line 1: wavein is not indented");
     EXPECT_EQ(LoadError("wavein fail=caps,volume\n"), "line 1: fail= takes caps, size and interface, separated by commas");
     EXPECT_EQ(LoadError("usb hc=0 port=1 product=x\n"),

@@ -81,6 +81,13 @@ TEST_F(Win32Platform, StringsComeInTheUsersLanguageAndCodePage) {
     EXPECT_EQ(LoadLangString(100), "");
 }
 
+// Windows whose ANSI code page is UTF-8 (under Wine: a locale without one, as hi_IN).
+TEST_F(Win32Platform, AUtf8CodePageGivesUtf8Texts) {
+    if (system.AnsiCodePage() != kCpUtf8) GTEST_SKIP() << "the ANSI code page is " << GetACP();
+    char out[32] = "";
+    EXPECT_EQ(std::string(out, std::max(0, system.WideToAnsi(u"Найдены:", 8, out, sizeof out, nullptr))), "Найдены:");
+}
+
 TEST_F(Win32Platform, TheListFileIsWrittenInTextMode) {
     DeleteFileA(kListFileName);
     g_strLog = "line one\nsystem text\r\n";

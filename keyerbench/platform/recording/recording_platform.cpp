@@ -83,6 +83,11 @@ std::string RecordingPlatform::follow(const std::string& path) const {
     return p;
 }
 
+bool RecordingPlatform::inReadOnlyFolder(const std::string& path) const {
+    const std::size_t end = path.find_last_of("\\/");
+    return end != std::string::npos && readOnlyFolders.count(path.substr(0, end)) > 0;
+}
+
 std::string RecordingPlatform::finalPath(const char* path) { return follow(path); }
 
 std::unique_ptr<File> RecordingPlatform::openForRead(const char* given, OpenError& error) {
@@ -104,26 +109,41 @@ std::unique_ptr<File> RecordingPlatform::openForRead(const char* given, OpenErro
 
 std::unique_ptr<File> RecordingPlatform::createForWrite(const char* given) {
     const std::string path = follow(given);
-    if (locked.count(path) || uncreatable.count(path)) return nullptr;
+    if (locked.count(path) || uncreatable.count(path) || inReadOnlyFolder(path)) return nullptr;
     auto& content = files[path];
     content.clear();
     return std::make_unique<MemoryWriter>(content, failWriteAfter);
 }
 
-bool RecordingPlatform::replace(const char* from, const char* to) {
-    if (failReplace || locked.count(to) || locked.count(from)) return false;
+bool RecordingPlatform::canWrite(const char* given) {
+    const std::string path = follow(given);
+    return files.count(path) && !locked.count(path) && !uncreatable.count(path) && !inReadOnlyFolder(path);
+}
+
+ReplaceResult RecordingPlatform::replace(const char* from, const char* to) {
+    ++replaces;
+    if (failReplaces > 0) {
+        --failReplaces;
+        if (replaceStopsHalfway) files.erase(to);
+        return ReplaceResult::Failed;
+    }
+    if (locked.count(to) || locked.count(from) || inReadOnlyFolder(to)) return ReplaceResult::Failed;
     auto it = files.find(from);
-    if (it == files.end()) return false;
+    if (it == files.end()) return ReplaceResult::Failed;
     files[to] = it->second;
     files.erase(from);
     links.erase(to);  // a link in the way is replaced, not followed
-    return true;
+    return ReplaceResult::Replaced;
 }
 
 bool RecordingPlatform::remove(const char* path) {
-    if (locked.count(path)) return false;
+    if (locked.count(path) || inReadOnlyFolder(path)) return false;
     return links.erase(path) > 0 || files.erase(path) > 0;
 }
+
+bool RecordingPlatform::isFile(const char* path) { return files.count(follow(path)) > 0; }
+
+bool RecordingPlatform::createFolder(const char* path) { return folders.insert(path).second; }
 
 int RecordingPlatform::messageBox(const char* text, const char* caption, unsigned type) {
     std::lock_guard<std::mutex> g(boxLock_);

@@ -6,9 +6,12 @@
 #include "platform/platform.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 namespace cwbench {
 
@@ -67,6 +70,11 @@ public:
         if (!f) return nullptr;
         return std::make_unique<StdioFile>(std::move(f));
     }
+    bool canWrite(const char* path) override {
+        if (isDirectory(path)) return false;
+        FilePtr f(std::fopen(path, "r+b"));
+        return f != nullptr;
+    }
     std::string finalPath(const char* path) override {
         fs::path p = path;
         std::error_code ec;
@@ -77,24 +85,45 @@ public:
         }
         return p.string();
     }
-    bool replace(const char* from, const char* to) override {
+    ReplaceResult replace(const char* from, const char* to) override {
         std::error_code ec;
         fs::file_status old = fs::status(to, ec);
         if (fs::exists(old)) {
-            if (!fs::is_regular_file(old)) return false;
+            if (!fs::is_regular_file(old)) return ReplaceResult::Failed;
             constexpr fs::perms anyWrite =
                 fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-            if ((old.permissions() & anyWrite) == fs::perms::none) return false;
+            if ((old.permissions() & anyWrite) == fs::perms::none) return ReplaceResult::ReadOnly;
             fs::permissions(from, old.permissions(), ec);
-            if (ec) return false;
+            if (ec) return ReplaceResult::Failed;
         } else if (old.type() != fs::file_type::not_found) {
-            return false;  // can't tell what is there
+            return ReplaceResult::Failed;  // can't tell what is there
         }
-        return std::rename(from, to) == 0;
+        return std::rename(from, to) == 0 ? ReplaceResult::Replaced : ReplaceResult::Failed;
     }
     bool remove(const char* path) override {
         if (isDirectory(path)) return false;
         return std::remove(path) == 0;
+    }
+    bool isFile(const char* path) override {
+        std::error_code ec;
+        return fs::is_regular_file(path, ec);
+    }
+    bool createFolder(const char* path) override {
+        std::error_code ec;
+        return fs::create_directory(path, ec);
+    }
+    void sleep(unsigned milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+    std::string programPath() override {
+        std::error_code ec;
+        return fs::read_symlink("/proc/self/exe", ec).string();
+    }
+    // The XDG data folder, the nearest thing a Linux user has.
+    std::string userDataFolder() override {
+        if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return data;
+        if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.local/share";
+        return {};
     }
     int messageBox(const char* text, const char* caption, unsigned) override {
         std::fprintf(stderr, "[%s] %s\n", caption, text);

@@ -1,13 +1,15 @@
 // cwbench's platform on Windows: each operation is the one Windows call it stands for.
+#include "platform/path_text.h"
 #include "platform/platform.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
-#include <cstring>
+#include <cwchar>
 
 namespace cwbench {
 
-static_assert(kMbIconExclamation == MB_ICONEXCLAMATION);
+static_assert(kMbIconExclamation == MB_ICONEXCLAMATION && kMbIconInformation == MB_ICONINFORMATION);
 static_assert(kMbOk == MB_OK);
 static_assert(kIdOk == IDOK);
 
@@ -37,10 +39,20 @@ private:
     HANDLE h_;
 };
 
+// The UTF-8 path as the wide calls take it, in the long form where it needs one.
+std::wstring widePath(const char* path) {
+    const std::u16string wide = extendedLengthPath(utf16FromUtf8(path ? path : ""));
+    return std::wstring(wide.begin(), wide.end());
+}
+
+std::string utf8Path(const wchar_t* text, std::size_t length) {
+    return utf8FromUtf16(std::u16string(text, text + length));
+}
+
 class Win32Platform final : public Platform {
 public:
     std::unique_ptr<File> openForRead(const char* path, OpenError& error) override {
-        HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        HANDLE h = CreateFileW(widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             DWORD e = GetLastError();
@@ -53,52 +65,94 @@ public:
         return std::make_unique<Win32File>(h);
     }
     std::unique_ptr<File> createForWrite(const char* path) override {
-        HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        HANDLE h = CreateFileW(widePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) return nullptr;
         return std::make_unique<Win32File>(h);
     }
+    bool canWrite(const char* path) override {
+        HANDLE h = CreateFileW(widePath(path).c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(h);
+        return true;
+    }
     std::string finalPath(const char* path) override {
         // No access rights asked: enough to learn the name, even of a file that is
         // locked or can't be read.
-        HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        HANDLE h = CreateFileW(widePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) return path;
-        char buffer[MAX_PATH + 8] = "";
-        DWORD n = GetFinalPathNameByHandleA(h, buffer, sizeof buffer,
+        std::wstring buffer(MAX_PATH, L'\0');
+        DWORD n = GetFinalPathNameByHandleW(h, &buffer[0], static_cast<DWORD>(buffer.size()),
                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        // Too small: n is the size needed, the terminating zero included.
+        if (n >= buffer.size()) {
+            buffer.resize(n);
+            n = GetFinalPathNameByHandleW(h, &buffer[0], static_cast<DWORD>(buffer.size()),
+                                          FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        }
         CloseHandle(h);
-        // Vista's ANSI version counts the terminating zero, later ones don't.
-        if (n == 0 || n >= sizeof buffer) return path;
-        std::string name = buffer;
-        // "\\?\C:\dir\file" and "\\?\UNC\server\share\file": the ANSI calls that
-        // follow take the plain forms (Wine's ReplaceFileA even needs them).
-        if (name.rfind("\\\\?\\UNC\\", 0) == 0)
-            name = "\\\\" + name.substr(8);
-        else if (name.rfind("\\\\?\\", 0) == 0)
-            name = name.substr(4);
-        // A name the ANSI code page can't hold comes back with '?' in it.
-        if (name.find('?') != std::string::npos) return path;
-        return name;
+        if (n == 0 || n >= buffer.size()) return path;
+        // "\\?\C:\dir\file" and "\\?\UNC\server\share\file": widePath gives the long
+        // form back where the path needs it.
+        const std::u16string name = plainPath(std::u16string(buffer.begin(), buffer.begin() + n));
+        return utf8FromUtf16(name);
     }
-    bool replace(const char* from, const char* to) override {
-        // ReplaceFileA keeps the old file's attributes, security and short name. No merge
+    ReplaceResult replace(const char* from, const char* to) override {
+        const std::wstring source = widePath(from);
+        const std::wstring target = widePath(to);
+        // ReplaceFileW keeps the old file's attributes, security and short name. No merge
         // errors are ignored: a file whose security can't be kept isn't replaced.
-        if (ReplaceFileA(to, from, nullptr, 0, nullptr, nullptr)) return true;
+        if (ReplaceFileW(target.c_str(), source.c_str(), nullptr, 0, nullptr, nullptr)) return ReplaceResult::Replaced;
         switch (GetLastError()) {
         case ERROR_FILE_NOT_FOUND:
             // Nothing to replace yet.
-            return MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != FALSE;
+            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) ? ReplaceResult::Replaced
+                                                                                        : ReplaceResult::Failed;
         case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
-            // Without a backup name this means the old file is gone already and the new
-            // one is still under its own name: finish the move.
-            return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-                   FALSE;
-        default:
-            return false;
+        case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+            // Halfway: without a backup name the old file is deleted (1176) or moved aside
+            // under a name of Windows' own (1177), and the new one is still under its own
+            // name. Finish the move.
+            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                       ? ReplaceResult::Replaced
+                       : ReplaceResult::Failed;
+        default: {
+            const DWORD attributes = GetFileAttributesW(target.c_str());
+            return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)
+                       ? ReplaceResult::ReadOnly
+                       : ReplaceResult::Failed;
+        }
         }
     }
-    bool remove(const char* path) override { return DeleteFileA(path) != FALSE; }
+    bool remove(const char* path) override { return DeleteFileW(widePath(path).c_str()) != FALSE; }
+    bool isFile(const char* path) override {
+        const DWORD attributes = GetFileAttributesW(widePath(path).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    bool createFolder(const char* path) override {
+        return CreateDirectoryW(widePath(path).c_str(), nullptr) != FALSE;
+    }
+    void sleep(unsigned milliseconds) override { Sleep(milliseconds); }
+    std::string programPath() override {
+        // The name is cut to the buffer when it doesn't fit (without its zero on XP):
+        // a result that fills the buffer asks for a larger one.
+        std::wstring buffer(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD n = GetModuleFileNameW(nullptr, &buffer[0], static_cast<DWORD>(buffer.size()));
+            if (n == 0) return {};
+            if (n < buffer.size()) return utf8Path(buffer.data(), n);
+            if (buffer.size() >= 32768) return {};
+            buffer.resize(buffer.size() * 2);
+        }
+    }
+    std::string userDataFolder() override {
+        wchar_t buffer[MAX_PATH] = L"";
+        if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) return {};
+        return utf8Path(buffer, wcslen(buffer));
+    }
     int messageBox(const char* text, const char* caption, unsigned type) override {
         return MessageBoxA(nullptr, text, caption, type);
     }

@@ -4,6 +4,7 @@
 #include "keyerlib/keyer.h"
 #include "messages/win32/message_editor_win32.h"
 #include "panel/win32/panel_win32.h"
+#include "platform/path_text.h"
 #include "resources/cwbench_resource.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
@@ -11,9 +12,12 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace cwbench {
 
@@ -73,9 +77,31 @@ public:
         DialogBoxParamA(hInstance, MAKEINTRESOURCEA(IDD_MSGEDIT), hwnd_, MsgEditDlgProc, 0);
     }
     void runAbout() override { DialogBoxParamA(hInstance, MAKEINTRESOURCEA(IDD_ABOUT), hwnd_, AboutDlgProc, 0); }
-    void openHelp() override { WinHelpA(hwnd_, szHelpName, HELP_INDEX, 0); }
+    void runHelpEngine(const char* helpFile) override {
+        // The help engine is handed the name in the ANSI code page, whichever call is
+        // made: a folder named in other letters is reached through its short 8.3 name
+        // where the volume keeps those.
+        std::wstring name = wide(helpFile);
+        wchar_t shortName[MAX_PATH] = L"";
+        const DWORD length = GetShortPathNameW(name.c_str(), shortName, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) name.assign(shortName, length);
+        WinHelpW(hwnd_, name.c_str(), HELP_INDEX, 0);
+    }
+    bool openDocument(const char* path) override {
+        // ShellExecuteW may hand the document to a shell extension, which needs COM on
+        // the calling thread. Its result is above 32 when a program was started.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        const auto started = reinterpret_cast<INT_PTR>(
+            ShellExecuteW(hwnd_, L"open", wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        if (SUCCEEDED(com)) CoUninitialize();
+        return started > 32;
+    }
 
 private:
+    static std::wstring wide(const char* utf8) {
+        const std::u16string text = utf16FromUtf8(utf8);
+        return std::wstring(text.begin(), text.end());
+    }
     HWND hwnd_;
 };
 
@@ -91,28 +117,13 @@ int screenDpi() {
     return dpi;
 }
 
-// The defaults of a first start, for a run that has no state file to keep them in.
-void settingsWithoutFile() {
-    mxf.comPort = 1;
-    std::memcpy(&mxf.mxState, kDefaultRegisters, sizeof kDefaultRegisters);
-}
-
 // Start-up steps 4 to 6: the names, then the settings and the Comm menu's mark.
 void loadSettings(HWND hwnd) {
     // The Windows 95 family sets the top bit of GetVersion's result.
     const OsFamily family = (GetVersion() & 0x80000000u) ? OsFamily::Windows95 : OsFamily::WindowsNT;
-    char path[kPathSize + 1] = "";
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    // A result that fills the buffer was cut short: as good as too long.
-    const bool whole = length > 0 && length < kPathSize;
-    if (whole && formStartupNames(family, path)) {
-        loadConfigFile(hwnd);
-    } else {
-        if (!whole) formStartupNames(family, "");
+    if (!loadStartupSettings(family))
         MessageBoxA(hwnd, "The program's folder path is too long: cwbench can't keep its settings in a file.",
                     "Error", MB_ICONEXCLAMATION);
-        settingsWithoutFile();
-    }
     updateCommMenu(GetMenu(hwnd), mxf.comPort);
 }
 
@@ -196,7 +207,9 @@ int WINAPI WinMain(HINSTANCE hThisInstance, HINSTANCE, LPSTR, int nFunsterStil) 
     wc.lpfnWndProc = WindowProcedure;
     wc.hInstance = hInstance;
     wc.hIcon = LoadIconA(hInstance, szClassName);
-    wc.hIconSm = LoadIconA(hInstance, szClassName);
+    // The small icon's own 16 x 16 image, not the large one scaled down.
+    wc.hIconSm = static_cast<HICON>(LoadImageA(hInstance, szClassName, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BACKGROUND));
     wc.lpszMenuName = "MAINMENU";

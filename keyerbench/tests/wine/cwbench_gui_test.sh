@@ -7,7 +7,8 @@
 # usage: cwbench_gui_test.sh CWBENCH_EXE MORSIXDLL PROBE_EXE MODE ARTIFACTS_DIR
 #   MODE  mx1     120 dpi, a chip of revision 19: Com3 chosen in the menu (the state file's
 #                 first byte becomes 3), the window's size, OpenMx shows the MX1 labels,
-#                 Help asks the help engine for cwbench.hlp beside the program, CloseMx, Exit
+#                 Help with neither cwbench.hlp nor README.txt, with each of them beside
+#                 the program; CloseMx, Exit
 #         mx2     96 dpi, a chip of revision 20: Com3, the window's size, OpenMx shows the
 #                 MX2 labels, "CQ TEST" typed comes back in the Outgoing Morse Window,
 #                 Update with Weight 95 (the "Parameter Error" box) and 60 (sent), Msg1
@@ -19,6 +20,8 @@
 #                 message's characters reach the chip in order and both contacts end released
 #         release the program where a user unpacked it, with MORSIXDLL already beside it:
 #                 OpenMx, a typed E comes back, Exit; the state file is written beside it
+#   cwbench runs from a folder named in Cyrillic, which the ANSI code page 1252 can't spell
+#   (in the release mode, from wherever the archive was unpacked).
 #   ARTIFACTS_DIR  screenshots go here, and the run's logs and last screen when it fails
 #
 # Environment: CWBENCH_GUI_TIMEOUT (seconds, default 240), CWBENCH_GUI_WINEPREFIX (default:
@@ -44,7 +47,7 @@ gui_require
 tag=cwbench-$mode
 gui_begin cwbench-gui "$tag" "$artifacts"
 tmp=$gui_tmp
-work=$tmp/work
+work=$tmp/Андрей/cw
 [ "$mode" = release ] && work=$(dirname "$exe")
 gui_wine_prefix "$exe" cwbench-gui "${CWBENCH_GUI_WINEPREFIX:-}"
 gui_start_xvfb 1600x1200  # room for the window at 144 dpi, grown for Wine's dialog font
@@ -59,6 +62,9 @@ loader=/usr/lib/wine/wine
 [ "$gui_arch" = win64 ] && loader=/usr/lib/wine/wine64
 timeout "$(budget 60)" "$loader" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
     >"$tmp/reg.log" 2>&1 8>&- || fail "could not set LogPixels: $(cat "$tmp/reg.log")"
+# Text files open in Notepad, as on Windows (Wine's prefix lacks the extension's link).
+timeout "$(budget 60)" "$loader" reg add 'HKCR\.txt' /ve /t REG_SZ /d txtfile /f \
+    >"$tmp/reg.log" 2>&1 8>&- || fail "could not tie .txt to Notepad: $(cat "$tmp/reg.log")"
 # A new Wine server reads the resolution afresh.
 gui_end_wineserver
 
@@ -98,6 +104,7 @@ menu() {
 box_shown() { probe box "$1" >"$tmp/box.txt" 2>/dev/null && grep -qx 'foreground=1' "$tmp/box.txt"; }
 dialog_shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 dialog_gone() { ! dialog_shown "$1"; }
+help_engine_answered() { box_shown ERROR && grep -q 'cwbench.hlp' "$tmp/box.txt"; }
 # read_box CAPTION TEXT: the box with that caption is up and says TEXT; Enter closes it.
 read_box() {
     wait_for "the \"$1\" box" 30 box_shown "$1"
@@ -201,18 +208,21 @@ run_mx1() {
     open_and_check 19 "Pin5 Config" PTT Key 0
     trace_has 'call mx_open(3)' || fail "the chip was not opened on COM3"
     trace_has 'call mx_setmx1mode()' || fail "no mx_setmx1mode after opening an MX1 chip"
-    # Help > Help: the Windows help engine is asked for cwbench.hlp beside the program;
-    # there is none, and Wine's engine says so in a box of its own.
+    # Help > Help with no help beside the program: a box says where help is. With an
+    # (empty) cwbench.hlp, the help engine is asked for it by its short name, since the
+    # engine takes ANSI names. With README.txt instead, Notepad opens that.
     menu alt+h h
-    wait_for "the help engine's answer" 60 box_shown ERROR
-    local said
-    said=$(sed -n '2,$p' "$tmp/box.txt")
-    case $said in
-        *"\work\cwbench.hlp'"*) note "the help engine: $said" ;;
-        *) fail "the help engine says \"$said\"; expected it to look for work\\cwbench.hlp" ;;
-    esac
-    click --in ERROR 7  # No (IDNO)
+    read_box Help "Help for cwbench is in README.txt, which comes with cwbench.exe in its archive. Put README.txt beside cwbench.exe and choose Help again."
+    : >"$work/cwbench.hlp"
+    menu alt+h h
+    wait_for "the help engine's answer" 60 help_engine_answered
+    note "the help engine: $(sed -n '2,$p' "$tmp/box.txt" | tr '\n' ' ')"
+    click --in ERROR 1  # OK
     wait_for "the help engine's box to close" 30 dialog_gone ERROR
+    rm "$work/cwbench.hlp" && printf 'cwbench help\r\n' >"$work/README.txt"
+    menu alt+h h
+    wait_for "Notepad with README.txt" 60 dialog_shown 'README.*Notepad'
+    xdotool search --onlyvisible --name '^README.*Notepad$' windowclose || fail "could not close Notepad"
     click "$IDCLOSEX"
     wait_for "Closed" 10 text_is "$IDOPENSTAT" Closed
     exit_program

@@ -1,5 +1,9 @@
 #include "platform/synthetic/code_pages.h"
 
+#include <algorithm>
+
+#include "platform/platform.h"
+
 namespace portiq::synthetic {
 namespace {
 
@@ -37,6 +41,15 @@ unsigned CodePageForLanguage(unsigned languageId) {
 int WideToCodePage(unsigned codePage, const char16_t* text, int units, char* out, int outBytes,
                    const char* defaultChar) {
     if (!text || units < 0 || outBytes < 0 || (outBytes > 0 && !out)) return 0;
+    if (codePage == kCpUtf8) {
+        if (defaultChar) return 0;  // ERROR_INVALID_PARAMETER
+        const std::string utf8 = WideToUtf8(std::u16string(text, static_cast<std::size_t>(units)));
+        const int size = static_cast<int>(utf8.size());
+        if (outBytes == 0) return size;
+        if (size > outBytes) return 0;  // ERROR_INSUFFICIENT_BUFFER
+        std::copy(utf8.begin(), utf8.end(), out);
+        return size;
+    }
     const char replacement = defaultChar && *defaultChar ? *defaultChar : '?';
     int written = 0;
     for (int i = 0; i < units; ++i) {
@@ -56,6 +69,7 @@ int WideToCodePage(unsigned codePage, const char16_t* text, int units, char* out
 }
 
 std::u16string CodePageToWide(unsigned codePage, const std::string& text) {
+    if (codePage == kCpUtf8) return Utf8ToWide(text);
     std::u16string wide;
     wide.reserve(text.size());
     for (unsigned char c : text) wide += c < 0x80 ? static_cast<char16_t>(c) : HighHalf(codePage)[c - 0x80];
@@ -124,7 +138,7 @@ std::string WideToUtf8(const std::u16string& text) {
 
 std::string Utf8ToCodePage(unsigned codePage, const std::string& text) {
     const std::u16string wide = Utf8ToWide(text);
-    std::string out(wide.size(), '\0');
+    std::string out(3 * wide.size(), '\0');
     const int n = WideToCodePage(codePage, wide.data(), static_cast<int>(wide.size()), out.data(),
                                  static_cast<int>(out.size()), nullptr);
     out.resize(static_cast<std::size_t>(n));

@@ -13,10 +13,12 @@ extern const char16_t kCodePage1252High[128];
 // the ANSI code page from the user's locale.
 unsigned CodePageForLanguage(unsigned languageId);
 
-// WideCharToMultiByte's contract for code page 1251 or 1252: units counts UTF-16 code
-// units; every character the code page lacks (a surrogate pair is one character)
-// becomes defaultChar's first byte, or '?' without one. Returns the bytes written, the
-// bytes needed when outBytes is 0, or 0 when the output doesn't fit.
+// WideCharToMultiByte's contract for code page 1251, 1252 or 65001 (UTF-8): units counts
+// UTF-16 code units; every character the code page lacks (a surrogate pair is one
+// character) becomes defaultChar's first byte, or '?' without one. UTF-8 lacks none (an
+// unpaired surrogate becomes U+FFFD) and refuses any defaultChar. Returns the bytes
+// written, the bytes needed when outBytes is 0, or 0 when the output doesn't fit or
+// UTF-8 was given a defaultChar.
 int WideToCodePage(unsigned codePage, const char16_t* text, int units, char* out, int outBytes,
                    const char* defaultChar);
 

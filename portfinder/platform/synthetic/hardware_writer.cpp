@@ -144,7 +144,7 @@ private:
 
     // "\\.\" and a name in the ANSI code page.
     std::string HubPath(const std::u16string& name) {
-        std::string ansi(2 * name.size() + 1, '\0');
+        std::string ansi(3 * name.size() + 1, '\0');
         const int bytes = system_.WideToAnsi(name.data(), static_cast<int>(name.size()), &ansi[0],
                                              static_cast<int>(ansi.size()), nullptr);
         ansi.resize(bytes > 0 ? static_cast<std::size_t>(bytes) : 0);

@@ -406,8 +406,9 @@ private:
             return true;
         }
         if (k == "codepage") {
-            if (word != "1251" && word != "1252") return Fail(line, "codepage is 1251 or 1252");
-            codePage_ = word == "1251" ? 1251 : 1252;
+            if (word != "1251" && word != "1252" && word != "65001")
+                return Fail(line, "codepage is 1251, 1252 or 65001");
+            codePage_ = static_cast<unsigned>(std::stoul(word));
             return true;
         }
         if (!ParseNumber(word, 0xFFFF, number)) return Fail(line, k + " takes a language id");

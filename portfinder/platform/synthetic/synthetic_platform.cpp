@@ -264,6 +264,7 @@ bool SyntheticSystem::FindStringBlock(unsigned block, LANGID language, ResourceB
 }
 
 int SyntheticSystem::WideToAnsi(const char16_t* text, int units, char* out, int outBytes, const char* defaultChar) {
+    if (codePage == kCpUtf8 && defaultChar) lastError = 87;  // ERROR_INVALID_PARAMETER
     return WideToCodePage(codePage, text, units, out, outBytes, defaultChar);
 }
 

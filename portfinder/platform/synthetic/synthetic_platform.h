@@ -164,6 +164,7 @@ public:
 
     LANGID UserDefaultLanguage() override;
     bool FindStringBlock(unsigned block, LANGID language, ResourceBytes& bytes) override;
+    unsigned AnsiCodePage() override { return codePage; }
     int WideToAnsi(const char16_t* text, int units, char* out, int outBytes, const char* defaultChar) override;
     int ShowMessageBox(const char* text, const char* caption, unsigned type) override;
     short KeyState(int virtualKey) override;

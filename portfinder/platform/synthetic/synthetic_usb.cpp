@@ -70,7 +70,7 @@ int SyntheticUsb::FindHub(const std::string& name) {
         const unsigned codePage = system_ ? system_->codePage : 1252;
         for (std::size_t i = 0; i < hubs_.size(); ++i) {
             const std::u16string& wide = hubs_[i].name;
-            std::string ansi(2 * wide.size() + 1, '\0');
+            std::string ansi(3 * wide.size() + 1, '\0');
             ansi.resize(std::max(0, WideToCodePage(codePage, wide.data(), static_cast<int>(wide.size()), &ansi[0],
                                                    static_cast<int>(ansi.size()), nullptr)));
             hubsByName_.emplace(UpperCaseAscii(ansi), static_cast<int>(i));

@@ -22,7 +22,7 @@ static_assert(kCrSuccess == CR_SUCCESS && kCrNoSuchDevnode == CR_NO_SUCH_DEVNODE
 static_assert(kDrpDeviceDesc == CM_DRP_DEVICEDESC && kDrpClassGuid == CM_DRP_CLASSGUID &&
               kDrpDriver == CM_DRP_DRIVER && kDrpFriendlyName == CM_DRP_FRIENDLYNAME);
 static_assert(kMbOk == MB_OK && kMbIconExclamation == MB_ICONEXCLAMATION && kMbSystemModal == MB_SYSTEMMODAL);
-static_assert(kVkShift == VK_SHIFT && kVkControl == VK_CONTROL);
+static_assert(kVkShift == VK_SHIFT && kVkControl == VK_CONTROL && kCpUtf8 == CP_UTF8);
 static_assert(kLangUserDefault == LANG_USER_DEFAULT && kLangSystemDefault == LANG_SYSTEM_DEFAULT &&
               kLangEnglishUs == MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
 static_assert(sizeof(DEVINST) == sizeof(::DEVINST) && sizeof(char16_t) == sizeof(WCHAR));
@@ -131,6 +131,8 @@ CONFIGRET Win32DeviceTree::GetDeviceId(DEVINST node, char* buffer, std::uint32_t
 }
 
 LANGID Win32System::UserDefaultLanguage() { return GetUserDefaultLangID(); }
+
+unsigned Win32System::AnsiCodePage() { return GetACP(); }
 
 bool Win32System::FindStringBlock(unsigned block, LANGID language, ResourceBytes& bytes) {
     HRSRC found = FindResourceExA(nullptr, reinterpret_cast<LPCSTR>(RT_STRING), MAKEINTRESOURCEA(block), language);

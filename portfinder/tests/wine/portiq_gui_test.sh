@@ -7,7 +7,8 @@
 # usage: portiq_gui_test.sh PORTIQ_EXE BOX_PROBE_EXE LOCALE MODE ARTIFACTS_DIR [SCENARIO]
 #   PORTIQ_EXE     the program under test: PortIQ.exe, or portiq-sim.exe in mode found
 #   BOX_PROBE_EXE  portiq_box_probe.exe, which reads a box's text from inside Wine
-#   LOCALE         the LC_ALL the program runs under: ru_RU.UTF-8, uk_UA.UTF-8, en_US.UTF-8
+#   LOCALE         the LC_ALL the program runs under: ru_RU.UTF-8, uk_UA.UTF-8, en_US.UTF-8,
+#                  hi_IN.UTF-8 (English texts in the ANSI code page UTF-8)
 #   MODE           found       portiq-sim.exe --show on SCENARIO (the bundled default
 #                              machine): the real box with the boxes PortIQ found, in the
 #                              locale's language; dismissed with Enter alone
