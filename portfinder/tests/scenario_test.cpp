@@ -122,7 +122,7 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
               "line 3: a string of more than 126 units must be given as bytes");
     EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  port 1 device\n    fail volume\n"),
               "line 3: under a port, fail takes connection-information, hub-name, hub-open, hub-information, "
-              "driverkey, config or string");
+              "driverkey, driverkey-size, driverkey-name, config or string");
     EXPECT_EQ(LoadError("hc 0\n  fail hub-open\n"), "line 2: fail hub-open needs a hub");
     EXPECT_EQ(LoadError("node class=none\n  string 2 text=x\n"), "line 2: string stands under a port");
     EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  node class=none\n"), "line 2: a node can't stand under hc");
@@ -134,6 +134,15 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
     EXPECT_EQ(LoadError("wavein name=\"Mic\tA\"\n"), "line 1: control character 0x09 in a value");
     EXPECT_EQ(LoadError("wavein name=\"Mic\rA\"\n"), "line 1: control character 0x0D in a value");
     EXPECT_EQ(LoadError("# \x01 is fine in a comment\nnode\x1f class=none\n"), "line 2: control character 0x1F");
+    // Values are UTF-8: an overlong C0 81 would be a control character no check saw.
+    EXPECT_EQ(LoadError("node class= name=\"\xc0\x81\"\n"), "line 1: a value that isn't UTF-8 (byte 0xC0 at 1)");
+    EXPECT_EQ(LoadError("\nwavein name=ab\xe0\x80\x80\n"), "line 2: a value that isn't UTF-8 (byte 0xE0 at 3)");
+    EXPECT_EQ(LoadError("hc 0 driver=\"\xed\xa0\x80\"\n"), "line 1: a value that isn't UTF-8 (byte 0xED at 1)");
+    EXPECT_EQ(LoadError("hc 0 driver=\"\xf4\x90\x80\x80\"\n"), "line 1: a value that isn't UTF-8 (byte 0xF4 at 1)");
+    EXPECT_EQ(LoadError("node class=none id=\"x\xe2\x82\"\n"), "line 1: a value that isn't UTF-8 (byte 0xE2 at 2)");
+    EXPECT_EQ(LoadError("node class=none id=E\"a\\x00\"\n"), "line 1: \\x00 in a value: a text ends at its NUL");
+    EXPECT_EQ(LoadError("node class=none id=E\"a\\q\"\n"),
+              "line 1: an escape is \\\", \\\\, \\t, \\r, \\n or \\x and two hex digits");
     // Each word is checked as it is read: a line fails at its first word too many.
     EXPECT_EQ(LoadError("node " + std::string(65, 'x') + "\n"), "line 1: a word of more than 64 characters");
     EXPECT_EQ(LoadError("wavein name=" + std::string((1 << 20) + 1, 'x') + "\n"), "line 1: a value of more than 1048576 bytes");
@@ -242,14 +251,14 @@ TEST(ScenarioWriter, ATreeWrittenOutReadsBackTheSame) {
     }
 }
 
-TEST(ScenarioWriter, QuotesAndControlCharactersAreReplacedAndAMissingRootWritesNothing) {
+TEST(ScenarioWriter, QuotesAndControlCharactersAreEscapedAndAMissingRootWritesNothing) {
     SyntheticDeviceTree tree;
     auto same = [](const std::string& text) { return text; };
     EXPECT_EQ(WriteScenarioTree(tree, same), "");
     SyntheticNode node;
     node.friendlyName = "Say \"hi\"\tnow";
     tree.AddNode(SyntheticDeviceTree::kNoParent, node);
-    EXPECT_EQ(WriteScenarioTree(tree, same), "node class=none name=\"Say 'hi' now\" handle=0x00000001\n");
+    EXPECT_EQ(WriteScenarioTree(tree, same), "node class=none name=E\"Say \\\"hi\\\"\\tnow\" handle=0x00000001\n");
 }
 
 }  // namespace
@@ -273,13 +282,13 @@ RunResult RunOn(SyntheticMachine& machine) {
     return result;
 }
 
-// Values at the edges of what a scenario holds: texts the code page lacks, malformed
-// UTF-8, DEL and C1 characters, tabs between words, a string for any language, every
-// setting.
+// Values at the edges of what a scenario holds: texts the code page lacks, escaped
+// quotes and control characters, DEL and C1 characters, tabs between words, a string for
+// any language, every setting.
 const char kOddValues[] =
     "language\t0x0407\r\nsystem-language 0x0419\n"
     "arguments 2\nhold shift+ctrl\n"
-    "wavein name=\"Mikro \xd0\x9f\x7f\xc2\x81\" interface=\"\\\\?\\usb#mi_00#\xff\xfe#\"\n"
+    "wavein name=\"Mikro \xd0\x9f\x7f\xc2\x81\" interface=E\"\\\\\\\\?\\\\usb#mi_00#\\\"\\x01#\"\n"
     "hc 1 hub=\"\"\nhc 2 driver=x hub=\"\" ports=1\n"  // root hubs whose names open nothing
     "hc 0 driver=\xe2\x82\xac hub=\"Hub \xc2\x9f\" ports=3\n"
     "  port 1 device\tdriver=\"{k}\\1\"\n"
@@ -289,7 +298,7 @@ const char kOddValues[] =
     "  port 3 hub=\"name-not-returned-1\" ports=1\n"  // the name the writer gives a hub it can't name
     "    port 1 hub=lost ports=2\n"
     "      fail hub-name\n"
-    "node class=none id=\"\xc3\x28 root\"\n"
+    "node class=none id=E\"\\t root\\xff\"\n"
     "  node class={c} name=\"\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 (COM9) \x7f\xc2\x85\" driver=\"{k}\\1\" handle=0xfffffff0\n";
 
 TEST(ScenarioWriter, AWrittenMachineReplaysTheWholeRunAndWritesOutTheSame) {
@@ -319,7 +328,7 @@ TEST(ScenarioWriter, WaveDevicesKeepTheirWholePathAndTheirFailingQueries) {
     wave.devices = {{"Mic \"A\"", u"\\\\?\\" + std::u16string(150, u'p')}, {"", u"", kMmSysErrNoDriver},
                     {"Silent", u"x", 0, kMmSysErrNotSupported, kMmSysErrNotSupported}};
     EXPECT_EQ(WriteScenarioWave(wave, [](const std::string& text) { return text; }),
-              "wavein name=\"Mic 'A'\" interface=\"\\\\?\\" + std::string(150, 'p') + "\"\n"
+              "wavein name=E\"Mic \\\"A\\\"\" interface=\"\\\\?\\" + std::string(150, 'p') + "\"\n"
               "wavein fail=caps\n"
               "wavein name=\"Silent\" fail=size,interface\n");
 }

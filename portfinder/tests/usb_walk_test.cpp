@@ -62,6 +62,12 @@ public:
         return ok;
     }
     bool CloseHandle(DeviceHandle device) override { return machine_.usb.CloseHandle(device); }
+    CONFIGRET GetHostControllerInterfaceListSize(std::uint32_t& length) override {
+        return machine_.usb.GetHostControllerInterfaceListSize(length);
+    }
+    CONFIGRET GetHostControllerInterfaceList(char* buffer, std::uint32_t length) override {
+        return machine_.usb.GetHostControllerInterfaceList(buffer, length);
+    }
 
 private:
     synthetic::SyntheticMachine& machine_;
@@ -413,9 +419,9 @@ TEST_F(Usb, WideAndDeepTreesAreWalkedWholeAndNoHubTwice) {
     const int root = RootHub(255);
     const int child = machine.usb.AddHub(u"CHILD", 255);
     for (int h : {root, child}) {
-        for (SyntheticPort& port : machine.usb.Hub(h).ports) {
-            port.status = kDeviceConnected;
-            port.hub = child;
+        for (std::size_t p = 0; p < 255; ++p) {
+            machine.usb.Hub(h).ports[p].status = kDeviceConnected;
+            machine.usb.Hub(h).ports[p].hub = child;
         }
         machine.usb.Hub(h).ports[0].hub = root;
     }

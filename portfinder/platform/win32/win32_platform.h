@@ -20,6 +20,7 @@ public:
     LANGID UserDefaultLanguage() override;
     bool FindStringBlock(unsigned block, LANGID language, ResourceBytes& bytes) override;
     int WideToAnsi(const char16_t* text, int units, char* out, int outBytes, const char* defaultChar) override;
+    std::uint32_t UpperCaseAnsi(char* text, std::uint32_t length) override;
     int ShowMessageBox(const char* text, const char* caption, unsigned type) override;
     short KeyState(int virtualKey) override;
     int ArgumentCount() override;
@@ -33,6 +34,9 @@ public:
     unsigned WaveInGetNumDevs() override;
     MMRESULT WaveInGetDevCaps(unsigned device, WaveInCapsA* caps, unsigned size) override;
     MMRESULT WaveInMessage(unsigned device, unsigned message, std::uintptr_t param1, std::uintptr_t param2) override;
+    unsigned WaveOutGetNumDevs() override;
+    MMRESULT WaveOutGetDevCaps(unsigned device, WaveOutCapsA* caps, unsigned size) override;
+    MMRESULT WaveOutMessage(unsigned device, unsigned message, std::uintptr_t param1, std::uintptr_t param2) override;
 };
 
 class Win32Usb : public UsbDevices {
@@ -41,6 +45,8 @@ public:
     bool DeviceIoControl(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t bytes,
                          std::uint32_t& returned) override;
     bool CloseHandle(DeviceHandle device) override;
+    CONFIGRET GetHostControllerInterfaceListSize(std::uint32_t& length) override;
+    CONFIGRET GetHostControllerInterfaceList(char* buffer, std::uint32_t length) override;
 };
 
 }  // namespace portiq::win32
