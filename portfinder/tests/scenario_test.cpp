@@ -192,7 +192,7 @@ TEST(Scenario, LineNumbersCountOnPastThirtyTwoBits) {
 
 TEST(Scenario, EveryBundledScenarioLoads) {
     for (const char* name : {"default.scn", "codec-before-box.scn", "codec-after-box.scn", "unreadable-tree.scn",
-                             "russian-user.scn", "lynx-and-orbit.scn"}) {
+                             "russian-user.scn", "lynx-and-orbit.scn", "odd-drivers.scn"}) {
         SyntheticMachine machine;
         std::string error;
         EXPECT_TRUE(LoadScenarioFile(testing::ScenarioPath(name), machine, error)) << name << ": " << error;
@@ -302,7 +302,8 @@ const char kOddValues[] =
     "  node class={c} name=\"\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 (COM9) \x7f\xc2\x85\" driver=\"{k}\\1\" handle=0xfffffff0\n";
 
 TEST(ScenarioWriter, AWrittenMachineReplaysTheWholeRunAndWritesOutTheSame) {
-    for (const char* name : {"default.scn", "usb-hubs-and-failures.scn", "lynx-and-orbit.scn", "russian-user.scn", ""}) {
+    for (const char* name :
+         {"default.scn", "usb-hubs-and-failures.scn", "odd-drivers.scn", "lynx-and-orbit.scn", "russian-user.scn", ""}) {
         SyntheticMachine original;
         std::string error;
         std::istringstream odd(kOddValues);
