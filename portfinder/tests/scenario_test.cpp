@@ -124,6 +124,13 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
               "line 3: under a port, fail takes connection-information, hub-name, hub-open, hub-information, "
               "driverkey, driverkey-size, driverkey-name, config or string");
     EXPECT_EQ(LoadError("hc 0\n  fail hub-open\n"), "line 2: fail hub-open needs a hub");
+    EXPECT_EQ(LoadError("hc driver=x\n"), "line 1: hc takes its number, 0 to 9, or interface= alone");
+    EXPECT_EQ(LoadError("hc interface=p\nhc 1 interface=P\n"), "line 2: another hc has the interface P");
+    EXPECT_EQ(LoadError("error-text 5\n"), "line 1: error-text takes an error code and text=");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  port 1 device\n    string 0 times=0 04 03 09 04\n"),
+              "line 3: times takes a count of requests, 1 or more");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  port 1 device\n    fail config times=2\n"),
+              "line 3: fail config takes no index, lang= or times=");
     EXPECT_EQ(LoadError("node class=none\n  string 2 text=x\n"), "line 2: string stands under a port");
     EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  node class=none\n"), "line 2: a node can't stand under hc");
 
@@ -163,6 +170,18 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
     for (int depth = 1; depth <= kDeepestScenarioNode; ++depth) deep += std::string(2 * depth, ' ') + "node class=none\n";
     EXPECT_EQ(LoadError(deep), "line 257: nodes nest deeper than 256");
     EXPECT_NE(LoadError("node class=none\x01\xff\xfe \"\n").find("line 1:"), std::string::npos);
+}
+
+// A port takes memory once a statement names it: loading follows what a scenario states,
+// not what its port counts could describe.
+TEST(Scenario, OnlyStatedPortsTakeMemory) {
+    SyntheticMachine machine;
+    std::istringstream in("hc 0 hub=R ports=255\n  port 7 hub=H ports=255 status=0\n");
+    std::string error;
+    ASSERT_TRUE(LoadScenario(in, machine, error)) << error;
+    EXPECT_EQ(machine.usb.Hub(0).ports.Stated().size(), 1u);
+    EXPECT_EQ(machine.usb.Hub(1).ports.size(), 255u);
+    EXPECT_TRUE(machine.usb.Hub(1).ports.Stated().empty());
 }
 
 // Line numbers beyond what 32 bits hold, without reading 2^32 lines: the count starts
@@ -289,10 +308,17 @@ const char kOddValues[] =
     "language\t0x0407\r\nsystem-language 0x0419\n"
     "arguments 2\nhold shift+ctrl\n"
     "wavein name=\"Mikro \xd0\x9f\x7f\xc2\x81\" interface=E\"\\\\\\\\?\\\\usb#mi_00#\\\"\\x01#\"\n"
-    "hc 1 hub=\"\"\nhc 2 driver=x hub=\"\" ports=1\n"  // root hubs whose names open nothing
+    "error-text 3 text=E\"Der Pfad wurde nicht gefunden.\\r\\n\"\nerror-text 4711 text=\"\xc3\x9c\"\n"
+    "waveout name=\"Kopfh\xc3\xb6rer\"\n"
+    // A root hub whose name fails: its driver key, opened as a path, fails with 3.
+    "hc 1 driver=\"{s}\" hub=\"{s}\"\n  fail roothub-name\n  fail hub-open error=3\n"
+    "hc 2 driver=x hub=\"\" ports=1\n"  // a root hub whose name opens nothing
+    "hc interface=\"\\\\?\\pci#x\" driver=y hub=\"Hub 2\" ports=1\n  port 1 device driver-length=300\n"
+    "    fail driverkey-size error=0\n"
     "hc 0 driver=\xe2\x82\xac hub=\"Hub \xc2\x9f\" ports=3\n"
     "  port 1 device\tdriver=\"{k}\\1\"\n"
     "    device 12 01 00 02 00 00 00 40 03 04 10 60 00 05 01 02 00 01\n"
+    "    string 0 times=1 04 03 07 04\n    fail string 0 error=0\n"
     "    string 2 text=\"Tavrilink Lynx \xf0\x9f\x93\xbb\"\n"
     "  port 2 status=4\n"
     "  port 3 hub=\"name-not-returned-1\" ports=1\n"  // the name the writer gives a hub it can't name
