@@ -76,7 +76,7 @@ std::string WaveLine(const char* keyword, unsigned device, GetCaps getCaps, Mess
 
 class UsbWriter {
 public:
-    UsbWriter(UsbDevices& usb, SystemServices& system) : usb_(usb), system_(system) {}
+    UsbWriter(UsbDevices& usb, SystemServices& system, const ToUtf8& toUtf8) : usb_(usb), system_(system), toUtf8_(toUtf8) {}
 
     std::string Write() {
         ListInterfaces();
@@ -260,7 +260,7 @@ private:
         for (Listed& listed : listed_) {
             if (!listed.written && listed.named && listed.driverKey == driverKey) {
                 listed.written = true;
-                return " interface=" + ScenarioText(listed.path);
+                return " interface=" + ScenarioText(toUtf8_(listed.path));
             }
         }
         return "";
@@ -283,7 +283,7 @@ private:
     // written before has is the same controller to the walk, which goes no further.
     void ListedController(Listed& listed) {
         listed.written = true;
-        const std::string statement = "hc interface=" + ScenarioText(listed.path);
+        const std::string statement = "hc interface=" + ScenarioText(toUtf8_(listed.path));
         if (!listed.opened) {
             Line(0, statement);
             return Failure(2, "open", listed.openError);
@@ -497,8 +497,10 @@ private:
         WriteSequence(languages, "0", indent);
         std::set<unsigned> used;
         for (const auto& run : languages) {
+            // Bytes 2 and 3 as the trace reads them: a byte the answer lacks reads as 0.
             const auto& b = run.first.bytes;
-            used.insert(run.first.ok && b.size() >= 4 ? b[2] | (b[3] << 8) : 0);
+            const unsigned low = b.size() > 2 ? b[2] : 0, high = b.size() > 3 ? b[3] : 0;
+            used.insert(run.first.ok ? low | (high << 8) : 0);
         }
         for (unsigned language : used) {
             char lang[16];
@@ -512,6 +514,7 @@ private:
 
     UsbDevices& usb_;
     SystemServices& system_;
+    const ToUtf8& toUtf8_;
     std::string out_;
     std::vector<Listed> listed_;
     std::set<std::u16string> driverKeys_;    // of the controllers written
@@ -540,8 +543,8 @@ std::string WriteScenarioWave(WaveDevices& wave, const ToUtf8& toUtf8) {
     return text;
 }
 
-std::string WriteScenarioUsb(UsbDevices& usb, SystemServices& system, std::set<std::uint32_t>* codes) {
-    UsbWriter writer(usb, system);
+std::string WriteScenarioUsb(UsbDevices& usb, SystemServices& system, const ToUtf8& toUtf8, std::set<std::uint32_t>* codes) {
+    UsbWriter writer(usb, system, toUtf8);
     std::string text = writer.Write();
     if (codes) codes->insert(writer.codes().begin(), writer.codes().end());
     return text;

@@ -129,7 +129,7 @@ std::string WriteScenarioErrorTexts(SystemServices& system, const std::set<std::
 std::string WriteScenarioHardware(const Platform& platform, const ToUtf8& toUtf8, const std::set<std::uint32_t>& moreCodes) {
     std::set<std::uint32_t> codes = moreCodes;
     const std::string wave = platform.wave ? WriteScenarioWave(*platform.wave, toUtf8) : std::string();
-    const std::string usb = platform.usb ? WriteScenarioUsb(*platform.usb, *platform.system, &codes) : std::string();
+    const std::string usb = platform.usb ? WriteScenarioUsb(*platform.usb, *platform.system, toUtf8, &codes) : std::string();
     const std::string nodes = platform.deviceTree ? WriteScenarioTree(*platform.deviceTree, toUtf8) : std::string();
     std::string text = "\n# Wave devices.\n" + (wave.empty() ? "# (none)\n" : wave);
     text += "\n# USB host controllers, hubs and ports.\n" + (usb.empty() ? "# (no host controller opens)\n" : usb);

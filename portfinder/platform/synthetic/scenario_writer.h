@@ -34,12 +34,14 @@ std::string WriteScenarioWave(WaveDevices& wave, const ToUtf8& toUtf8);
 // names in every language the trace could ask them in, each asked as often as the trace
 // could ask it, so that answers that change are written as the sequence they were),
 // ActualLength values that don't fit their names, and each request that fails with its
-// error code (read from system's last error; the codes are added to codes). Host
+// error code (read from system's last error; the codes are added to codes). toUtf8
+// turns the ANSI interface paths into UTF-8. Host
 // controllers come from \\.\HCD0 to \\.\HCD9 and from the configuration manager's list of
 // their device interfaces. Hubs are followed as the walk follows them: as deep, each
 // path once, and by the name the walk opens; a hub on a port that the walk doesn't open
 // by its name is written under a name no other hub has.
-std::string WriteScenarioUsb(UsbDevices& usb, SystemServices& system, std::set<std::uint32_t>* codes = nullptr);
+std::string WriteScenarioUsb(UsbDevices& usb, SystemServices& system, const ToUtf8& toUtf8,
+                             std::set<std::uint32_t>* codes = nullptr);
 
 // "error-text" lines: the system's text (SystemErrorText) for each code.
 std::string WriteScenarioErrorTexts(SystemServices& system, const std::set<std::uint32_t>& codes, const ToUtf8& toUtf8);
