@@ -122,7 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(usb.OpenHandleCount() == 0, "a handle left open");
     Check(g_usbDevices.size() == Count(g_strLog, "] = I/O device connected\n"), "not one record per device port");
     for (const UsbDeviceRecord& record : g_usbDevices) {
-        Check(record.nHostController >= 0 && record.nHostController <= 11 && record.nPort >= 1 && record.nPort <= 255,
+        // 0 to 9 for a link, 10 and on for a place in the interface list.
+        const int controllers = 10 + static_cast<int>(usb.HostControllerCount());
+        Check(record.nHostController >= 0 && record.nHostController < controllers && record.nPort >= 1 && record.nPort <= 255,
               "a record's controller or port out of range");
         Check(!HasNul(record.strProduct) && !HasNul(record.strSerial) && !HasNul(record.strDriverKey), "a NUL in a record");
     }

@@ -37,8 +37,8 @@ class SyntheticSystem;
 // requests apart.
 struct DescriptorAnswer {
     std::vector<std::uint8_t> bytes;
-    std::optional<std::uint32_t> error{};  // absent: answered; else the last error it fails with (0 too)
-    std::uint32_t times = 0;             // 0: for every request
+    std::optional<std::uint32_t> error{};   // absent: answered; else the last error it fails with (0 too)
+    std::uint32_t times = 0;                // 0: for every request
     std::vector<DescriptorAnswer> later{};  // only the first answer's is read
 };
 
@@ -140,7 +140,6 @@ public:
     // Every controller, in the order added (the order the interface list gives).
     std::size_t HostControllerCount() const { return controllers_.size(); }
     SyntheticHostController& HostControllerAt(std::size_t index) { return controllers_[index].controller; }
-    int LinkOf(std::size_t index) const { return controllers_[index].link; }
     // Adds a hub with ports empty ports; -1 when another hub's name has the same
     // HubNameKey (the walk couldn't tell the two apart; empty names open nothing and may
     // repeat) or there are more than 255 ports.
