@@ -270,10 +270,10 @@ TEST(ScenarioWriter, ATreeWrittenOutReadsBackTheSame) {
     }
 }
 
-TEST(ScenarioWriter, QuotesAndControlCharactersAreEscapedAndAMissingRootWritesNothing) {
+TEST(ScenarioWriter, QuotesAndControlCharactersAreEscapedAndAMissingRootIsStated) {
     SyntheticDeviceTree tree;
     auto same = [](const std::string& text) { return text; };
-    EXPECT_EQ(WriteScenarioTree(tree, same), "");
+    EXPECT_EQ(WriteScenarioTree(tree, same), "no-tree error=13\n");
     SyntheticNode node;
     node.friendlyName = "Say \"hi\"\tnow";
     tree.AddNode(SyntheticDeviceTree::kNoParent, node);

@@ -12,12 +12,16 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "app/enum_devices_app.h"
 #include "base/lang_strings.h"
 #include "base/log.h"
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
+#include "platform/synthetic/code_pages.h"
+#include "platform/synthetic/scenario.h"
+#include "platform/synthetic/scenario_writer.h"
 #include "platform/win32/win32_platform.h"
 #include "resources/portiq_resource.h"
 #include "sound/sound_devices.h"
@@ -174,6 +178,30 @@ TEST_F(Win32Platform, HostControllersThatDontOpenAreSkippedSilently) {
         EXPECT_EQ(g_strLog.compare(0, first.size(), first), 0) << g_strLog;
     }
     EXPECT_FALSE(usb.CloseHandle(0x1234));
+}
+
+// What portiq-dump writes of this system, loaded again, gives the walks' log byte for byte.
+TEST_F(Win32Platform, ThisSystemWrittenOutReplaysTheWalksLog) {
+    const unsigned codePage = GetACP();
+    if (codePage != 1251 && codePage != 1252) GTEST_SKIP() << "code page " << codePage;
+    ListSoundDevices();
+    EnumerateHostControllers();
+    WalkDeviceTree();
+    const std::string log = g_strLog;
+    const std::string dump = "codepage " + std::to_string(codePage) + "\n" +
+                             synthetic::WriteScenarioHardware(CurrentPlatform(), [codePage](const std::string& ansi) {
+                                 return synthetic::CodePageToUtf8(codePage, ansi);
+                             });
+    synthetic::SyntheticMachine machine;
+    std::istringstream in(dump);
+    std::string error;
+    ASSERT_TRUE(synthetic::LoadScenario(in, machine, error)) << error << "\n" << dump;
+    ResetRunState();
+    machine.Install();
+    ListSoundDevices();
+    EnumerateHostControllers();
+    WalkDeviceTree();
+    EXPECT_EQ(g_strLog, log) << dump;
 }
 
 // The walk's requests through the real DeviceIoControl, sent to a device that is no USB

@@ -21,7 +21,7 @@ constexpr std::size_t kLongestValue = 1 << 20;
 // The most bytes of a descriptor that any request can ask for (wLength).
 constexpr std::size_t kMostDescriptorBytes = 0xFFFF;
 
-enum class Keyword { Setting, ErrorText, Node, Wave, HostController, Port, Device, Config, String, Fail };
+enum class Keyword { Setting, ErrorText, NoTree, Node, Wave, HostController, Port, Device, Config, String, Fail };
 
 // The keys of key=value pairs.
 enum Key {
@@ -57,6 +57,7 @@ const Shape kShapes[] = {
     {"arguments", Keyword::Setting, 1, kNoBytes, 0},
     {"hold", Keyword::Setting, 1, kNoBytes, 0},
     {"error-text", Keyword::ErrorText, 1, kNoBytes, Keys({kText})},
+    {"no-tree", Keyword::NoTree, 0, kNoBytes, Keys({kError})},
     {"node", Keyword::Node, 0, kNoBytes, Keys({kClass, kName, kDesc, kId, kDriver, kHandle})},
     {"wavein", Keyword::Wave, 0, kNoBytes, Keys({kName, kInterface, kFail})},
     {"waveout", Keyword::Wave, 0, kNoBytes, Keys({kName, kInterface, kFail})},
@@ -429,6 +430,7 @@ private:
         switch (line.shape->keyword) {
             case Keyword::Setting: return Setting(line);
             case Keyword::ErrorText: return ErrorText(line);
+            case Keyword::NoTree: return NoTree(line);
             case Keyword::Node: return Node(line);
             case Keyword::Wave: return Wave(line);
             case Keyword::HostController: return HostController(line);
@@ -506,6 +508,16 @@ private:
         Enclosing(line);
         machine_.system.errorTexts[static_cast<std::uint32_t>(code)] = line.Value(kText);
         errorTexts_.push_back(static_cast<std::uint32_t>(code));
+        return true;
+    }
+
+    // A tree the configuration manager doesn't locate, with the CONFIGRET it gives.
+    bool NoTree(const Statement& line) {
+        if (line.indent != 0) return Fail(line, "no-tree is not indented");
+        unsigned long long code = kCrNoSuchDevnode;
+        if (line.Has(kError) && !ParseNumber(line.Value(kError), 0xFFFFFFFF, code)) return Fail(line, "error takes an error code");
+        Enclosing(line);
+        machine_.tree.rootError = static_cast<CONFIGRET>(code);
         return true;
     }
 

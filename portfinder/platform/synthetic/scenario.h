@@ -8,6 +8,7 @@
 //   arguments 1               command-line arguments after the program name
 //   hold shift                keys down as the box is dismissed: none, shift, ctrl, shift+ctrl
 //   error-text 121 text=E"The semaphore timeout period has expired.\r\n"
+//   no-tree error=19          a tree the configuration manager doesn't locate (without nodes)
 //
 //   wavein name="USB Audio CODEC" interface="\\?\usb#vid_08bb&pid_2902&mi_00#6&2c1b&0&0000#{...}\global"
 //   waveout name="Speakers (USB Audio CODEC)" interface="..."

@@ -112,7 +112,8 @@ std::string ScenarioText(const std::string& utf8) {
 
 std::string WriteScenarioTree(DeviceTree& tree, const ToUtf8& toUtf8) {
     DEVINST root = 0;
-    if (tree.LocateRoot(root) != kCrSuccess || root == 0) return {};
+    const CONFIGRET located = tree.LocateRoot(root);
+    if (located != kCrSuccess || root == 0) return "no-tree error=" + std::to_string(located) + "\n";
     TreeWriter writer(tree, toUtf8);
     writer.Node(root, 0);
     return writer.text();
@@ -135,7 +136,7 @@ std::string WriteScenarioHardware(const Platform& platform, const ToUtf8& toUtf8
     text += "\n# USB host controllers, hubs and ports.\n" + (usb.empty() ? "# (no host controller opens)\n" : usb);
     if (!codes.empty()) text += "\n# The system's texts for the error codes above.\n" + WriteScenarioErrorTexts(*platform.system, codes, toUtf8);
     text += "\n# The Plug and Play device tree.\n";
-    if (nodes.empty()) text += "# The device tree could not be read: no root node.\n";
+    if (nodes.compare(0, 7, "no-tree") == 0) text += "# The device tree could not be read: no root node.\n";
     return text + nodes;
 }
 

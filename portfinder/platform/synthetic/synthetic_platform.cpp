@@ -150,6 +150,7 @@ void SyntheticDeviceTree::ConvertTexts(std::size_t first, const std::function<st
 }
 
 void SyntheticDeviceTree::Clear() {
+    rootError = kCrNoSuchDevnode;
     nodes_.clear();
     byHandle_.clear();
     nextHandle_ = 1;
@@ -163,7 +164,7 @@ const SyntheticDeviceTree::Entry* SyntheticDeviceTree::Find(DEVINST handle) cons
 }
 
 CONFIGRET SyntheticDeviceTree::LocateRoot(DEVINST& root) {
-    if (nodes_.empty()) return kCrNoSuchDevnode;
+    if (nodes_.empty()) return rootError;
     root = nodes_[0].handle;
     return kCrSuccess;
 }

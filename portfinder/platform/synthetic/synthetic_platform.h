@@ -45,6 +45,10 @@ public:
     // or 0 is asked for explicitly, the parent doesn't exist, or a second root is added.
     int AddNode(int parent, SyntheticNode node);
 
+    // What CM_Locate_DevNodeA answers while the tree has no node (a configuration manager
+    // that can't read the tree, as under emulators, says so in its own words).
+    CONFIGRET rootError = kCrNoSuchDevnode;
+
     // A copy of the node at index, with the handle it was given.
     SyntheticNode Node(int index) const;
     std::size_t NodeCount() const { return nodes_.size(); }
