@@ -4,11 +4,11 @@
 // a controller no such link (two driver stacks claiming HCD0, say), the configuration
 // manager still lists it by its device interface: after the ten links, the walk opens
 // each listed path, asks its driver key name, and walks the controllers whose driver key
-// no linked controller had, the same way, logging the interface path where the link
-// stands. A machine whose controllers all have links logs nothing more. Each has one root
-// hub; every hub has ports numbered from 1, and on a port sits nothing, a
-// device, or another hub. The walk visits them depth first, in port order, asking only
-// the drivers (DeviceIoControl), never a device itself:
+// no linked controller had (or whose driver key can't be had), the same way, logging the
+// interface path where the link stands. A machine whose controllers all have links logs
+// nothing more. Each controller has one root hub; every hub has ports numbered from 1,
+// and on a port sits nothing, a device, or another hub. The walk visits them depth
+// first, in port order, asking only the drivers (DeviceIoControl), never a device itself:
 //
 //   host controller  IOCTL_GET_HCD_DRIVERKEY_NAME     516-byte buffer: the driver key, logged
 //                    IOCTL_USB_GET_ROOT_HUB_NAME      the same buffer: the root hub's name
@@ -25,9 +25,9 @@
 //                    controller and port and appends the record to g_usbDevices
 //
 // The log: an empty line, then "Host Controller \\.\HCDn found. System name is <driver
-// key>" (or the interface path in place of \\.\HCDn); then one line per port, "+1" once per hub level and " Port[n] = " followed by
-// the status, "Hub connected" (the hub's own ports follow, one level deeper) or "I/O
-// device connected" (the device's trace follows).
+// key>" (or the interface path in place of \\.\HCDn); then one line per port, "+1" once
+// per hub level and " Port[n] = " followed by the status, "Hub connected" (the hub's own
+// ports follow, one level deeper) or "I/O device connected" (the device's trace follows).
 //
 // Names come back in UTF-16 with ActualLength counting the whole structure; the walk
 // takes ActualLength / 2 units, which runs a few units past the name's terminator, and
