@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,12 @@ public:
         return machine_.CreateFileA(path);
     }
     bool CloseHandle(DeviceHandle device) override { return machine_.CloseHandle(device); }
+    CONFIGRET GetHostControllerInterfaceListSize(std::uint32_t& length) override {
+        return machine_.GetHostControllerInterfaceListSize(length);
+    }
+    CONFIGRET GetHostControllerInterfaceList(char* buffer, std::uint32_t length) override {
+        return machine_.GetHostControllerInterfaceList(buffer, length);
+    }
 
     bool DeviceIoControl(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t bytes,
                          std::uint32_t& returned) override {
@@ -148,9 +155,10 @@ private:
     std::uint32_t driverKeyLength_ = 0;  // the ActualLength of the last driver key probe answered
 };
 
-// An error code for a request that fails, or 0 for one that is answered.
-inline std::uint32_t MaybeError(FuzzedDataProvider& input) {
-    return input.ConsumeIntegralInRange<int>(0, 7) == 0 ? input.ConsumeIntegral<std::uint32_t>() | 1 : 0;
+// An error code for a request that fails (0 among them), or none for one that is answered.
+inline std::optional<std::uint32_t> MaybeError(FuzzedDataProvider& input) {
+    if (input.ConsumeIntegralInRange<int>(0, 7) != 0) return std::nullopt;
+    return input.ConsumeIntegral<std::uint32_t>();
 }
 
 inline std::u16string Name(FuzzedDataProvider& input, std::size_t longest) {
@@ -178,6 +186,16 @@ inline void FillDevice(SyntheticPort& port, FuzzedDataProvider& input) {
     if (input.ConsumeBool()) port.driverKey = Name(input, 300);
     port.driverKeyError = MaybeError(input);
     port.connectionInformationError = MaybeError(input);
+    // The driver key's size query failing apart from the name, a misreported ActualLength,
+    // and string answers that change as they are asked again.
+    port.driverKeySizeError = input.ConsumeBool() ? port.driverKeyError : MaybeError(input);
+    if (input.ConsumeIntegralInRange<int>(0, 3) == 0) port.driverKeyLength = input.ConsumeIntegral<std::uint32_t>() % 0x20000;
+    for (auto& [key, answer] : port.strings) {
+        if (!input.ConsumeBool()) continue;
+        answer.times = input.ConsumeIntegralInRange<std::uint32_t>(1, 3);
+        answer.later.push_back(DescriptorAnswer{input.ConsumeBytes<std::uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 8)),
+                                                MaybeError(input)});
+    }
 }
 
 }  // namespace fuzzusb

@@ -1,5 +1,6 @@
 // The USB topology walk, EnumerateHostControllers, over a machine built from the input:
-// host controllers 0 to 9 present or not, with names and failing requests; hubs with up
+// host controllers 0 to 9 present or not, some listed by their device interface too, and
+// up to two reached through their interface alone, with names and failing requests; hubs with up
 // to 255 ports, nested past the depth the walk follows, with names in any UTF-16 and
 // failing opens; ports with every connection status; devices as in usb_descriptors; and
 // in front of it all, drivers that fail requests and lie about ActualLength and the bytes
@@ -97,7 +98,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         controller.driverKeyError = fuzzusb::MaybeError(input);
         controller.rootHubNameError = fuzzusb::MaybeError(input);
         controller.rootHub = input.ConsumeBool() ? builder.Hub(0) : -1;
+        // Half of them listed by their device interface too.
+        if (controller.driverKey.size() % 2) controller.interfacePath = "\\\\?\\PCI#LINKED#" + std::to_string(n);
         usb.AddHostController(n, controller);
+    }
+    // Controllers Windows gave no \\.\HCDn link, reached through their interface alone.
+    for (int listed = 0; listed < 2 && input.remaining_bytes() > 0 && input.ConsumeBool(); ++listed) {
+        SyntheticHostController controller;
+        controller.interfacePath = "\\\\?\\PCI#LISTED#" + std::to_string(listed);
+        controller.driverKey = fuzzusb::Name(input, 40);
+        controller.openError = fuzzusb::MaybeError(input);
+        controller.driverKeyError = fuzzusb::MaybeError(input);
+        controller.rootHubNameError = fuzzusb::MaybeError(input);
+        controller.rootHub = input.ConsumeBool() ? builder.Hub(0) : -1;
+        usb.AddHostController(SyntheticUsb::kNoLink, controller);
     }
 
     fuzzusb::LyingUsb lying(usb, system, input);
@@ -108,7 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(usb.OpenHandleCount() == 0, "a handle left open");
     Check(g_usbDevices.size() == Count(g_strLog, "] = I/O device connected\n"), "not one record per device port");
     for (const UsbDeviceRecord& record : g_usbDevices) {
-        Check(record.nHostController >= 0 && record.nHostController <= 9 && record.nPort >= 1 && record.nPort <= 255,
+        // 0 to 9 for a link, 10 and on for a place in the interface list.
+        const int controllers = 10 + static_cast<int>(usb.HostControllerCount());
+        Check(record.nHostController >= 0 && record.nHostController < controllers && record.nPort >= 1 && record.nPort <= 255,
               "a record's controller or port out of range");
         Check(!HasNul(record.strProduct) && !HasNul(record.strSerial) && !HasNul(record.strDriverKey), "a NUL in a record");
     }

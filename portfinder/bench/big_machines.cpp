@@ -113,7 +113,7 @@ std::vector<SyntheticPort> DefaultDevices() {
     }
     std::vector<SyntheticPort> devices;
     for (std::size_t hub = 0; hub < machine.usb.HubCount(); ++hub) {
-        for (const SyntheticPort& port : machine.usb.Hub(static_cast<int>(hub)).ports) {
+        for (const auto& [index, port] : machine.usb.Hub(static_cast<int>(hub)).ports.Stated()) {
             if (port.status == kDeviceConnected && port.hub < 0) devices.push_back(port);
         }
     }
@@ -130,8 +130,9 @@ int BuildUsb(SyntheticMachine& machine, int count, const std::vector<SyntheticPo
             const int hub = machine.usb.AddHub(u"USB#HUB#" + Number(n) + u"&" + Number(h), 17);
             machine.usb.Hub(root).ports[h].status = kDeviceConnected;
             machine.usb.Hub(root).ports[h].hub = hub;
-            for (SyntheticPort& port : machine.usb.Hub(hub).ports) {
+            for (std::size_t p = 0; p < machine.usb.Hub(hub).ports.size(); ++p) {
                 if (placed == count) break;
+                SyntheticPort& port = machine.usb.Hub(hub).ports[p];
                 port = models[placed % models.size()];
                 port.driverKey = placed < static_cast<int>(driverKeys.size())
                                      ? synthetic::Utf8ToWide(driverKeys[placed].strDriverKey)
@@ -151,8 +152,10 @@ void AddHardwareFor(SyntheticMachine& machine, const WalkRecords& records) {
     // Each device's product string is its record's.
     int device = 0;
     for (std::size_t hub = 0; hub < machine.usb.HubCount() && device < placed; ++hub) {
-        for (SyntheticPort& port : machine.usb.Hub(static_cast<int>(hub)).ports) {
-            if (port.status != kDeviceConnected || port.hub >= 0 || device == placed) continue;
+        for (std::size_t p = 0; p < machine.usb.Hub(static_cast<int>(hub)).ports.size(); ++p) {
+            const SyntheticPort* stated = machine.usb.Hub(static_cast<int>(hub)).ports.Find(p);
+            if (!stated || stated->status != kDeviceConnected || stated->hub >= 0 || device == placed) continue;
+            SyntheticPort& port = machine.usb.Hub(static_cast<int>(hub)).ports[p];
             port.strings[{2, synthetic::kAnyLanguage}].bytes = StringDescriptor(records.usb[device++].strProduct);
         }
     }

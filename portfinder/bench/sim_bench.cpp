@@ -6,8 +6,8 @@
 // memory): trees of boxes with codecs of 10,000, 100,000 and 1,000,000 nodes, each with
 // 1,000 wave-input devices whose interface paths name codecs of the tree and 1,000 USB
 // devices (the default machine's descriptor sets) whose driver keys are those of boxes
-// of the tree; a root with 1,000,000 children; and a line of 50 MB of short words, which
-// must fail at once. Each is run three times; the best time and the highest peak count.
+// of the tree; a root with 1,000,000 children; 30,000 hubs of 255 ports that the walk
+// never enters; and a line of 50 MB of short words, which must fail at once. Each is run three times; the best time and the highest peak count.
 //
 //   portiq-sim-bench             in a temporary folder, removed afterwards
 //   portiq-sim-bench --keep DIR  writes the scenarios (and the outputs) into DIR and keeps them
@@ -139,6 +139,23 @@ Scenario SiblingsScenario(const std::string& directory) {
     return scenario;
 }
 
+// 30,000 hubs of 255 ports each, on ports whose status (0) keeps the walk out of them:
+// loading costs what the lines state, and the log holds only the root hub's 255 lines.
+Scenario WideHubsScenario(const std::string& directory) {
+    Scenario scenario{"30,000 hubs never entered", directory + "/wide-hubs.scn"};
+    std::string text = "hc 0 hub=ROOT ports=255\n";
+    for (int outer = 1, hubs = 0; outer <= 255; ++outer) {
+        text += "  port " + std::to_string(outer) + " hub=H" + std::to_string(outer) + " ports=255 status=0\n";
+        for (int inner = 1; inner <= 117 && ++hubs <= 30000; ++inner) {
+            text += "    port " + std::to_string(inner) + " hub=H" + std::to_string(outer) + "." + std::to_string(inner) +
+                    " ports=255 status=0\n";
+        }
+    }
+    if (!WriteFile(scenario.path, text)) std::exit(1);
+    scenario.megabytes = FileMegabytes(scenario.path);
+    return scenario;
+}
+
 Scenario LongLineScenario(const std::string& directory) {
     Scenario scenario{"one 50 MB line of words", directory + "/long-line.scn"};
     std::string text = "node";
@@ -161,6 +178,7 @@ std::vector<Scenario> WriteScenarios(const std::string& directory) {
         scenarios.push_back(BoxesScenario(directory, 100000, "boxes, 100,000 nodes"));
         scenarios.push_back(BoxesScenario(directory, 1000000, "boxes, 1,000,000 nodes"));
         scenarios.push_back(SiblingsScenario(directory));
+        scenarios.push_back(WideHubsScenario(directory));
         scenarios.push_back(LongLineScenario(directory));
         std::ofstream list(listPath);
         for (const Scenario& s : scenarios) list << s.label << '\t' << s.path << '\t' << s.nodes << '\t' << s.megabytes << '\n';

@@ -19,7 +19,9 @@ struct CSbRecord {
 
 // One USB device that is not a hub.
 struct UsbDeviceRecord {
-    int nHostController = -1;  // index of the host controller it was found under
+    // The host controller it was found under: n of \\.\HCDn, or 10 and on for one
+    // listed by its device interface alone.
+    int nHostController = -1;
     int nPort = -1;            // port on its own hub, from 1
     std::string strProduct;    // string descriptor 2
     std::string strSerial;     // string descriptor 3

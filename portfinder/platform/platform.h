@@ -116,6 +116,12 @@ public:
     virtual int WideToAnsi(const char16_t* text, int units, char* out, int outBytes,
                            const char* defaultChar) = 0;
 
+    // CharUpperBuffA(text, length): the length bytes of text upper-cased in place by the
+    // ANSI code page's rules (in 1252 é becomes É, in 1251 the Cyrillic small letters
+    // become capitals); bytes that are no small letter stay. Returns the characters
+    // processed.
+    virtual std::uint32_t UpperCaseAnsi(char* text, std::uint32_t length) = 0;
+
     // MessageBoxA(NULL, text, caption, type); returns what the box returns.
     virtual int ShowMessageBox(const char* text, const char* caption, unsigned type) = 0;
 
@@ -160,7 +166,21 @@ struct WaveInCapsA {
     std::uint16_t wReserved1;
 };
 
-// The wave devices (winmm). Devices are numbered from 0.
+// WAVEOUTCAPSA, 52 bytes: WAVEINCAPSA's fields and what the output supports.
+struct WaveOutCapsA {
+    std::uint16_t wMid;
+    std::uint16_t wPid;
+    std::uint32_t vDriverVersion;
+    char szPname[32];  // the product name, NUL-terminated
+    std::uint32_t dwFormats;
+    std::uint16_t wChannels;
+    std::uint16_t wReserved1;
+    std::uint32_t dwSupport;
+};
+
+// The wave devices (winmm). Inputs and outputs are numbered from 0 each, and nothing
+// pairs input n with output n: a webcam has a microphone and no speaker, a headset may
+// have an output only. The sound list asks the inputs; portiq-dump records both sides.
 class WaveDevices {
 public:
     virtual ~WaveDevices() = default;
@@ -185,6 +205,14 @@ public:
     // error nothing is written.
     virtual MMRESULT WaveInMessage(unsigned device, unsigned message, std::uintptr_t param1,
                                    std::uintptr_t param2) = 0;
+
+    // waveOutGetNumDevs(), waveOutGetDevCapsA(device, caps, size) and
+    // waveOutMessage((HWAVEOUT)device, message, param1, param2): the same contracts for the
+    // wave-output devices.
+    virtual unsigned WaveOutGetNumDevs() = 0;
+    virtual MMRESULT WaveOutGetDevCaps(unsigned device, WaveOutCapsA* caps, unsigned size) = 0;
+    virtual MMRESULT WaveOutMessage(unsigned device, unsigned message, std::uintptr_t param1,
+                                    std::uintptr_t param2) = 0;
 };
 
 // A device opened by path; kInvalidDeviceHandle (INVALID_HANDLE_VALUE) when it didn't open.
@@ -201,7 +229,11 @@ inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 inline constexpr std::uint32_t kErrorDeviceNotConnected = 1167;
 
 // The USB host controllers and hubs, asked through their drivers (usbioctl.h). Handles
-// are opened on "\\.\HCD0" to "\\.\HCD9" and on "\\.\" followed by a hub's name.
+// are opened on "\\.\HCD0" to "\\.\HCD9", on a host controller's device interface path
+// and on "\\.\" followed by a hub's name. Windows gives a controller no HCDn link where
+// two driver stacks claim the same one; the configuration manager lists every controller
+// by its device interface (GUID_DEVINTERFACE_USB_HOST_CONTROLLER,
+// {3ABF6F2D-71C4-462A-8A92-1E6861E6AF27}).
 class UsbDevices {
 public:
     virtual ~UsbDevices() = default;
@@ -234,6 +266,18 @@ public:
 
     // CloseHandle(device): false for a handle that isn't open.
     virtual bool CloseHandle(DeviceHandle device) = 0;
+
+    // CM_Get_Device_Interface_List_SizeA(&length, &GUID_DEVINTERFACE_USB_HOST_CONTROLLER,
+    // NULL, CM_GET_DEVICE_INTERFACE_LIST_PRESENT): the characters the list below needs,
+    // its final NUL included (1 for an empty list).
+    virtual CONFIGRET GetHostControllerInterfaceListSize(std::uint32_t& length) = 0;
+
+    // CM_Get_Device_Interface_ListA(&GUID_DEVINTERFACE_USB_HOST_CONTROLLER, NULL, buffer,
+    // length, CM_GET_DEVICE_INTERFACE_LIST_PRESENT): the interface paths of the present
+    // host controllers, ANSI, each ended by a NUL, and one more NUL after the last (an empty
+    // list is a NUL alone). kCrBufferSmall when length characters don't hold the list (it
+    // may have grown since the size was asked).
+    virtual CONFIGRET GetHostControllerInterfaceList(char* buffer, std::uint32_t length) = 0;
 };
 
 // What the run works on. All members are owned by whoever installs the platform; a walk

@@ -1,10 +1,11 @@
-// portiq-dump: writes this PC as a PortIQ scenario file: its wave-input devices, every
-// answer its USB host controllers and hubs give to PortIQ's requests, and its Plug and
-// Play device tree, so that a user can send in the machine on which PortIQ got something
-// wrong, and the whole run can be replayed on it with portiq-sim. Writes the file named
-// on the command line, or else PortIq.scn in the current directory, or where that can't
-// be written (a program folder under Program Files, as Explorer starts it there) on the
-// user's Desktop; prints the full path of the file it wrote.
+// portiq-dump: writes this PC as a PortIQ scenario file: its wave devices, every answer
+// its USB host controllers and hubs give to PortIQ's requests (with the system's text for
+// each error code among them), and its Plug and Play device tree, so that a user can send
+// in the machine on which PortIQ got something wrong, and the whole run can be replayed on
+// it with portiq-sim. Writes the file named on the command line, or else PortIq.scn in the
+// current directory, or where that can't be written (a program folder under Program Files,
+// as Explorer starts it there) on the user's Desktop; prints the full path of the file it
+// wrote.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -82,9 +83,7 @@ int main() {
     portiq::win32::Win32System system;
     portiq::win32::Win32Wave wave;
     portiq::win32::Win32Usb usb;
-    const std::string waveIn = portiq::synthetic::WriteScenarioWave(wave, AnsiToUtf8);
-    const std::string usbTree = portiq::synthetic::WriteScenarioUsb(usb, system);
-    const std::string nodes = portiq::synthetic::WriteScenarioTree(tree, AnsiToUtf8);
+    const portiq::Platform platform{&tree, &system, &wave, &usb};
 
     std::string text = "# This PC's device tree, written by portiq-dump.\n";
     char line[64];
@@ -98,11 +97,7 @@ int main() {
         std::snprintf(line, sizeof line, "# ANSI code page %u; texts were converted to UTF-8 from it\n", codePage);
         text += line;
     }
-    text += "\n# Wave-input devices.\n" + (waveIn.empty() ? "# (none)\n" : waveIn);
-    text += "\n# USB host controllers, hubs and ports.\n" + (usbTree.empty() ? "# (no host controller opens)\n" : usbTree);
-    text += "\n# The Plug and Play device tree.\n";
-    if (nodes.empty()) text += "# The device tree could not be read: no root node.\n";
-    text += nodes;
+    text += portiq::synthetic::WriteScenarioHardware(platform, AnsiToUtf8);
 
     std::wstring name = given.empty() ? L"PortIq.scn" : given;
     bool written = WriteWholeFile(name, text);

@@ -48,6 +48,7 @@ public:
     int WideToAnsi(const char16_t* text, int units, char* out, int outBytes, const char* defaultChar) override {
         return machine_.WideToAnsi(text, units, out, outBytes, defaultChar);
     }
+    std::uint32_t UpperCaseAnsi(char* text, std::uint32_t length) override { return machine_.UpperCaseAnsi(text, length); }
     int ShowMessageBox(const char* text, const char* caption, unsigned type) override {
         machine_.ShowMessageBox(text, caption, type);
         return real_.ShowMessageBox(text, caption, type);
@@ -81,14 +82,11 @@ void Print(const std::string& ansi, unsigned codePage) {
     }
 }
 
-// Room for the log of the whole run. Grown by doubling, the log of a big machine would
-// be copied again and again and touch twice the memory it needs; reserved room that
-// stays unused costs address space only.
+// Room for the log entries the run is sure to write: one per node of the tree and per
+// wave device, each of up to three texts. The USB part grows as it is written: what a
+// scenario's port counts could describe is no measure of what the walk meets.
 std::size_t LogCapacity(SyntheticMachine& machine) {
-    std::size_t ports = 0;
-    for (std::size_t hub = 0; hub < machine.usb.HubCount(); ++hub) ports += machine.usb.Hub(static_cast<int>(hub)).ports.size();
-    // A node's entry holds up to three texts; a device's trace runs to a few KiB.
-    return 256 * machine.tree.NodeCount() + 4096 * ports + 256 * machine.wave.devices.size() + 65536;
+    return 256 * machine.tree.NodeCount() + 256 * machine.wave.devices.size() + 65536;
 }
 
 std::string BoxType(unsigned type) {

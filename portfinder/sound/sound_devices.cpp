@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "base/log.h"
-#include "devtree/ansi_text.h"
 #include "devtree/device_records.h"
 #include "platform/platform.h"
 
@@ -26,16 +25,17 @@ std::string ProductName(const WaveInCapsA& caps) {
 }
 
 // The path as the size query counts it (terminator included), never more than the
-// buffer holds; converted to ANSI and upper-cased.
+// buffer holds; converted to ANSI and upper-cased by the code page's rules (an é or a
+// Cyrillic small letter in a path becomes its capital).
 std::string AnsiPath(const std::array<char16_t, kPathUnits>& path, std::uint32_t pathBytes) {
+    SystemServices& system = *CurrentPlatform().system;
     const int units = static_cast<int>(std::min<std::uint32_t>(pathBytes / 2, kPathUnits));
     std::array<char, kPathBytes> ansi{};
-    if (units == 0 || CurrentPlatform().system->WideToAnsi(path.data(), units, ansi.data(), kPathBytes, nullptr) == 0) {
-        return {};
-    }
+    if (units == 0 || system.WideToAnsi(path.data(), units, ansi.data(), kPathBytes, nullptr) == 0) return {};
     const void* nul = std::memchr(ansi.data(), '\0', ansi.size());
     const std::size_t length = nul ? static_cast<const char*>(nul) - ansi.data() : ansi.size();
-    return UpperCaseAscii(std::string(ansi.data(), length));
+    system.UpperCaseAnsi(ansi.data(), static_cast<std::uint32_t>(length));
+    return std::string(ansi.data(), length);
 }
 
 // The interface queries go to the wave-input side, to the device being listed. (Sent to

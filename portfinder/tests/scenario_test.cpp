@@ -122,8 +122,15 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
               "line 3: a string of more than 126 units must be given as bytes");
     EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  port 1 device\n    fail volume\n"),
               "line 3: under a port, fail takes connection-information, hub-name, hub-open, hub-information, "
-              "driverkey, config or string");
+              "driverkey, driverkey-size, driverkey-name, config or string");
     EXPECT_EQ(LoadError("hc 0\n  fail hub-open\n"), "line 2: fail hub-open needs a hub");
+    EXPECT_EQ(LoadError("hc driver=x\n"), "line 1: hc takes its number, 0 to 9, or interface= alone");
+    EXPECT_EQ(LoadError("hc interface=p\nhc 1 interface=P\n"), "line 2: another hc has the interface P");
+    EXPECT_EQ(LoadError("error-text 5\n"), "line 1: error-text takes an error code and text=");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  port 1 device\n    string 0 times=0 04 03 09 04\n"),
+              "line 3: times takes a count of requests, 1 or more");
+    EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  port 1 device\n    fail config times=2\n"),
+              "line 3: fail config takes no index, lang= or times=");
     EXPECT_EQ(LoadError("node class=none\n  string 2 text=x\n"), "line 2: string stands under a port");
     EXPECT_EQ(LoadError("hc 0 hub=R ports=1\n  node class=none\n"), "line 2: a node can't stand under hc");
 
@@ -134,6 +141,15 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
     EXPECT_EQ(LoadError("wavein name=\"Mic\tA\"\n"), "line 1: control character 0x09 in a value");
     EXPECT_EQ(LoadError("wavein name=\"Mic\rA\"\n"), "line 1: control character 0x0D in a value");
     EXPECT_EQ(LoadError("# \x01 is fine in a comment\nnode\x1f class=none\n"), "line 2: control character 0x1F");
+    // Values are UTF-8: an overlong C0 81 would be a control character no check saw.
+    EXPECT_EQ(LoadError("node class= name=\"\xc0\x81\"\n"), "line 1: a value that isn't UTF-8 (byte 0xC0 at 1)");
+    EXPECT_EQ(LoadError("\nwavein name=ab\xe0\x80\x80\n"), "line 2: a value that isn't UTF-8 (byte 0xE0 at 3)");
+    EXPECT_EQ(LoadError("hc 0 driver=\"\xed\xa0\x80\"\n"), "line 1: a value that isn't UTF-8 (byte 0xED at 1)");
+    EXPECT_EQ(LoadError("hc 0 driver=\"\xf4\x90\x80\x80\"\n"), "line 1: a value that isn't UTF-8 (byte 0xF4 at 1)");
+    EXPECT_EQ(LoadError("node class=none id=\"x\xe2\x82\"\n"), "line 1: a value that isn't UTF-8 (byte 0xE2 at 2)");
+    EXPECT_EQ(LoadError("node class=none id=E\"a\\x00\"\n"), "line 1: \\x00 in a value: a text ends at its NUL");
+    EXPECT_EQ(LoadError("node class=none id=E\"a\\q\"\n"),
+              "line 1: an escape is \\\", \\\\, \\t, \\r, \\n or \\x and two hex digits");
     // Each word is checked as it is read: a line fails at its first word too many.
     EXPECT_EQ(LoadError("node " + std::string(65, 'x') + "\n"), "line 1: a word of more than 64 characters");
     EXPECT_EQ(LoadError("wavein name=" + std::string((1 << 20) + 1, 'x') + "\n"), "line 1: a value of more than 1048576 bytes");
@@ -154,6 +170,18 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
     for (int depth = 1; depth <= kDeepestScenarioNode; ++depth) deep += std::string(2 * depth, ' ') + "node class=none\n";
     EXPECT_EQ(LoadError(deep), "line 257: nodes nest deeper than 256");
     EXPECT_NE(LoadError("node class=none\x01\xff\xfe \"\n").find("line 1:"), std::string::npos);
+}
+
+// A port takes memory once a statement names it: loading follows what a scenario states,
+// not what its port counts could describe.
+TEST(Scenario, OnlyStatedPortsTakeMemory) {
+    SyntheticMachine machine;
+    std::istringstream in("hc 0 hub=R ports=255\n  port 7 hub=H ports=255 status=0\n");
+    std::string error;
+    ASSERT_TRUE(LoadScenario(in, machine, error)) << error;
+    EXPECT_EQ(machine.usb.Hub(0).ports.Stated().size(), 1u);
+    EXPECT_EQ(machine.usb.Hub(1).ports.size(), 255u);
+    EXPECT_TRUE(machine.usb.Hub(1).ports.Stated().empty());
 }
 
 // Line numbers beyond what 32 bits hold, without reading 2^32 lines: the count starts
@@ -183,7 +211,7 @@ TEST(Scenario, LineNumbersCountOnPastThirtyTwoBits) {
 
 TEST(Scenario, EveryBundledScenarioLoads) {
     for (const char* name : {"default.scn", "codec-before-box.scn", "codec-after-box.scn", "unreadable-tree.scn",
-                             "russian-user.scn", "lynx-and-orbit.scn"}) {
+                             "russian-user.scn", "lynx-and-orbit.scn", "odd-drivers.scn"}) {
         SyntheticMachine machine;
         std::string error;
         EXPECT_TRUE(LoadScenarioFile(testing::ScenarioPath(name), machine, error)) << name << ": " << error;
@@ -242,14 +270,14 @@ TEST(ScenarioWriter, ATreeWrittenOutReadsBackTheSame) {
     }
 }
 
-TEST(ScenarioWriter, QuotesAndControlCharactersAreReplacedAndAMissingRootWritesNothing) {
+TEST(ScenarioWriter, QuotesAndControlCharactersAreEscapedAndAMissingRootIsStated) {
     SyntheticDeviceTree tree;
     auto same = [](const std::string& text) { return text; };
-    EXPECT_EQ(WriteScenarioTree(tree, same), "");
+    EXPECT_EQ(WriteScenarioTree(tree, same), "no-tree error=13\n");
     SyntheticNode node;
     node.friendlyName = "Say \"hi\"\tnow";
     tree.AddNode(SyntheticDeviceTree::kNoParent, node);
-    EXPECT_EQ(WriteScenarioTree(tree, same), "node class=none name=\"Say 'hi' now\" handle=0x00000001\n");
+    EXPECT_EQ(WriteScenarioTree(tree, same), "node class=none name=E\"Say \\\"hi\\\"\\tnow\" handle=0x00000001\n");
 }
 
 }  // namespace
@@ -273,27 +301,35 @@ RunResult RunOn(SyntheticMachine& machine) {
     return result;
 }
 
-// Values at the edges of what a scenario holds: texts the code page lacks, malformed
-// UTF-8, DEL and C1 characters, tabs between words, a string for any language, every
-// setting.
+// Values at the edges of what a scenario holds: texts the code page lacks, escaped
+// quotes and control characters, DEL and C1 characters, tabs between words, a string for
+// any language, every setting.
 const char kOddValues[] =
     "language\t0x0407\r\nsystem-language 0x0419\n"
     "arguments 2\nhold shift+ctrl\n"
-    "wavein name=\"Mikro \xd0\x9f\x7f\xc2\x81\" interface=\"\\\\?\\usb#mi_00#\xff\xfe#\"\n"
-    "hc 1 hub=\"\"\nhc 2 driver=x hub=\"\" ports=1\n"  // root hubs whose names open nothing
+    "wavein name=\"Mikro \xd0\x9f\x7f\xc2\x81\" interface=E\"\\\\\\\\?\\\\usb#mi_00#\\\"\\x01#\"\n"
+    "error-text 3 text=E\"Der Pfad wurde nicht gefunden.\\r\\n\"\nerror-text 4711 text=\"\xc3\x9c\"\n"
+    "waveout name=\"Kopfh\xc3\xb6rer\"\n"
+    // A root hub whose name fails: its driver key, opened as a path, fails with 3.
+    "hc 1 driver=\"{s}\" hub=\"{s}\"\n  fail roothub-name\n  fail hub-open error=3\n"
+    "hc 2 driver=x hub=\"\" ports=1\n"  // a root hub whose name opens nothing
+    "hc interface=\"\\\\?\\pci#x\" driver=y hub=\"Hub 2\" ports=1\n  port 1 device driver-length=300\n"
+    "    fail driverkey-size error=0\n"
     "hc 0 driver=\xe2\x82\xac hub=\"Hub \xc2\x9f\" ports=3\n"
     "  port 1 device\tdriver=\"{k}\\1\"\n"
     "    device 12 01 00 02 00 00 00 40 03 04 10 60 00 05 01 02 00 01\n"
+    "    string 0 times=1 04 03 07 04\n    fail string 0 error=0\n"
     "    string 2 text=\"Tavrilink Lynx \xf0\x9f\x93\xbb\"\n"
     "  port 2 status=4\n"
     "  port 3 hub=\"name-not-returned-1\" ports=1\n"  // the name the writer gives a hub it can't name
     "    port 1 hub=lost ports=2\n"
     "      fail hub-name\n"
-    "node class=none id=\"\xc3\x28 root\"\n"
+    "node class=none id=E\"\\t root\\xff\"\n"
     "  node class={c} name=\"\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 (COM9) \x7f\xc2\x85\" driver=\"{k}\\1\" handle=0xfffffff0\n";
 
 TEST(ScenarioWriter, AWrittenMachineReplaysTheWholeRunAndWritesOutTheSame) {
-    for (const char* name : {"default.scn", "usb-hubs-and-failures.scn", "lynx-and-orbit.scn", "russian-user.scn", ""}) {
+    for (const char* name :
+         {"default.scn", "usb-hubs-and-failures.scn", "odd-drivers.scn", "lynx-and-orbit.scn", "russian-user.scn", ""}) {
         SyntheticMachine original;
         std::string error;
         std::istringstream odd(kOddValues);
@@ -319,7 +355,7 @@ TEST(ScenarioWriter, WaveDevicesKeepTheirWholePathAndTheirFailingQueries) {
     wave.devices = {{"Mic \"A\"", u"\\\\?\\" + std::u16string(150, u'p')}, {"", u"", kMmSysErrNoDriver},
                     {"Silent", u"x", 0, kMmSysErrNotSupported, kMmSysErrNotSupported}};
     EXPECT_EQ(WriteScenarioWave(wave, [](const std::string& text) { return text; }),
-              "wavein name=\"Mic 'A'\" interface=\"\\\\?\\" + std::string(150, 'p') + "\"\n"
+              "wavein name=E\"Mic \\\"A\\\"\" interface=\"\\\\?\\" + std::string(150, 'p') + "\"\n"
               "wavein fail=caps\n"
               "wavein name=\"Silent\" fail=size,interface\n");
 }

@@ -54,15 +54,40 @@ TEST_F(SoundList, EachDeviceThatAnswersBothQueriesGivesARecordAndALogLine) {
               "A name longer than thirty-one c = K\n");
 }
 
+// A webcam has a microphone and no speaker, a headset may only play: output n is not
+// input n, and asked there a path would name another device.
 TEST_F(SoundList, TheQueriesGoToTheListedInputDeviceWithTheirSizes) {
+    machine.wave.outputs = {{"Headset", u"\\\\?\\headset"}, {"B", u"\\\\?\\b"}};
     List({{"A", u"\\\\?\\a"}, {"B", u"\\\\?\\b"}});
+    EXPECT_EQ(g_strLog, "Sound devices:\nA = \\\\?\\A\nB = \\\\?\\B\n");
     const std::vector<std::tuple<unsigned, unsigned, std::uint32_t>> expected = {
         {0, 0, 48}, {0, kDrvQueryDeviceInterfaceSize, 0}, {0, kDrvQueryDeviceInterface, 200},
         {1, 0, 48}, {1, kDrvQueryDeviceInterfaceSize, 0}, {1, kDrvQueryDeviceInterface, 200},
     };
     std::vector<std::tuple<unsigned, unsigned, std::uint32_t>> calls;
-    for (const synthetic::WaveCall& call : machine.wave.calls) calls.emplace_back(call.device, call.message, call.bytes);
+    for (const synthetic::WaveCall& call : machine.wave.calls) {
+        calls.emplace_back(call.device, call.message, call.bytes);
+        EXPECT_FALSE(call.output);
+    }
     EXPECT_EQ(calls, expected);
+}
+
+// Upper-cased by the ANSI code page, as CharUpperBuffA does: a letter the page lacks is
+// already '?', every other small letter becomes its capital.
+TEST_F(SoundList, PathsAreUpperCasedByTheAnsiCodePage) {
+    const struct {
+        LANGID language;
+        const char* key;
+    } cases[] = {
+        {0x0409, "CAM\xC9RA-?\x9F?"},  // 1252: é É, ÿ Ÿ
+        {0x0419, "CAM?RA-\xC6?\xA8"},  // 1251: ж Ж, ё Ё
+    };
+    for (const auto& c : cases) {
+        ResetRunState();
+        machine.system.SetUserLanguage(c.language);
+        List({{"Mic", u"\\\\?\\usb#mi_00#cam\u00e9ra-\u0436\u00ff\u0451#x"}});
+        EXPECT_EQ(g_strLog, std::string("Sound devices:\nMic = ") + c.key + "\n") << c.language;
+    }
 }
 
 TEST_F(SoundList, NoDevicesLogOnlyTheHeading) {

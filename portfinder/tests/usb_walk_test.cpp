@@ -62,6 +62,12 @@ public:
         return ok;
     }
     bool CloseHandle(DeviceHandle device) override { return machine_.usb.CloseHandle(device); }
+    CONFIGRET GetHostControllerInterfaceListSize(std::uint32_t& length) override {
+        return machine_.usb.GetHostControllerInterfaceListSize(length);
+    }
+    CONFIGRET GetHostControllerInterfaceList(char* buffer, std::uint32_t length) override {
+        return machine_.usb.GetHostControllerInterfaceList(buffer, length);
+    }
 
 private:
     synthetic::SyntheticMachine& machine_;
@@ -182,6 +188,22 @@ TEST_F(Usb, HostControllerFailuresEndTheWalkingOfControllers) {
          "\nHost Controller \\\\.\\HCD0 found. System name is {a}\n failed with error 5: Access is denied.\r\n", 5},
         {"the root hub's node information fails", "hc 0 driver=\"{a}\" hub=R0\n  fail hub-information\n",
          "\nHost Controller \\\\.\\HCD0 found. System name is {a}\n" + notFunctioning, 31},
+        {"the root hub's name fails: the driver key opened as a path fails as it did on the PC",
+         "hc 0 driver=\"{a}\" hub=\"{a}\"\n  fail roothub-name\n  fail hub-open error=3\n",
+         "\nHost Controller \\\\.\\HCD0 found. System name is {a}\n failed with error 3: The system cannot find the path "
+         "specified.\r\n", 3},
+        {"a driver key that fails with error 0 ends nothing", "hc 0 hub=R0\n  fail driverkey error=0\nhc 1 driver=\"{b}\" hub=R1\n",
+         "\nHost Controller \\\\.\\HCD0 found.  failed with error 0: The operation completed successfully.\r\n"
+         "\nHost Controller \\\\.\\HCD1 found. System name is {b}\n", 0},
+        {"controllers listed by their interface: one with a link is not walked again, one without is walked under its path",
+         "hc 1 interface=\"\\\\?\\pci#1\" driver=\"{b}\" hub=R1\nhc interface=\"\\\\?\\pci#2\" driver=\"{c}\" hub=R2\n"
+         "hc interface=\"\\\\?\\pci#3\"\n  fail open error=5\n",
+         "\nHost Controller \\\\.\\HCD1 found. System name is {b}\n\nHost Controller \\\\?\\pci#2 found. System name is {c}\n", 0},
+        {"a listed controller whose driver key fails is walked, and ends the walking",
+         "hc interface=x driver=\"{a}\" hub=R0\n  fail driverkey\nhc interface=y driver=\"{b}\" hub=R1\n",
+         "\nHost Controller x found. " + notFunctioning, 31},
+        {"after a failing controller the list is not walked", "hc 0 driver=\"{a}\" hub=R0\n  fail hub-information\n"
+         "hc interface=y driver=\"{b}\" hub=R1\n", "\nHost Controller \\\\.\\HCD0 found. System name is {a}\n" + notFunctioning, 31},
     };
     for (const Case& c : cases) {
         FreshMachine();
@@ -413,9 +435,9 @@ TEST_F(Usb, WideAndDeepTreesAreWalkedWholeAndNoHubTwice) {
     const int root = RootHub(255);
     const int child = machine.usb.AddHub(u"CHILD", 255);
     for (int h : {root, child}) {
-        for (SyntheticPort& port : machine.usb.Hub(h).ports) {
-            port.status = kDeviceConnected;
-            port.hub = child;
+        for (std::size_t p = 0; p < 255; ++p) {
+            machine.usb.Hub(h).ports[p].status = kDeviceConnected;
+            machine.usb.Hub(h).ports[p].hub = child;
         }
         machine.usb.Hub(h).ports[0].hub = root;
     }

@@ -12,13 +12,16 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "app/enum_devices_app.h"
 #include "base/lang_strings.h"
 #include "base/log.h"
-#include "devtree/ansi_text.h"
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
+#include "platform/synthetic/code_pages.h"
+#include "platform/synthetic/scenario.h"
+#include "platform/synthetic/scenario_writer.h"
 #include "platform/win32/win32_platform.h"
 #include "resources/portiq_resource.h"
 #include "sound/sound_devices.h"
@@ -130,7 +133,8 @@ TEST_F(Win32Platform, TheSoundListHoldsWhatTheSystemsWaveDevicesAnswer) {
                   MMSYSERR_NOERROR);
         char ansi[1024] = {};
         WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
-        EXPECT_EQ(record.strInterface, UpperCaseAscii(ansi));
+        CharUpperA(ansi);
+        EXPECT_EQ(record.strInterface, ansi);
         log += record.strName + " = " + record.GetInstanceKey() + "\n";
     }
     EXPECT_EQ(g_strLog, log);
@@ -141,6 +145,26 @@ TEST_F(Win32Platform, TheSoundListHoldsWhatTheSystemsWaveDevicesAnswer) {
     EXPECT_NE(wave.WaveInMessage(count, kDrvQueryDeviceInterfaceSize, reinterpret_cast<std::uintptr_t>(&bytes), 0),
               kMmSysErrNoError);
     EXPECT_EQ(bytes, 12345u);
+}
+
+// CharUpperBuffA by the ANSI code page: at 0xE6 and 0xE9 both pages hold small letters
+// (æ é in 1252, ж й in 1251), at 0xFF and 0xB8 they differ (ÿ and a cedilla, я and ё).
+TEST_F(Win32Platform, UpperCasingFollowsTheAnsiCodePage) {
+    char text[] = "ab\xe6\xe9\xff\xb8";
+    EXPECT_EQ(system.UpperCaseAnsi(text, 6), 6u);
+    if (GetACP() == 1252) EXPECT_STREQ(text, "AB\xc6\xc9\x9f\xb8");
+    else if (GetACP() == 1251) EXPECT_STREQ(text, "AB\xc6\xc9\xdf\xa8");
+    else GTEST_SKIP() << "code page " << GetACP();
+}
+
+TEST_F(Win32Platform, TheHostControllerInterfaceListFitsTheSizeAsked) {
+    std::uint32_t length = 0;
+    const CONFIGRET sized = usb.GetHostControllerInterfaceListSize(length);
+    if (sized != kCrSuccess) GTEST_SKIP() << "no interface list here (CONFIGRET " << sized << ")";  // Wine's cfgmgr32
+    ASSERT_GE(length, 1u);
+    std::string list(length, 'x');
+    ASSERT_EQ(usb.GetHostControllerInterfaceList(&list[0], length), kCrSuccess);
+    EXPECT_EQ(list.back(), '\0');
 }
 
 TEST_F(Win32Platform, HostControllersThatDontOpenAreSkippedSilently) {
@@ -161,6 +185,30 @@ TEST_F(Win32Platform, HostControllersThatDontOpenAreSkippedSilently) {
         EXPECT_EQ(g_strLog.compare(0, first.size(), first), 0) << g_strLog;
     }
     EXPECT_FALSE(usb.CloseHandle(0x1234));
+}
+
+// What portiq-dump writes of this system, loaded again, gives the walks' log byte for byte.
+TEST_F(Win32Platform, ThisSystemWrittenOutReplaysTheWalksLog) {
+    const unsigned codePage = GetACP();
+    if (codePage != 1251 && codePage != 1252) GTEST_SKIP() << "code page " << codePage;
+    ListSoundDevices();
+    EnumerateHostControllers();
+    WalkDeviceTree();
+    const std::string log = g_strLog;
+    const std::string dump = "codepage " + std::to_string(codePage) + "\n" +
+                             synthetic::WriteScenarioHardware(CurrentPlatform(), [codePage](const std::string& ansi) {
+                                 return synthetic::CodePageToUtf8(codePage, ansi);
+                             });
+    synthetic::SyntheticMachine machine;
+    std::istringstream in(dump);
+    std::string error;
+    ASSERT_TRUE(synthetic::LoadScenario(in, machine, error)) << error << "\n" << dump;
+    ResetRunState();
+    machine.Install();
+    ListSoundDevices();
+    EnumerateHostControllers();
+    WalkDeviceTree();
+    EXPECT_EQ(g_strLog, log) << dump;
 }
 
 // The walk's requests through the real DeviceIoControl, sent to a device that is no USB

@@ -1,9 +1,14 @@
 // The USB topology walk.
 //
-// A PC has up to ten USB host controllers, opened as "\\.\HCD0" to "\\.\HCD9". Each has
-// one root hub; every hub has ports numbered from 1, and on a port sits nothing, a
-// device, or another hub. The walk visits them depth first, in port order, asking only
-// the drivers (DeviceIoControl), never a device itself:
+// A PC has USB host controllers, opened as "\\.\HCD0" to "\\.\HCD9". Where Windows gives
+// a controller no such link (two driver stacks claiming HCD0, say), the configuration
+// manager still lists it by its device interface: after the ten links, the walk opens
+// each listed path, asks its driver key name, and walks the controllers whose driver key
+// no linked controller had (or whose driver key can't be had), the same way, logging the
+// interface path where the link stands. A machine whose controllers all have links logs
+// nothing more. Each controller has one root hub; every hub has ports numbered from 1,
+// and on a port sits nothing, a device, or another hub. The walk visits them depth
+// first, in port order, asking only the drivers (DeviceIoControl), never a device itself:
 //
 //   host controller  IOCTL_GET_HCD_DRIVERKEY_NAME     516-byte buffer: the driver key, logged
 //                    IOCTL_USB_GET_ROOT_HUB_NAME      the same buffer: the root hub's name
@@ -20,9 +25,9 @@
 //                    controller and port and appends the record to g_usbDevices
 //
 // The log: an empty line, then "Host Controller \\.\HCDn found. System name is <driver
-// key>"; then one line per port, "+1" once per hub level and " Port[n] = " followed by
-// the status, "Hub connected" (the hub's own ports follow, one level deeper) or "I/O
-// device connected" (the device's trace follows).
+// key>" (or the interface path in place of \\.\HCDn); then one line per port, "+1" once
+// per hub level and " Port[n] = " followed by the status, "Hub connected" (the hub's own
+// ports follow, one level deeper) or "I/O device connected" (the device's trace follows).
 //
 // Names come back in UTF-16 with ActualLength counting the whole structure; the walk
 // takes ActualLength / 2 units, which runs a few units past the name's terminator, and
@@ -44,6 +49,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "base/log.h"
 #include "devtree/ansi_text.h"
@@ -87,6 +93,16 @@ union ConnectionNameBuffer {
 // and many ports naming one hub would make it exponential. A real machine names every
 // hub once.
 std::set<std::string> g_walkedHubs;
+
+// The driver key names of the host controllers walked in this run: a controller listed by
+// its interface is the same as a linked one when its driver key is.
+std::set<std::u16string> g_walkedControllers;
+
+// Index numbers for the records of controllers reached by their interface path alone:
+// 10 for the first such path in the list, 11 for the next, ...
+constexpr int kFirstListedController = 10;
+// More characters than any machine's interface list has: a larger size is not asked for.
+constexpr std::uint32_t kLongestInterfaceList = 1 << 20;
 
 UsbDevices& Usb() { return *CurrentPlatform().usb; }
 
@@ -207,6 +223,7 @@ void GetPortData(DeviceHandle hub, int ports, int depth) {
 int GetRootHubData(DeviceHandle hostController) {
     HcdNameBuffer names{};
     if (!Request(hostController, kIoctlGetHcdDriverkeyName, &names, sizeof names)) return LogLastError("");
+    g_walkedControllers.insert(NameText(names.bytes, sizeof names, kHcdNameOffset));
     LogPrintf("System name is %ws\n", NameText(names.bytes, sizeof names, kHcdNameOffset));
     // Not tested: after a failure the buffer still holds the driver key name, which then
     // fails to open as a hub and is reported as such.
@@ -221,9 +238,49 @@ int GetRootHubData(DeviceHandle hostController) {
     return 0;
 }
 
+namespace {
+
+// The configuration manager's list of host controller interface paths; empty when it
+// can't be had. A list that grows between the two calls is asked for again.
+std::vector<std::string> ListedHostControllers() {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::uint32_t characters = 0;
+        if (Usb().GetHostControllerInterfaceListSize(characters) != kCrSuccess || characters == 0 ||
+            characters > kLongestInterfaceList) {
+            return {};
+        }
+        std::vector<char> list(characters + 1, '\0');  // a NUL behind the list, whatever it holds
+        const CONFIGRET result = Usb().GetHostControllerInterfaceList(list.data(), characters);
+        if (result == kCrBufferSmall) continue;
+        if (result != kCrSuccess) return {};
+        std::vector<std::string> paths;
+        for (const char* at = list.data(); at < list.data() + characters && *at != '\0'; at += paths.back().size() + 1) {
+            paths.emplace_back(at);
+        }
+        return paths;
+    }
+    return {};
+}
+
+// A listed controller: walked unless its driver key is one walked already.
+int WalkListedHostController(const std::string& path) {
+    UniqueDeviceHandle hostController(Usb(), Usb().CreateFileA(path.c_str()));
+    if (!hostController) return 0;
+    HcdNameBuffer names{};
+    if (Request(hostController.get(), kIoctlGetHcdDriverkeyName, &names, sizeof names) &&
+        g_walkedControllers.count(NameText(names.bytes, sizeof names, kHcdNameOffset))) {
+        return 0;
+    }
+    LogPrintf("\nHost Controller %s found. ", path);
+    return GetRootHubData(hostController.get());
+}
+
+}  // namespace
+
 int EnumerateHostControllers() {
     if (!CurrentPlatform().usb) return 0;
     g_walkedHubs.clear();
+    g_walkedControllers.clear();
     int result = 0;
     for (int n = 0; n <= 9; ++n) {
         g_nHostController = n;
@@ -234,6 +291,13 @@ int EnumerateHostControllers() {
         LogPrintf("\nHost Controller %s found. ", path);
         result = GetRootHubData(hostController.get());
     }
+    // As after a failing link, the first failing controller ends the walking.
+    if (result != 0) return result;
+    const std::vector<std::string> listed = ListedHostControllers();
+    for (std::size_t i = 0; i < listed.size() && result == 0; ++i) {
+        g_nHostController = kFirstListedController + static_cast<int>(i);
+        result = WalkListedHostController(listed[i]);
+    }
     return result;
 }
 
@@ -241,6 +305,7 @@ void ResetUsbWalk() {
     g_usbPending = UsbDeviceRecord{};
     g_nHostController = 0;
     g_walkedHubs.clear();
+    g_walkedControllers.clear();
 }
 
 }  // namespace portiq

@@ -15,12 +15,16 @@ namespace portiq {
 // empty), so that a device whose strings can't be read never gets those of the one before.
 extern UsbDeviceRecord g_usbPending;
 
-// Index (0 to 9) of the host controller being walked.
+// Index of the host controller being walked: 0 to 9 for "\\.\HCD0" to "\\.\HCD9", 10 and
+// on for the controllers reached by their interface path alone (10 + their place in the
+// configuration manager's list).
 extern int g_nHostController;
 
-// Walks "\\.\HCD0" to "\\.\HCD9". Returns 0, or the error code of the first host
-// controller whose root hub couldn't be walked; the controllers after it are opened and
-// closed again but neither walked nor logged.
+// Walks "\\.\HCD0" to "\\.\HCD9", then the host controllers the configuration manager
+// lists by their interface whose driver key none of those had. Returns 0, or the error
+// code of the first host controller whose root hub couldn't be walked; the linked
+// controllers after it are opened and closed again but neither walked nor logged, and the
+// list is not asked for.
 int EnumerateHostControllers();
 
 // Walks the root hub of an open host controller. 0 once its ports were walked, else the

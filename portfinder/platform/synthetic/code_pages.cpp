@@ -68,6 +68,34 @@ int WideToCodePage(unsigned codePage, const char16_t* text, int units, char* out
     return written;
 }
 
+namespace {
+
+// The capital of a small letter that 1251 or 1252 holds; any other character as it is.
+char32_t CapitalOf(char32_t c) {
+    if ((c >= U'a' && c <= U'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x430 && c <= 0x44F)) return c - 0x20;
+    if (c >= 0x450 && c <= 0x45F) return c - 0x50;  // ѐ to џ
+    switch (c) {
+        case 0xFF: return 0x178;   // ÿ
+        case 0x153: return 0x152;  // œ
+        case 0x161: return 0x160;  // š
+        case 0x17E: return 0x17D;  // ž
+        case 0x192: return 0x191;  // ƒ, whose capital neither page holds
+        case 0x491: return 0x490;  // ґ
+        default: return c;
+    }
+}
+
+}  // namespace
+
+void UpperCaseInCodePage(unsigned codePage, char* text, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        const char32_t c = byte < 0x80 ? byte : HighHalf(codePage)[byte - 0x80];
+        const int capital = ByteFor(codePage, CapitalOf(c));
+        if (capital >= 0) text[i] = static_cast<char>(capital);
+    }
+}
+
 std::u16string CodePageToWide(unsigned codePage, const std::string& text) {
     if (codePage == kCpUtf8) return Utf8ToWide(text);
     std::u16string wide;
@@ -76,27 +104,49 @@ std::u16string CodePageToWide(unsigned codePage, const std::string& text) {
     return wide;
 }
 
+namespace {
+
+// The character that starts at text[at] and how many bytes it takes; -1 for a sequence
+// that isn't UTF-8: a stray continuation byte, a sequence cut short, an overlong form, a
+// surrogate or a value past U+10FFFF.
+char32_t DecodeUtf8(std::string_view text, std::size_t at, int& bytes) {
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    bytes = 1;
+    if (lead < 0x80) return lead;
+    const int extra = (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
+    if (extra < 0 || at + extra >= text.size()) return static_cast<char32_t>(-1);
+    char32_t c = extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
+    for (int k = 1; k <= extra; ++k) {
+        const unsigned char next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80) return static_cast<char32_t>(-1);
+        c = (c << 6) | (next & 0x3F);
+    }
+    static const char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+    if (c < kLeast[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return static_cast<char32_t>(-1);
+    bytes = extra + 1;
+    return c;
+}
+
+}  // namespace
+
+std::size_t FirstMalformedUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        int bytes = 0;
+        if (DecodeUtf8(text, at, bytes) == static_cast<char32_t>(-1)) return at;
+        at += bytes;
+    }
+    return std::string_view::npos;
+}
+
 std::u16string Utf8ToWide(const std::string& text) {
     std::u16string wide;
     for (std::size_t i = 0; i < text.size();) {
-        const unsigned char lead = text[i];
-        int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
-        char32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
-        bool valid = extra >= 0;
-        for (int k = 1; valid && k <= extra; ++k) {
-            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                valid = false;
-            } else {
-                c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-            }
-        }
-        if (!valid || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        int bytes = 0;
+        char32_t c = DecodeUtf8(text, i, bytes);
+        i += bytes;
+        if (c == static_cast<char32_t>(-1)) {
             wide += u'\xFFFD';
-            ++i;
-            continue;
-        }
-        i += extra + 1;
-        if (c >= 0x10000) {
+        } else if (c >= 0x10000) {
             c -= 0x10000;
             wide += static_cast<char16_t>(0xD800 + (c >> 10));
             wide += static_cast<char16_t>(0xDC00 + (c & 0x3FF));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace portiq::synthetic {
 
@@ -24,7 +25,16 @@ int WideToCodePage(unsigned codePage, const char16_t* text, int units, char* out
 
 std::u16string CodePageToWide(unsigned codePage, const std::string& text);
 
-// UTF-8 <-> UTF-16; malformed UTF-8 becomes U+FFFD, lone surrogates become U+FFFD.
+// CharUpperBuffA's rule for code page 1251 or 1252: every small letter whose capital the
+// code page holds becomes that capital (é to É in 1252, ж to Ж in 1251); every other
+// byte stays.
+void UpperCaseInCodePage(unsigned codePage, char* text, std::size_t length);
+
+// Where the first sequence that isn't UTF-8 starts (a stray or missing continuation
+// byte, an overlong form, a surrogate, a value past U+10FFFF), or npos when there is none.
+std::size_t FirstMalformedUtf8(std::string_view text);
+
+// UTF-8 <-> UTF-16; each byte of malformed UTF-8 becomes U+FFFD, lone surrogates become U+FFFD.
 std::u16string Utf8ToWide(const std::string& text);
 std::string WideToUtf8(const std::u16string& text);
 

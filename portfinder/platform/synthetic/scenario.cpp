@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <set>
+#include <unordered_set>
 #include <sstream>
 #include <vector>
 
@@ -21,12 +21,16 @@ constexpr std::size_t kLongestValue = 1 << 20;
 // The most bytes of a descriptor that any request can ask for (wLength).
 constexpr std::size_t kMostDescriptorBytes = 0xFFFF;
 
-enum class Keyword { Setting, Node, WaveIn, HostController, Port, Device, Config, String, Fail };
+enum class Keyword { Setting, ErrorText, NoTree, Node, Wave, HostController, Port, Device, Config, String, Fail };
 
 // The keys of key=value pairs.
-enum Key { kClass, kName, kDesc, kId, kDriver, kHandle, kInterface, kFail, kHub, kPorts, kStatus, kError, kLang, kText, kKeys };
+enum Key {
+    kClass, kName, kDesc, kId, kDriver, kHandle, kInterface, kFail, kHub, kPorts, kStatus, kError, kLang, kText,
+    kTimes, kDriverLength, kKeys
+};
 const char* const kKeyNames[kKeys] = {"class", "name",  "desc",   "id",    "driver", "handle", "interface",
-                                      "fail",  "hub",   "ports",  "status", "error", "lang",   "text"};
+                                      "fail",  "hub",   "ports",  "status", "error", "lang",   "text",
+                                      "times", "driver-length"};
 
 constexpr std::uint32_t Keys(std::initializer_list<Key> keys) {
     std::uint32_t set = 0;
@@ -52,14 +56,17 @@ const Shape kShapes[] = {
     {"codepage", Keyword::Setting, 1, kNoBytes, 0},
     {"arguments", Keyword::Setting, 1, kNoBytes, 0},
     {"hold", Keyword::Setting, 1, kNoBytes, 0},
+    {"error-text", Keyword::ErrorText, 1, kNoBytes, Keys({kText})},
+    {"no-tree", Keyword::NoTree, 0, kNoBytes, Keys({kError})},
     {"node", Keyword::Node, 0, kNoBytes, Keys({kClass, kName, kDesc, kId, kDriver, kHandle})},
-    {"wavein", Keyword::WaveIn, 0, kNoBytes, Keys({kName, kInterface, kFail})},
-    {"hc", Keyword::HostController, 1, kNoBytes, Keys({kDriver, kHub, kPorts})},
-    {"port", Keyword::Port, 2, kNoBytes, Keys({kHub, kPorts, kDriver, kStatus})},
+    {"wavein", Keyword::Wave, 0, kNoBytes, Keys({kName, kInterface, kFail})},
+    {"waveout", Keyword::Wave, 0, kNoBytes, Keys({kName, kInterface, kFail})},
+    {"hc", Keyword::HostController, 1, kNoBytes, Keys({kDriver, kHub, kPorts, kInterface, kDriverLength})},
+    {"port", Keyword::Port, 2, kNoBytes, Keys({kHub, kPorts, kDriver, kStatus, kDriverLength})},
     {"device", Keyword::Device, 0, sizeof(UsbDeviceDescriptor), 0},
     {"config", Keyword::Config, 0, kMostDescriptorBytes, 0},
-    {"string", Keyword::String, 1, kMostDescriptorBytes, Keys({kLang, kText})},
-    {"fail", Keyword::Fail, 2, kNoBytes, Keys({kError, kLang})},
+    {"string", Keyword::String, 1, kMostDescriptorBytes, Keys({kLang, kText, kTimes})},
+    {"fail", Keyword::Fail, 2, kNoBytes, Keys({kError, kLang, kTimes})},
 };
 
 // One statement: its keyword, plain words, bytes and key=value pairs.
@@ -218,26 +225,83 @@ private:
         return Value(statement, statement.values[key], error);
     }
 
+    // A value: a word, a quoted text taken as it stands, or E"..." with escapes. Texts
+    // are UTF-8; their control characters come only from escapes.
     bool Value(const Statement& statement, std::string& value, std::string& error) {
         value.clear();
         const bool quoted = Peek() == '"';
-        unsigned bits = 0;  // every byte of the value or-ed together
         if (quoted) {
             Take();
-            Run(value, kLongestValue, [&bits](unsigned char c) { return bits |= c, c >= ' ' && c != '"'; });
+            Run(value, kLongestValue, [](unsigned char c) { return c >= ' ' && c != '"'; });
         } else {
-            Run(value, kLongestValue, [&bits](unsigned char c) { return bits |= c, c > ' ' && c != '"'; });
+            Run(value, kLongestValue, [](unsigned char c) { return c > ' ' && c != '"'; });
         }
-        nonAscii_ = nonAscii_ || (bits & 0x80) != 0;
-        const int c = Peek();
+        int c = Peek();
+        if (!quoted && c == '"' && value == "E") {
+            Take();
+            value.clear();
+            if (!EscapedText(statement, value, error)) return false;
+            return Utf8(statement, value, error);
+        }
         if (quoted && c == '"') {
             Take();
-            return true;
+            return Utf8(statement, value, error);
         }
-        if (c == '\n' || c == kEnd) return quoted ? Fails(statement, error, "a quoted text has no closing quote") : true;
-        if (!quoted && (c == ' ' || c == '\t' || c == '\r' || c == '"')) return true;
+        if (c == '\n' || c == kEnd) {
+            return quoted ? Fails(statement, error, "a quoted text has no closing quote") : Utf8(statement, value, error);
+        }
+        if (!quoted && (c == ' ' || c == '\t' || c == '\r' || c == '"')) return Utf8(statement, value, error);
         if (IsControl(c)) return ControlCharacter(statement, error, c, " in a value");
         return Fails(statement, error, "a value of more than 1048576 bytes");
+    }
+
+    // The rest of E"...": \" a quote, \\ a backslash, \t \r \n, \xHH the character
+    // U+00HH (not NUL); every other character as it stands.
+    bool EscapedText(const Statement& statement, std::string& value, std::string& error) {
+        for (;;) {
+            Run(value, kLongestValue, [](unsigned char c) { return c >= ' ' && c != '"' && c != '\\'; });
+            const int c = Peek();
+            if (c == '"') {
+                Take();
+                return true;
+            }
+            if (c == '\n' || c == kEnd) return Fails(statement, error, "a quoted text has no closing quote");
+            if (IsControl(c)) return ControlCharacter(statement, error, c, " in a value");
+            if (value.size() >= kLongestValue) return Fails(statement, error, "a value of more than 1048576 bytes");
+            Take();  // the backslash
+            const int e = Peek();
+            Take();
+            int character = e == '"' ? '"' : e == '\\' ? '\\' : e == 't' ? '\t' : e == 'r' ? '\r' : e == 'n' ? '\n' : -1;
+            if (e == 'x') {
+                const int high = HexDigit(static_cast<char>(Peek()));
+                Take();
+                const int low = HexDigit(static_cast<char>(Peek()));
+                Take();
+                character = high < 0 || low < 0 ? -1 : high * 16 + low;
+            }
+            if (character < 0) return Fails(statement, error, "an escape is \\\", \\\\, \\t, \\r, \\n or \\x and two hex digits");
+            if (character == 0) return Fails(statement, error, "\\x00 in a value: a text ends at its NUL");
+            if (character < 0x80) {
+                value += static_cast<char>(character);
+            } else {
+                value += static_cast<char>(0xC0 | (character >> 6));
+                value += static_cast<char>(0x80 | (character & 0x3F));
+            }
+        }
+    }
+
+    // A value is UTF-8 through and through: a malformed sequence would become characters
+    // the value never showed (an overlong C0 81 a control character, C0 80 a NUL).
+    bool Utf8(const Statement& statement, const std::string& value, std::string& error) {
+        const bool ascii = std::all_of(value.begin(), value.end(), [](char c) { return (c & 0x80) == 0; });
+        if (ascii) return true;
+        nonAscii_ = true;
+        const std::size_t at = FirstMalformedUtf8(value);
+        if (at == std::string::npos) return true;
+        char text[64];
+        std::snprintf(text, sizeof text, "a value that isn't UTF-8 (byte 0x%02X at %zu)",
+                      static_cast<unsigned>(static_cast<unsigned char>(value[at])), at + 1);
+        return Fails(statement, error, text);
     }
 
     bool Keyword(Statement& statement, std::string& error) {
@@ -272,6 +336,7 @@ private:
         switch (statement.shape->keyword) {
             case Keyword::Setting: return statement.keyword + " takes one value";
             case Keyword::HostController: return "hc takes its number, 0 to 9";
+            case Keyword::ErrorText: return "error-text takes an error code and text=";
             case Keyword::Port: return "port takes its number, 1 to 255, and perhaps the word device";
             case Keyword::Fail: return "fail takes a request and perhaps its string index";
             default: return "unexpected word " + word_;
@@ -314,7 +379,12 @@ bool IsAscii(const std::string& text) {
 class Loader {
 public:
     Loader(SyntheticMachine& machine, std::string& error)
-        : machine_(machine), error_(error), firstNode_(machine.tree.NodeCount()), firstWaveIn_(machine.wave.devices.size()) {}
+        : machine_(machine),
+          error_(error),
+          firstNode_(machine.tree.NodeCount()),
+          firstInput_(machine.wave.devices.size()),
+          firstOutput_(machine.wave.outputs.size()),
+          firstController_(machine.usb.HostControllerCount()) {}
 
     // Statements one at a time, as they are read; then the machine's texts are put into
     // its code page, which only the last setting decides.
@@ -359,8 +429,10 @@ private:
     bool Apply(const Statement& line) {
         switch (line.shape->keyword) {
             case Keyword::Setting: return Setting(line);
+            case Keyword::ErrorText: return ErrorText(line);
+            case Keyword::NoTree: return NoTree(line);
             case Keyword::Node: return Node(line);
-            case Keyword::WaveIn: return WaveIn(line);
+            case Keyword::Wave: return Wave(line);
             case Keyword::HostController: return HostController(line);
             case Keyword::Port: return Port(line);
             case Keyword::Device:
@@ -371,15 +443,20 @@ private:
         return true;
     }
 
-    // Texts read so far are UTF-8; the device tree's and the wave names are ANSI in the
-    // machine's code page.
+    // Texts read so far are UTF-8; the device tree's, the wave names, the error texts and
+    // the interface paths are ANSI in the machine's code page.
     void ConvertTexts() {
         if (!nonAscii_) return;
         const unsigned codePage = machine_.system.codePage;
+        auto convert = [codePage](std::string& text) {
+            if (!IsAscii(text)) text = Utf8ToCodePage(codePage, text);
+        };
         machine_.tree.ConvertTexts(firstNode_, [codePage](const std::string& utf8) { return Utf8ToCodePage(codePage, utf8); });
-        for (std::size_t i = firstWaveIn_; i < machine_.wave.devices.size(); ++i) {
-            std::string& name = machine_.wave.devices[i].name;
-            if (!IsAscii(name)) name = Utf8ToCodePage(codePage, name);
+        for (std::size_t i = firstInput_; i < machine_.wave.devices.size(); ++i) convert(machine_.wave.devices[i].name);
+        for (std::size_t i = firstOutput_; i < machine_.wave.outputs.size(); ++i) convert(machine_.wave.outputs[i].name);
+        for (std::uint32_t code : errorTexts_) convert(machine_.system.errorTexts[code]);
+        for (std::size_t i = firstController_; i < machine_.usb.HostControllerCount(); ++i) {
+            convert(machine_.usb.HostControllerAt(i).interfacePath);
         }
     }
 
@@ -422,9 +499,43 @@ private:
         return true;
     }
 
+    // The system's text for an error code, as FormatMessage gives it (the later of two holds).
+    bool ErrorText(const Statement& line) {
+        if (line.indent != 0) return Fail(line, "error-text is not indented");
+        unsigned long long code = 0;
+        if (line.words.size() != 1 || !ParseNumber(line.words[0], 0xFFFFFFFF, code) || !line.Has(kText)) {
+            return Fail(line, "error-text takes an error code and text=");
+        }
+        Enclosing(line);
+        machine_.system.errorTexts[static_cast<std::uint32_t>(code)] = line.Value(kText);
+        errorTexts_.push_back(static_cast<std::uint32_t>(code));
+        return true;
+    }
+
+    // A tree the configuration manager doesn't locate, with the CONFIGRET it gives.
+    bool NoTree(const Statement& line) {
+        if (line.indent != 0) return Fail(line, "no-tree is not indented");
+        unsigned long long code = kCrNoSuchDevnode;
+        if (line.Has(kError) && !ParseNumber(line.Value(kError), 0xFFFFFFFF, code)) return Fail(line, "error takes an error code");
+        Enclosing(line);
+        machine_.tree.rootError = static_cast<CONFIGRET>(code);
+        return true;
+    }
+
     bool Number(const Statement& line, const std::string& text, unsigned long long limit, const std::string& what,
                 unsigned long long& number) {
         if (!ParseNumber(text, limit, number)) return Fail(line, what);
+        return true;
+    }
+
+    // A 32-bit number given with key, into value; true when the key isn't given.
+    bool OptionalNumber(const Statement& line, Key key, std::optional<std::uint32_t>& value) {
+        if (!line.Has(key)) return true;
+        unsigned long long number = 0;
+        if (!Number(line, line.Value(key), 0xFFFFFFFF, std::string(kKeyNames[key]) + " takes a 32-bit number", number)) {
+            return false;
+        }
+        value = static_cast<std::uint32_t>(number);
         return true;
     }
 
@@ -434,7 +545,7 @@ private:
     struct Frame {
         std::size_t indent;
         Kind kind;
-        int index;      // node index, host controller number, or port number
+        int index;      // node index, host controller index, or port number
         int hub;        // the hub a host controller's or a port's children are ports of, or -1
         int parentHub;  // a port's own hub
     };
@@ -488,12 +599,12 @@ private:
         return true;
     }
 
-    // ---- wave-input devices ----
+    // ---- wave devices: inputs and outputs, each list numbered from 0 ----
 
-    bool WaveIn(const Statement& line) {
-        if (line.indent != 0) return Fail(line, "wavein is not indented");
+    bool Wave(const Statement& line) {
+        if (line.indent != 0) return Fail(line, line.keyword + " is not indented");
         Enclosing(line);
-        SyntheticWaveIn device;
+        SyntheticWaveDevice device;
         if (line.Has(kName)) device.name = line.Value(kName);
         if (line.Has(kInterface)) device.interfacePath = Utf8ToWide(line.Value(kInterface));
         if (line.Has(kFail)) {
@@ -505,7 +616,7 @@ private:
                 else return Fail(line, "fail= takes caps, size and interface, separated by commas");
             }
         }
-        machine_.wave.devices.push_back(std::move(device));
+        (line.keyword == "waveout" ? machine_.wave.outputs : machine_.wave.devices).push_back(std::move(device));
         return true;
     }
 
@@ -522,20 +633,34 @@ private:
         return hub;
     }
 
+    // hc N for the controller opened as \\.\HCDN, hc interface=PATH for one Windows gave no
+    // such link; a linked one may have its interface path too.
     bool HostController(const Statement& line) {
         if (line.indent != 0) return Fail(line, "hc is not indented");
         unsigned long long n = 0;
-        if (line.words.size() != 1 || !ParseNumber(line.words[0], 9, n)) return Fail(line, "hc takes its number, 0 to 9");
+        const bool linked = !line.words.empty();
+        if (linked && !ParseNumber(line.words[0], 9, n)) return Fail(line, "hc takes its number, 0 to 9");
+        if (!linked && !line.Has(kInterface)) return Fail(line, "hc takes its number, 0 to 9, or interface= alone");
         if (line.Has(kPorts) && !line.Has(kHub)) return Fail(line, "ports= needs hub=");
         Enclosing(line);
         SyntheticHostController controller;
         if (line.Has(kDriver)) controller.driverKey = Utf8ToWide(line.Value(kDriver));
+        if (line.Has(kInterface)) {
+            if (line.Value(kInterface).empty()) return Fail(line, "interface= takes a path");
+            if (!interfacesTaken_.insert(HubNameKey(Utf8ToWide(line.Value(kInterface)))).second) {
+                return Fail(line, "another hc has the interface " + line.Value(kInterface));
+            }
+            controller.interfacePath = line.Value(kInterface);
+        }
+        if (!OptionalNumber(line, kDriverLength, controller.driverKeyLength)) return false;
+        if (linked && machine_.usb.HostController(static_cast<int>(n))) return Fail(line, "hc " + std::to_string(n) + " given twice");
         if (line.Has(kHub) && (controller.rootHub = NewHub(line)) < 0) return false;
         const int hub = controller.rootHub;
-        if (!machine_.usb.AddHostController(static_cast<int>(n), std::move(controller))) {
-            return Fail(line, "hc " + std::to_string(n) + " given twice");
+        if (!machine_.usb.AddHostController(linked ? static_cast<int>(n) : SyntheticUsb::kNoLink, std::move(controller))) {
+            return Fail(line, "another hc has the interface " + line.Value(kInterface));
         }
-        open_.push_back({line.indent, Kind::HostController, static_cast<int>(n), hub, -1});
+        const int index = static_cast<int>(machine_.usb.HostControllerCount()) - 1;
+        open_.push_back({line.indent, Kind::HostController, index, hub, -1});
         return true;
     }
 
@@ -552,24 +677,26 @@ private:
             return Fail(line, "port takes its number, 1 to 255, and perhaps the word device");
         }
         const int parentHub = parent->hub;
-        const std::size_t ports = machine_.usb.Hub(parentHub).ports.size();
-        if (number > ports) {
-            return Fail(line, "port " + std::to_string(number) + " is beyond the hub's " + std::to_string(ports) + " ports");
+        SyntheticPorts& ports = machine_.usb.Hub(parentHub).ports;
+        if (number > ports.size()) {
+            return Fail(line, "port " + std::to_string(number) + " is beyond the hub's " + std::to_string(ports.size()) + " ports");
         }
-        if (!seenPorts_.insert({parentHub, number}).second) return Fail(line, "port " + std::to_string(number) + " given twice");
+        if (ports.Find(number - 1)) return Fail(line, "port " + std::to_string(number) + " given twice");
         if (device && line.Has(kHub)) return Fail(line, "a port holds a device or a hub, not both");
         if (line.Has(kPorts) && !line.Has(kHub)) return Fail(line, "ports= needs hub=");
+        SyntheticPort stated;
+        if (!OptionalNumber(line, kDriverLength, stated.driverKeyLength)) return false;
         const int hub = line.Has(kHub) ? NewHub(line) : -1;
         if (line.Has(kHub) && hub < 0) return false;
-        SyntheticPort& port = machine_.usb.Hub(parentHub).ports[number - 1];
-        port.hub = hub;
-        port.status = device || hub >= 0 ? kDeviceConnected : kNoDeviceConnected;
+        stated.hub = hub;
+        stated.status = device || hub >= 0 ? kDeviceConnected : kNoDeviceConnected;
         if (line.Has(kStatus)) {
             unsigned long long status = 0;
             if (!Number(line, line.Value(kStatus), 0xFFFFFFFF, "status takes a connection status number", status)) return false;
-            port.status = static_cast<std::uint32_t>(status);
+            stated.status = static_cast<std::uint32_t>(status);
         }
-        if (line.Has(kDriver)) port.driverKey = Utf8ToWide(line.Value(kDriver));
+        if (line.Has(kDriver)) stated.driverKey = Utf8ToWide(line.Value(kDriver));
+        machine_.usb.Hub(parentHub).ports[number - 1] = std::move(stated);
         open_.push_back({line.indent, Kind::Port, static_cast<int>(number), hub, parentHub});
         return true;
     }
@@ -624,14 +751,45 @@ private:
         return true;
     }
 
+    bool Times(const Statement& line, std::uint32_t& times) {
+        unsigned long long number = 0;
+        if (line.Has(kTimes) && (!ParseNumber(line.Value(kTimes), 0xFFFFFFFF, number) || number == 0)) {
+            return Fail(line, "times takes a count of requests, 1 or more");
+        }
+        times = static_cast<std::uint32_t>(number);
+        return true;
+    }
+
     bool StringDescriptor(const Statement& line, SyntheticPort& port) {
         std::pair<std::uint8_t, std::uint32_t> key;
-        if (!StringKey(line, 0, key)) return false;
-        if (port.strings.count(key)) return Fail(line, "string " + line.words[0] + " given twice");
+        DescriptorAnswer answer;
+        if (!StringKey(line, 0, key) || !Times(line, answer.times)) return false;
         if (line.Has(kText) && !line.bytes.empty()) return Fail(line, "a string is given as text= or as bytes, not both");
-        DescriptorAnswer& answer = port.strings[key];
-        if (line.Has(kText)) return StringBytes(line, line.Value(kText), answer.bytes);
-        answer.bytes = line.bytes;
+        if (line.Has(kText) && !StringBytes(line, line.Value(kText), answer.bytes)) return false;
+        if (!line.Has(kText)) answer.bytes = line.bytes;
+        return StringAnswer(line, port, key, std::move(answer), false);
+    }
+
+    // A string descriptor's next answer. After an answer with times= the next one follows
+    // it in the sequence; after one without, a string statement is one too many, and a
+    // fail statement makes that answer fail.
+    bool StringAnswer(const Statement& line, SyntheticPort& port, const std::pair<std::uint8_t, std::uint32_t>& key,
+                      DescriptorAnswer answer, bool failure) {
+        const auto found = port.strings.find(key);
+        if (found == port.strings.end()) {
+            port.strings.emplace(key, std::move(answer));
+            return true;
+        }
+        DescriptorAnswer& first = found->second;
+        DescriptorAnswer& last = first.later.empty() ? first : first.later.back();
+        if (last.times != 0) {
+            first.later.push_back(std::move(answer));
+        } else if (failure) {
+            last.error = answer.error;
+            last.times = answer.times;
+        } else {
+            return Fail(line, "string " + line.words[0] + " given twice");
+        }
         return true;
     }
 
@@ -645,12 +803,12 @@ private:
         const std::string& request = line.words[0];
         const bool opens = request == "open" || request == "hub-open";
         unsigned long long code = opens ? kDefaultOpenError : kDefaultRequestError;
-        if (line.Has(kError) && (!ParseNumber(line.Value(kError), 0xFFFFFFFF, code) || code == 0)) {
-            return Fail(line, "error takes a non-zero error code");
+        if (line.Has(kError) && !ParseNumber(line.Value(kError), 0xFFFFFFFF, code)) {
+            return Fail(line, "error takes an error code");
         }
         const auto error = static_cast<std::uint32_t>(code);
-        if (request != "string" && (line.words.size() != 1 || line.Has(kLang))) {
-            return Fail(line, "fail " + request + " takes no index or lang=");
+        if (request != "string" && (line.words.size() != 1 || line.Has(kLang) || line.Has(kTimes))) {
+            return Fail(line, "fail " + request + " takes no index, lang= or times=");
         }
         if (request == "hub-open" || request == "hub-information") {
             if (parent->hub < 0) return Fail(line, "fail " + request + " needs a hub");
@@ -662,8 +820,8 @@ private:
         return PortFailure(line, request, machine_.usb.Hub(parent->parentHub).ports[parent->index - 1], error);
     }
 
-    bool HostControllerFailure(const Statement& line, const std::string& request, int n, std::uint32_t error) {
-        SyntheticHostController& controller = *machine_.usb.HostController(n);
+    bool HostControllerFailure(const Statement& line, const std::string& request, int index, std::uint32_t error) {
+        SyntheticHostController& controller = machine_.usb.HostControllerAt(static_cast<std::size_t>(index));
         if (request == "open") controller.openError = error;
         else if (request == "driverkey") controller.driverKeyError = error;
         else if (request == "roothub-name") controller.rootHubNameError = error;
@@ -676,18 +834,21 @@ private:
             port.connectionInformationError = error;
         } else if (request == "hub-name") {
             port.connectionNameError = error;
-        } else if (request == "driverkey") {
-            port.driverKeyError = error;
+        } else if (request == "driverkey" || request == "driverkey-size" || request == "driverkey-name") {
+            if (request != "driverkey-name") port.driverKeySizeError = error;
+            if (request != "driverkey-size") port.driverKeyError = error;
         } else if (request == "config") {
             if (!port.configuration) port.configuration = DescriptorAnswer{};
             port.configuration->error = error;
         } else if (request == "string") {
             std::pair<std::uint8_t, std::uint32_t> key;
-            if (!StringKey(line, 1, key)) return false;
-            port.strings[key].error = error;
+            DescriptorAnswer answer;
+            answer.error = error;
+            if (!StringKey(line, 1, key) || !Times(line, answer.times)) return false;
+            return StringAnswer(line, port, key, std::move(answer), true);
         } else {
             return Fail(line, "under a port, fail takes connection-information, hub-name, hub-open, "
-                              "hub-information, driverkey, config or string");
+                              "hub-information, driverkey, driverkey-size, driverkey-name, config or string");
         }
         return true;
     }
@@ -695,11 +856,14 @@ private:
     SyntheticMachine& machine_;
     std::string& error_;
     const std::size_t firstNode_;
-    const std::size_t firstWaveIn_;
+    const std::size_t firstInput_;
+    const std::size_t firstOutput_;
+    const std::size_t firstController_;
     Statement line_;  // reused from line to line, so its buffers are too
     std::uint64_t nextLine_ = 1;
     std::vector<Frame> open_;
-    std::set<std::pair<int, unsigned long long>> seenPorts_;
+    std::vector<std::uint32_t> errorTexts_;              // the codes whose texts this scenario states
+    std::unordered_set<std::string> interfacesTaken_;  // HubNameKey of every interface path
     unsigned codePage_ = 0;
     bool systemLanguageGiven_ = false;
     bool nonAscii_ = false;

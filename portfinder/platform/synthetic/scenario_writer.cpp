@@ -25,7 +25,7 @@ std::string TakeText(const std::vector<char>& buffer) {
 
 class TreeWriter {
 public:
-    TreeWriter(DeviceTree& tree, const std::function<std::string(const std::string&)>& toUtf8)
+    TreeWriter(DeviceTree& tree, const ToUtf8& toUtf8)
         : tree_(tree), toUtf8_(toUtf8) {}
 
     void Node(DEVINST node, int depth) {
@@ -80,28 +80,64 @@ private:
         return false;
     }
 
-    std::string Quoted(const std::string& ansi) const {
-        std::string text = toUtf8_(ansi);
-        for (char& c : text) {
-            if (c == '"') c = '\'';
-            if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-        }
-        return "\"" + text + "\"";
-    }
+    std::string Quoted(const std::string& ansi) const { return ScenarioText(toUtf8_(ansi)); }
 
     DeviceTree& tree_;
-    const std::function<std::string(const std::string&)>& toUtf8_;
+    const ToUtf8& toUtf8_;
     std::string out_;
 };
 
 }  // namespace
 
-std::string WriteScenarioTree(DeviceTree& tree, const std::function<std::string(const std::string&)>& toUtf8) {
+std::string ScenarioText(const std::string& utf8) {
+    const bool plain = std::none_of(utf8.begin(), utf8.end(), [](char c) { return c == '"' || (c >= 0 && c < 0x20); });
+    if (plain) return "\"" + utf8 + "\"";
+    std::string text = "E\"";
+    for (char c : utf8) {
+        if (c == '"' || c == '\\') {
+            text += '\\';
+            text += c;
+        } else if (c == '\t' || c == '\r' || c == '\n') {
+            text += c == '\t' ? "\\t" : c == '\r' ? "\\r" : "\\n";
+        } else if (c >= 0 && c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(c));
+            text += escape;
+        } else {
+            text += c;
+        }
+    }
+    return text + "\"";
+}
+
+std::string WriteScenarioTree(DeviceTree& tree, const ToUtf8& toUtf8) {
     DEVINST root = 0;
-    if (tree.LocateRoot(root) != kCrSuccess || root == 0) return {};
+    const CONFIGRET located = tree.LocateRoot(root);
+    if (located != kCrSuccess || root == 0) return "no-tree error=" + std::to_string(located) + "\n";
     TreeWriter writer(tree, toUtf8);
     writer.Node(root, 0);
     return writer.text();
+}
+
+std::string WriteScenarioErrorTexts(SystemServices& system, const std::set<std::uint32_t>& codes, const ToUtf8& toUtf8) {
+    std::string text;
+    for (std::uint32_t code : codes) {
+        text += "error-text " + std::to_string(code) + " text=" + ScenarioText(toUtf8(system.SystemErrorText(code))) + "\n";
+    }
+    return text;
+}
+
+std::string WriteScenarioHardware(const Platform& platform, const ToUtf8& toUtf8, const std::set<std::uint32_t>& moreCodes) {
+    std::set<std::uint32_t> codes = moreCodes;
+    const std::string wave = platform.wave ? WriteScenarioWave(*platform.wave, toUtf8) : std::string();
+    const std::string usb = platform.usb ? WriteScenarioUsb(*platform.usb, *platform.system, toUtf8, &codes) : std::string();
+    const std::string nodes = platform.deviceTree ? WriteScenarioTree(*platform.deviceTree, toUtf8) : std::string();
+    std::string text = "\n# Wave devices.\n" + (wave.empty() ? "# (none)\n" : wave);
+    text += "\n# USB host controllers, hubs and ports.\n" + (usb.empty() ? "# (no host controller opens)\n" : usb);
+    if (!codes.empty()) text += "\n# The system's texts for the error codes above.\n" + WriteScenarioErrorTexts(*platform.system, codes, toUtf8);
+    text += "\n# The Plug and Play device tree.\n";
+    if (nodes.compare(0, 7, "no-tree") == 0) text += "# The device tree could not be read: no root node.\n";
+    return text + nodes;
 }
 
 std::string WriteScenario(SyntheticMachine& machine) {
@@ -112,9 +148,22 @@ std::string WriteScenario(SyntheticMachine& machine) {
                   system.shiftHeld ? (system.controlHeld ? "shift+ctrl" : "shift") : system.controlHeld ? "ctrl" : "none");
     const unsigned codePage = system.codePage;
     auto toUtf8 = [codePage](const std::string& ansi) { return CodePageToUtf8(codePage, ansi); };
+    // Texts that aren't the defaults, and default codes the machine has no text for.
+    std::set<std::uint32_t> stated;
+    for (const auto& [code, text] : system.errorTexts) {
+        const auto standard = SyntheticSystem::DefaultErrorTexts().find(code);
+        if (standard == SyntheticSystem::DefaultErrorTexts().end() || standard->second != text) stated.insert(code);
+    }
+    for (const auto& standard : SyntheticSystem::DefaultErrorTexts()) {
+        if (!system.errorTexts.count(standard.first)) stated.insert(standard.first);
+    }
+    // Asked afresh, as a run asks it, and left so for the next run.
     machine.usb.Attach(machine.system);
-    return settings + WriteScenarioWave(machine.wave, toUtf8) + WriteScenarioUsb(machine.usb, machine.system) +
-           WriteScenarioTree(machine.tree, toUtf8);
+    machine.usb.Rewind();
+    const Platform platform{&machine.tree, &machine.system, &machine.wave, &machine.usb};
+    const std::string text = settings + WriteScenarioHardware(platform, toUtf8, stated);
+    machine.usb.Rewind();
+    return text;
 }
 
 }  // namespace portiq::synthetic

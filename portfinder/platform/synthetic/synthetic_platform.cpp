@@ -150,6 +150,7 @@ void SyntheticDeviceTree::ConvertTexts(std::size_t first, const std::function<st
 }
 
 void SyntheticDeviceTree::Clear() {
+    rootError = kCrNoSuchDevnode;
     nodes_.clear();
     byHandle_.clear();
     nextHandle_ = 1;
@@ -163,7 +164,7 @@ const SyntheticDeviceTree::Entry* SyntheticDeviceTree::Find(DEVINST handle) cons
 }
 
 CONFIGRET SyntheticDeviceTree::LocateRoot(DEVINST& root) {
-    if (nodes_.empty()) return kCrNoSuchDevnode;
+    if (nodes_.empty()) return rootError;
     root = nodes_[0].handle;
     return kCrSuccess;
 }
@@ -225,9 +226,12 @@ CONFIGRET SyntheticDeviceTree::GetDeviceId(DEVINST node, char* buffer, std::uint
 
 // ---- system ----
 
-SyntheticSystem::SyntheticSystem() {
+SyntheticSystem::SyntheticSystem() : errorTexts(DefaultErrorTexts()) {
     resources.Load(portiq_resource_image, portiq_resource_image_size);
-    errorTexts = {
+}
+
+const std::map<std::uint32_t, std::string>& SyntheticSystem::DefaultErrorTexts() {
+    static const std::map<std::uint32_t, std::string> texts = {
         {0, "The operation completed successfully.\r\n"},
         {1, "Incorrect function.\r\n"},
         {2, "The system cannot find the file specified.\r\n"},
@@ -242,6 +246,7 @@ SyntheticSystem::SyntheticSystem() {
         {122, "The data area passed to a system call is too small.\r\n"},
         {1167, "The device is not connected.\r\n"},
     };
+    return texts;
 }
 
 void SyntheticSystem::SetUserLanguage(LANGID language) {
@@ -271,6 +276,11 @@ int SyntheticSystem::WideToAnsi(const char16_t* text, int units, char* out, int 
 int SyntheticSystem::ShowMessageBox(const char* text, const char* caption, unsigned type) {
     messageBoxes.push_back({text ? text : "", caption ? caption : "", type});
     return 1;  // IDOK
+}
+
+std::uint32_t SyntheticSystem::UpperCaseAnsi(char* text, std::uint32_t length) {
+    if (text) UpperCaseInCodePage(codePage, text, length);
+    return text ? length : 0;
 }
 
 short SyntheticSystem::KeyState(int virtualKey) {
@@ -338,6 +348,7 @@ std::uint32_t SyntheticSystem::StoreTextFile(const std::string& path, const char
 
 void SyntheticMachine::Install() {
     usb.Attach(system);
+    usb.Rewind();
     InstallPlatform(Platform{&tree, &system, &wave, &usb});
 }
 

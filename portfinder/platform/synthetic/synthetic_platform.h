@@ -1,8 +1,10 @@
 // A machine held in memory that answers the platform's contract: the device tree, the
-// wave-input devices, the USB host controllers and hubs, the user's language and code
-// page, the keyboard, the command line and the file system (list files go to a real
-// directory, written as the Windows run-time library's text mode writes them). Loaded
-// from a scenario file (scenario.h) or built by a test.
+// wave devices, the USB host controllers and hubs, the user's language and code page,
+// the system's error texts, the keyboard, the command line and the file system (list
+// files go to a real directory, written as the Windows run-time library's text mode
+// writes them). Loaded from a scenario file (scenario.h), built by a test, or built from
+// another system's facts: each part is plain data that the code filling it sets, and
+// answers the platform's calls from then on (see each part's header for how to build it).
 #pragma once
 
 #include <array>
@@ -42,6 +44,10 @@ public:
     // the root with kNoParent. Returns the node's index, or -1 when the handle is taken
     // or 0 is asked for explicitly, the parent doesn't exist, or a second root is added.
     int AddNode(int parent, SyntheticNode node);
+
+    // What CM_Locate_DevNodeA answers while the tree has no node (a configuration manager
+    // that can't read the tree, as under emulators, says so in its own words).
+    CONFIGRET rootError = kCrNoSuchDevnode;
 
     // A copy of the node at index, with the handle it was given.
     SyntheticNode Node(int index) const;
@@ -155,17 +161,21 @@ public:
     bool shiftHeld = false;
     bool controlHeld = false;
     std::uint32_t lastError = 0;
-    std::map<std::uint32_t, std::string> errorTexts;  // FormatMessage's answers
+    std::map<std::uint32_t, std::string> errorTexts;  // FormatMessage's answers, ANSI; DefaultErrorTexts() at first
     std::string fileDirectory;                        // where files go; empty: current directory
     std::uint32_t fileWriteError = 0;                 // non-zero: every file write fails with it
     ResourceImage resources;
     std::vector<ShownMessageBox> messageBoxes;        // every box shown, in order
     std::vector<FileWrite> fileWrites;                // every file written, in order
 
+    // The texts an English Windows gives for the codes the walks and the list file meet.
+    static const std::map<std::uint32_t, std::string>& DefaultErrorTexts();
+
     LANGID UserDefaultLanguage() override;
     bool FindStringBlock(unsigned block, LANGID language, ResourceBytes& bytes) override;
     unsigned AnsiCodePage() override { return codePage; }
     int WideToAnsi(const char16_t* text, int units, char* out, int outBytes, const char* defaultChar) override;
+    std::uint32_t UpperCaseAnsi(char* text, std::uint32_t length) override;
     int ShowMessageBox(const char* text, const char* caption, unsigned type) override;
     short KeyState(int virtualKey) override;
     int ArgumentCount() override;
@@ -177,14 +187,15 @@ private:
     static std::uint32_t StoreTextFile(const std::string& path, const char* text, std::size_t size);
 };
 
-// A whole machine: the device tree, the system, the wave-input devices and the USB.
+// A whole machine: the device tree, the system, the wave devices and the USB.
 struct SyntheticMachine {
     SyntheticDeviceTree tree;
     SyntheticSystem system;
     SyntheticWave wave;
     SyntheticUsb usb;
 
-    // Installs this machine as the process's platform.
+    // Installs this machine as the process's platform, for a run that starts every answer
+    // sequence from its first answer.
     void Install();
 };
 

@@ -36,6 +36,9 @@ static_assert(kDrvQueryDeviceInterface == DRV_QUERYDEVICEINTERFACE && kDrvQueryD
 static_assert(sizeof(WaveInCapsA) == sizeof(WAVEINCAPSA) && sizeof(WAVEINCAPSA) == 48 &&
               offsetof(WaveInCapsA, szPname) == offsetof(WAVEINCAPSA, szPname) &&
               sizeof(WaveInCapsA::szPname) == sizeof(WAVEINCAPSA::szPname));
+static_assert(sizeof(WaveOutCapsA) == sizeof(WAVEOUTCAPSA) && sizeof(WAVEOUTCAPSA) == 52 &&
+              offsetof(WaveOutCapsA, szPname) == offsetof(WAVEOUTCAPSA, szPname) &&
+              offsetof(WaveOutCapsA, dwSupport) == offsetof(WAVEOUTCAPSA, dwSupport));
 
 // The USB requests: control codes, as published and as the walks have always sent them.
 static_assert(kIoctlGetHcdDriverkeyName == IOCTL_GET_HCD_DRIVERKEY_NAME && kIoctlGetHcdDriverkeyName == 0x220424);
@@ -212,5 +215,41 @@ bool Win32Usb::DeviceIoControl(DeviceHandle device, std::uint32_t code, void* bu
 }
 
 bool Win32Usb::CloseHandle(DeviceHandle device) { return ::CloseHandle(reinterpret_cast<HANDLE>(device)) != FALSE; }
+
+std::uint32_t Win32System::UpperCaseAnsi(char* text, std::uint32_t length) { return CharUpperBuffA(text, length); }
+
+unsigned Win32Wave::WaveOutGetNumDevs() { return waveOutGetNumDevs(); }
+
+MMRESULT Win32Wave::WaveOutGetDevCaps(unsigned device, WaveOutCapsA* caps, unsigned size) {
+    return waveOutGetDevCapsA(device, reinterpret_cast<LPWAVEOUTCAPSA>(caps), size);
+}
+
+MMRESULT Win32Wave::WaveOutMessage(unsigned device, unsigned message, std::uintptr_t param1, std::uintptr_t param2) {
+    return waveOutMessage(reinterpret_cast<HWAVEOUT>(static_cast<UINT_PTR>(device)), message, param1, param2);
+}
+
+namespace {
+
+// GUID_DEVINTERFACE_USB_HOST_CONTROLLER (usbiodef.h), spelt out: the header's GUID needs
+// a library of its own to link.
+GUID HostControllerInterface() {
+    return GUID{0x3abf6f2d, 0x71c4, 0x462a, {0x8a, 0x92, 0x1e, 0x68, 0x61, 0xe6, 0xaf, 0x27}};
+}
+
+}  // namespace
+
+CONFIGRET Win32Usb::GetHostControllerInterfaceListSize(std::uint32_t& length) {
+    GUID guid = HostControllerInterface();
+    ULONG characters = 0;
+    const CONFIGRET result =
+        CM_Get_Device_Interface_List_SizeA(&characters, &guid, nullptr, CM_GET_DEVICE_INTERFACE_LIST_PRESENT);
+    length = characters;
+    return result;
+}
+
+CONFIGRET Win32Usb::GetHostControllerInterfaceList(char* buffer, std::uint32_t length) {
+    GUID guid = HostControllerInterface();
+    return CM_Get_Device_Interface_ListA(&guid, nullptr, buffer, length, CM_GET_DEVICE_INTERFACE_LIST_PRESENT);
+}
 
 }  // namespace portiq::win32

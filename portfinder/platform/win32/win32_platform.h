@@ -21,6 +21,7 @@ public:
     bool FindStringBlock(unsigned block, LANGID language, ResourceBytes& bytes) override;
     unsigned AnsiCodePage() override;
     int WideToAnsi(const char16_t* text, int units, char* out, int outBytes, const char* defaultChar) override;
+    std::uint32_t UpperCaseAnsi(char* text, std::uint32_t length) override;
     int ShowMessageBox(const char* text, const char* caption, unsigned type) override;
     short KeyState(int virtualKey) override;
     int ArgumentCount() override;
@@ -34,6 +35,9 @@ public:
     unsigned WaveInGetNumDevs() override;
     MMRESULT WaveInGetDevCaps(unsigned device, WaveInCapsA* caps, unsigned size) override;
     MMRESULT WaveInMessage(unsigned device, unsigned message, std::uintptr_t param1, std::uintptr_t param2) override;
+    unsigned WaveOutGetNumDevs() override;
+    MMRESULT WaveOutGetDevCaps(unsigned device, WaveOutCapsA* caps, unsigned size) override;
+    MMRESULT WaveOutMessage(unsigned device, unsigned message, std::uintptr_t param1, std::uintptr_t param2) override;
 };
 
 class Win32Usb : public UsbDevices {
@@ -42,6 +46,8 @@ public:
     bool DeviceIoControl(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t bytes,
                          std::uint32_t& returned) override;
     bool CloseHandle(DeviceHandle device) override;
+    CONFIGRET GetHostControllerInterfaceListSize(std::uint32_t& length) override;
+    CONFIGRET GetHostControllerInterfaceList(char* buffer, std::uint32_t length) override;
 };
 
 }  // namespace portiq::win32
