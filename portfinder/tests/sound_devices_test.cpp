@@ -77,14 +77,18 @@ TEST_F(SoundList, TheQueriesGoToTheListedInputDeviceWithTheirSizes) {
 TEST_F(SoundList, PathsAreUpperCasedByTheAnsiCodePage) {
     const struct {
         LANGID language;
+        unsigned codePage;
         const char* key;
     } cases[] = {
-        {0x0409, "CAM\xC9RA-?\x9F?"},  // 1252: é É, ÿ Ÿ
-        {0x0419, "CAM?RA-\xC6?\xA8"},  // 1251: ж Ж, ё Ё
+        {0x0409, 1252, "CAM\xC9RA-?\x9F?"},  // 1252: é É, ÿ Ÿ
+        {0x0419, 1251, "CAM?RA-\xC6?\xA8"},  // 1251: ж Ж, ё Ё
+        // UTF-8: each letter whole, its capital as long (ÿ's capital Ÿ takes 2 bytes too)
+        {0x0409, 65001, "CAM\xC3\x89RA-\xD0\x96\xC5\xB8\xD0\x81"},
     };
     for (const auto& c : cases) {
         ResetRunState();
         machine.system.SetUserLanguage(c.language);
+        machine.system.codePage = c.codePage;
         List({{"Mic", u"\\\\?\\usb#mi_00#cam\u00e9ra-\u0436\u00ff\u0451#x"}});
         EXPECT_EQ(g_strLog, std::string("Sound devices:\nMic = ") + c.key + "\n") << c.language;
     }

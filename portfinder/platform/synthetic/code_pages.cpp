@@ -87,7 +87,10 @@ char32_t CapitalOf(char32_t c) {
 
 }  // namespace
 
+static void UpperCaseUtf8(char* text, std::size_t length);
+
 void UpperCaseInCodePage(unsigned codePage, char* text, std::size_t length) {
+    if (codePage == kCpUtf8) return UpperCaseUtf8(text, length);
     for (std::size_t i = 0; i < length; ++i) {
         const unsigned char byte = static_cast<unsigned char>(text[i]);
         const char32_t c = byte < 0x80 ? byte : HighHalf(codePage)[byte - 0x80];
@@ -136,6 +139,23 @@ std::size_t FirstMalformedUtf8(std::string_view text) {
         at += bytes;
     }
     return std::string_view::npos;
+}
+
+// On a UTF-8 system a letter is several bytes: each whole letter whose capital takes as
+// many bytes becomes that capital; every other byte, and a sequence that isn't UTF-8,
+// stays as it is (the 1252 rule would tear a letter's bytes apart).
+static void UpperCaseUtf8(char* text, std::size_t length) {
+    const std::string_view view(text, length);
+    for (std::size_t at = 0; at < length;) {
+        int bytes = 0;
+        const char32_t c = DecodeUtf8(view, at, bytes);
+        const char32_t capital = c == static_cast<char32_t>(-1) ? c : CapitalOf(c);
+        if (capital != c) {
+            const std::string encoded = WideToUtf8(std::u16string(1, static_cast<char16_t>(capital)));
+            if (encoded.size() == static_cast<std::size_t>(bytes)) encoded.copy(text + at, encoded.size());
+        }
+        at += bytes;
+    }
 }
 
 std::u16string Utf8ToWide(const std::string& text) {
