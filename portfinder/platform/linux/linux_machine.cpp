@@ -28,7 +28,7 @@
 //           key is the card's interface, USB-1-4.1:1.0. Other cards get a path without one.
 //   Tree    A root, a node per bus, then per device in hub port order, per interface and
 //           per serial port. A device's ID is "USB\VID_xxxx&PID_xxxx\" and its serial
-//           number (USB-<name> without one), an interface's "...&MI_nn\USB-<interface>":
+//           number (USB-<name> without a plain one), an interface's "...&MI_nn\USB-<interface>":
 //           the sound list's instance key finds a codec through the walk's own rule.
 //           Device nodes have generic names ("USB Composite Device"), never the product
 //           string: a box is recognised by the product string its USB record carries,
@@ -54,6 +54,7 @@
 #include "platform/linux/linux_machine.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <map>
 
@@ -242,8 +243,7 @@ private:
         for (const UsbDevice& device : system_.devices) {
             if (!device.IsRootHub()) continue;
             const std::string bus = std::to_string(device.bus);
-            const int node = Node(root, kUsbClass, "", device.product.value_or("USB Root Hub"), "USB\\ROOT_HUB\\USB" + bus,
-                                  device.name);
+            const int node = Node(root, kUsbClass, "", "USB Root Hub", "USB\\ROOT_HUB\\USB" + bus, device.name);
             HubDevices(node, device);
         }
         // The sound devices no box's hub holds, where no box header can take them.
@@ -270,9 +270,14 @@ private:
         }
     }
 
-    // A device's instance: its serial number, or its place.
+    // A device's instance: its serial number, or its place where it has none or one
+    // with other than letters, digits, '.', '-' and '_' (as Windows passes over a serial
+    // number unfit for an instance ID; "X\000" would read as a channel letter).
     static std::string Instance(const UsbDevice& device) {
-        return device.serial ? *device.serial : "USB-" + device.name;
+        const bool plain = device.serial && std::all_of(device.serial->begin(), device.serial->end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
+        });
+        return plain ? *device.serial : "USB-" + device.name;
     }
 
     void DeviceNode(int parent, const UsbDevice& device) {

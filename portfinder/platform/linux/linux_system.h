@@ -48,7 +48,7 @@ struct UsbDescriptorSet {
     bool valid = false;  // a device descriptor came (18 bytes of type 1)
     std::array<std::uint8_t, 18> device{};
     // The first configuration, cut to its wTotalLength and to what the file holds;
-    // absent when the file holds none.
+    // absent when the file holds none (or one whose wTotalLength is below 9).
     std::optional<std::vector<std::uint8_t>> configuration;
 };
 UsbDescriptorSet ParseUsbDescriptors(const std::string& bytes);

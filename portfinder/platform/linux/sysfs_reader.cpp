@@ -155,7 +155,7 @@ private:
 
     void ReadDevice(const std::string& name, const UsbName& parsed) {
         const std::string at = devicesDir_ + "/" + name;
-        if (!files_.IsDirectory(at)) return Note(at, "not a directory that can be read (a link loop?); left out");
+        if (!files_.IsDirectory(at)) return Note(at, "can't be read as a directory (gone, or a link loop); left out");
         UsbDevice device;
         device.name = name;
         device.bus = parsed.bus;
@@ -188,7 +188,7 @@ private:
                                          [&](const UsbDevice& d) { return d.name == parsed.device; });
         const std::string at = devicesDir_ + "/" + name;
         if (device == system_.devices.end()) return Note(at, "its device can't be read; left out");
-        if (!files_.IsDirectory(at)) return Note(at, "not a directory that can be read (a link loop?); left out");
+        if (!files_.IsDirectory(at)) return Note(at, "can't be read as a directory (gone, or a link loop); left out");
         UsbInterface interface;
         interface.name = name;
         interface.number = Number(at + "/bInterfaceNumber", 16, parsed.number);
@@ -252,6 +252,10 @@ private:
                 continue;
             }
             card.id = *id;
+            // An id names the card in the report and in scenarios: ASCII the kernel allows.
+            for (char& c : card.id) {
+                if (c <= ' ' || c > '~' || c == '"') c = '?';
+            }
             for (const std::string& pcm : files_.List(at, kListLimit)) {
                 unsigned device = 0;
                 if (pcm.size() > 4 && pcm.compare(0, 3, "pcm") == 0 && pcm.back() == 'c' &&
@@ -280,8 +284,10 @@ UsbDescriptorSet ParseUsbDescriptors(const std::string& bytes) {
     set.valid = true;
     std::copy(bytes.begin(), bytes.begin() + set.device.size(), set.device.begin());
     const std::string rest = bytes.substr(set.device.size());
-    if (rest.size() >= 4 && static_cast<std::uint8_t>(rest[1]) == 2) {
-        const std::size_t total = static_cast<std::uint8_t>(rest[2]) | (static_cast<std::uint8_t>(rest[3]) << 8);
+    // A configuration shorter than its own 9-byte header is one the kernel refuses.
+    const std::size_t total =
+        rest.size() >= 4 ? static_cast<std::uint8_t>(rest[2]) | (static_cast<std::uint8_t>(rest[3]) << 8) : 0;
+    if (static_cast<std::uint8_t>(rest.size() >= 4 ? rest[1] : 0) == 2 && total >= 9) {
         set.configuration.emplace(rest.begin(), rest.begin() + std::min(total, rest.size()));
     }
     return set;

@@ -98,6 +98,13 @@ private:
                 for (std::size_t n = std::stoul(word.substr(colon + 1)); bytes.size() < n;) bytes += set.substr(0, n - bytes.size());
             }
             Write(base + "/" + word.substr(0, equals), bytes);
+            if (word.compare(0, equals, "descriptors") == 0 && bytes.size() >= 12) {  // as the kernel shows them
+                char ids[16];
+                std::snprintf(ids, sizeof ids, "%02x%02x\n", bytes[9] & 0xFF, bytes[8] & 0xFF);
+                Write(base + "/idVendor", ids);
+                std::snprintf(ids, sizeof ids, "%02x%02x\n", bytes[11] & 0xFF, bytes[10] & 0xFF);
+                Write(base + "/idProduct", ids);
+            }
         } else {
             Write(base + "/" + word.substr(0, equals), word.substr(equals + 1) + "\n");
         }
