@@ -2,7 +2,7 @@
 # Installs the Debian packages the builds and their tests use, with apt-get. Idempotent:
 # when every package is installed it only checks and returns. Every package whose files
 # a build uses directly is named here (none is left to --no-install-recommends).
-#   install-deps.sh host   the Linux build: compiler, CMake, Ninja, GoogleTest, windres
+#   install-deps.sh host   the Linux build: compiler, CMake, Ninja, GoogleTest, windres, udevadm
 #   install-deps.sh        everything: also the sanitizer and fuzz builds' runtimes and
 #                          clang, the MinGW-w64 compilers, Wine, Xvfb and the X tools
 #                          and locales the Windows tests run with
@@ -14,8 +14,10 @@ profile=${1:-all}
 # The Linux build. windres serves it too: it compiles the string table the tests read.
 # windres preprocesses with the MinGW-w64 C compiler, and the .rc files include
 # <winresrc.h> from the MinGW-w64 headers.
+# udevadm checks the udev rules portiq writes (udevadm verify, systemd 253 and later).
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
-          binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix mingw-w64-i686-dev)
+          binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix mingw-w64-i686-dev
+          udev)
 if [ "$profile" != host ]; then
     packages+=(
         # The Windows builds: i686 (the deliverable) and x86_64 (run under wine64).

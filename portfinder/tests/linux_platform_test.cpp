@@ -49,47 +49,34 @@ protected:
     std::unique_ptr<synthetic::SyntheticMachine> built;
 };
 
-std::string Trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    return text;
-}
-
 // What rules give one device: udev's matching, for the keys the rules use. ATTRS and
 // KERNELS of a rule must all match on one device of the chain of parents.
 std::string Apply(const std::string& rules, const fs::path& device, const std::string& subsystem) {
     const std::regex keyPattern(R"re((\w+)(?:\{(\w+)\})?(==|\+=|=)"([^"]*)")re");
-    std::map<std::string, std::string> env;
+    auto matches = [](const std::string& pattern, std::string text) {
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+        return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
+    };
+    std::map<std::string, std::string> env = {{"SUBSYSTEM", subsystem}, {"KERNEL", device.filename().string()}};
     std::string given;
     std::istringstream in(rules);
     for (std::string line; std::getline(in, line);) {
-        std::vector<std::smatch> keys;
-        for (auto m = std::sregex_iterator(line.begin(), line.end(), keyPattern); m != std::sregex_iterator(); ++m) {
-            keys.push_back(*m);
-        }
-        auto matches = [](const std::string& pattern, const std::string& text) {
-            return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
-        };
+        const std::vector<std::smatch> keys(std::sregex_iterator(line.begin(), line.end(), keyPattern), {});
         auto onDevice = [&](const fs::path& at) {
-            for (const std::smatch& k : keys) {
-                if (k[1] == "KERNELS" && !matches(k[4], at.filename().string())) return false;
-                if (k[1] == "ATTRS" && (!fs::is_regular_file(at / k[2].str()) ||
-                                        !matches(k[4], Trimmed(ReadFileBytes((at / k[2].str()).string()))))) {
-                    return false;
-                }
-            }
-            return true;
+            return std::all_of(keys.begin(), keys.end(), [&](const std::smatch& k) {
+                const fs::path attribute = at / k[2].str();
+                return (k[1] != "KERNELS" || matches(k[4], at.filename().string())) &&
+                       (k[1] != "ATTRS" || (fs::is_regular_file(attribute) && matches(k[4], ReadFileBytes(attribute))));
+            });
         };
-        bool match = !keys.empty();
-        for (const std::smatch& k : keys) {
-            if (k[3] != "==") continue;
-            if (k[1] == "SUBSYSTEM") match = match && matches(k[4], subsystem);
-            if (k[1] == "KERNEL") match = match && matches(k[4], device.filename().string());
-            if (k[1] == "ENV") match = match && matches(k[4], env[k[2]]);
-        }
+        bool match = !keys.empty() && std::all_of(keys.begin(), keys.end(), [&](const std::smatch& k) {
+            const std::string own = k[1] == "ENV" ? k[2].str() : k[1].str();
+            return k[3] != "==" || k[1] == "ATTRS" || k[1] == "KERNELS" || k[1] == "ACTION" || matches(k[4], env[own]);
+        });
         bool onChain = false;
         for (fs::path at = device; !onChain && at.has_relative_path(); at = at.parent_path()) onChain = onDevice(at);
-        if (!match || !onChain) continue;
         for (const std::smatch& k : keys) {
+            if (!match || !onChain) break;
             if (k[1] == "ENV" && k[3] == "=") env[k[2]] = k[4];
             if ((k[1] == "SYMLINK" || k[1] == "ATTR") && k[3] != "==") given += (given.empty() ? "" : " ") + k[4].str();
         }
