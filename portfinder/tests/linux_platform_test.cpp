@@ -8,7 +8,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <regex>
 #include <sstream>
 
 #include "base/log.h"
@@ -52,7 +51,9 @@ protected:
 // What rules give one device: udev's matching, for the keys the rules use. ATTRS and
 // KERNELS of a rule must all match on one device of the chain of parents.
 std::string Apply(const std::string& rules, const fs::path& device, const std::string& subsystem) {
-    const std::regex keyPattern(R"re((\w+)(?:\{(\w+)\})?(==|\+=|=)"([^"]*)")re");
+    struct Key {
+        std::string name, argument, op, value;
+    };
     auto matches = [](const std::string& pattern, std::string text) {
         while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
         return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
@@ -61,24 +62,31 @@ std::string Apply(const std::string& rules, const fs::path& device, const std::s
     std::string given;
     std::istringstream in(rules);
     for (std::string line; std::getline(in, line);) {
-        const std::vector<std::smatch> keys(std::sregex_iterator(line.begin(), line.end(), keyPattern), {});
+        std::vector<Key> keys;  // NAME{ARGUMENT}OP"VALUE", separated by ", "
+        for (std::size_t at = 0, quote; line[0] != '#' && (quote = line.find('"', at)) != std::string::npos;) {
+            const std::size_t end = line.find('"', quote + 1), op = line.find_first_of("=+", at);
+            const std::size_t brace = std::min(line.find('{', at), op);
+            keys.push_back({line.substr(at, brace - at), brace < op ? line.substr(brace + 1, op - brace - 2) : "",
+                            line.substr(op, quote - op), line.substr(quote + 1, end - quote - 1)});
+            at = end + 3;
+        }
         auto onDevice = [&](const fs::path& at) {
-            return std::all_of(keys.begin(), keys.end(), [&](const std::smatch& k) {
-                const fs::path attribute = at / k[2].str();
-                return (k[1] != "KERNELS" || matches(k[4], at.filename().string())) &&
-                       (k[1] != "ATTRS" || (fs::is_regular_file(attribute) && matches(k[4], ReadFileBytes(attribute))));
+            return std::all_of(keys.begin(), keys.end(), [&](const Key& k) {
+                return (k.name != "KERNELS" || matches(k.value, at.filename().string())) &&
+                       (k.name != "ATTRS" ||
+                        (fs::is_regular_file(at / k.argument) && matches(k.value, ReadFileBytes(at / k.argument))));
             });
         };
-        bool match = !keys.empty() && std::all_of(keys.begin(), keys.end(), [&](const std::smatch& k) {
-            const std::string own = k[1] == "ENV" ? k[2].str() : k[1].str();
-            return k[3] != "==" || k[1] == "ATTRS" || k[1] == "KERNELS" || k[1] == "ACTION" || matches(k[4], env[own]);
+        const bool match = !keys.empty() && std::all_of(keys.begin(), keys.end(), [&](const Key& k) {
+            return k.op != "==" || k.name == "ATTRS" || k.name == "KERNELS" || k.name == "ACTION" ||
+                   matches(k.value, env[k.name == "ENV" ? k.argument : k.name]);
         });
         bool onChain = false;
-        for (fs::path at = device; !onChain && at.has_relative_path(); at = at.parent_path()) onChain = onDevice(at);
-        for (const std::smatch& k : keys) {
-            if (!match || !onChain) break;
-            if (k[1] == "ENV" && k[3] == "=") env[k[2]] = k[4];
-            if ((k[1] == "SYMLINK" || k[1] == "ATTR") && k[3] != "==") given += (given.empty() ? "" : " ") + k[4].str();
+        for (fs::path at = device; match && !onChain && at.has_relative_path(); at = at.parent_path()) onChain = onDevice(at);
+        for (const Key& k : keys) {
+            if (!onChain) break;
+            if (k.name == "ENV" && k.op == "=") env[k.argument] = k.value;
+            if ((k.name == "SYMLINK" || k.name == "ATTR") && k.op != "==") given += (given.empty() ? "" : " ") + k.value;
         }
     }
     return given;

@@ -92,6 +92,12 @@ bool IsSerialBridge(const UsbDevice& device) {
                        [](const UsbInterface& i) { return !i.ttys.empty(); });
 }
 
+DescriptorAnswer Answer(std::vector<std::uint8_t> bytes) {
+    DescriptorAnswer answer;
+    answer.bytes = std::move(bytes);
+    return answer;
+}
+
 // A string descriptor: its length, type 3, the text in UTF-16.
 std::vector<std::uint8_t> StringDescriptor(const std::string& utf8) {
     std::u16string text = synthetic::Utf8ToWide(utf8);
@@ -190,11 +196,11 @@ private:
         }
         port.status = kDeviceConnected;
         if (device.IsHub()) port.hub = Hub(device);
-        if (device.descriptors.configuration) port.configuration = DescriptorAnswer{*device.descriptors.configuration, 0};
+        if (device.descriptors.configuration) port.configuration = Answer(*device.descriptors.configuration);
         const std::map<unsigned, std::string> texts = Strings(device);
-        if (!texts.empty()) port.strings[{0, synthetic::kAnyLanguage}] = DescriptorAnswer{{4, 3, 0x09, 0x04}, 0};
+        if (!texts.empty()) port.strings[{0, synthetic::kAnyLanguage}] = Answer({4, 3, 0x09, 0x04});
         for (const auto& [index, text] : texts) {
-            port.strings[{static_cast<std::uint8_t>(index), synthetic::kAnyLanguage}] = {StringDescriptor(text), 0};
+            port.strings[{static_cast<std::uint8_t>(index), synthetic::kAnyLanguage}] = Answer(StringDescriptor(text));
         }
         return port;
     }

@@ -99,8 +99,6 @@ struct LinuxSystem {
     std::vector<std::string> notes;  // what was left out, and why
 
     const UsbDevice* Find(const std::string& name) const;
-    // The device a hub's port leads to, by the parent's name and the port.
-    std::string ChildName(const UsbDevice& hub, unsigned port) const;
     const UsbDevice* Parent(const UsbDevice& device) const;
 };
 

@@ -320,11 +320,6 @@ const UsbDevice* LinuxSystem::Find(const std::string& name) const {
     return found == devices.end() ? nullptr : &*found;
 }
 
-std::string LinuxSystem::ChildName(const UsbDevice& hub, unsigned port) const {
-    const std::string p = std::to_string(port);
-    return hub.IsRootHub() ? std::to_string(hub.bus) + "-" + p : hub.name + "." + p;
-}
-
 const UsbDevice* LinuxSystem::Parent(const UsbDevice& device) const {
     if (device.IsRootHub()) return nullptr;
     if (device.portPath.size() == 1) return Find("usb" + std::to_string(device.bus));
