@@ -28,27 +28,24 @@ namespace {
 
 std::vector<std::string> Words(const std::string& line) {
     std::vector<std::string> words;
-    std::string word;
-    bool quoted = false, any = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
+    bool quoted = false, inWord = false;
+    for (std::size_t i = 0; i < line.size() && (quoted || line[i] != '#'); ++i) {
         const char c = line[i];
+        if (!quoted && c == ' ') {
+            inWord = false;
+            continue;
+        }
+        if (!inWord) words.emplace_back();
+        inWord = true;
         if (c == '"') {
             quoted = !quoted;
-            any = true;
-        } else if (quoted && c == '\\' && i + 3 < line.size() && line[i + 1] == 'x') {
-            word += static_cast<char>(std::stoi(line.substr(i + 2, 2), nullptr, 16));
+        } else if (quoted && c == '\\' && line.compare(i + 1, 1, "x") == 0) {
+            words.back() += static_cast<char>(std::stoi(line.substr(i + 2, 2), nullptr, 16));
             i += 3;
-        } else if (!quoted && (c == ' ' || c == '#')) {
-            if (any) words.push_back(word);
-            word.clear();
-            any = false;
-            if (c == '#') break;
         } else {
-            word += c;
-            any = true;
+            words.back() += c;
         }
     }
-    if (any) words.push_back(word);
     return words;
 }
 
