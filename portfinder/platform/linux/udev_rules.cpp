@@ -86,7 +86,7 @@ public:
             "# sound cards as hw:CARD=<the id given below>. A box or codec without a serial number is\n"
             "# named by the USB port it is plugged into: keep it there, or write the rules again.\n";
         if (boxes.empty()) return rules + "# portiq found no box on this PC.\n";
-        for (std::size_t n = 0; n < boxes.size(); ++n) rules += BoxRules(n + 1, boxes[n]);
+        for (const Box& box : boxes) rules += BoxRules(box);
         return rules;
     }
 
@@ -150,16 +150,16 @@ private:
                                 : "KERNELS==\"" + device.name + "\", " + ids;
     }
 
-    std::string BoxRules(std::size_t number, const Box& box) {
-        std::string rules = "\n# Box " + std::to_string(number);
+    std::string BoxRules(const Box& box) {
+        std::string rules = "\n# A box whose report names no serial port\n";
         std::string model = box.ports.empty() ? "" : box.ports.front().model;
         std::string key;
         if (!box.ports.empty()) {
             const UsbDevice& device = *box.ports.front().device;
             key = Key(device);
-            rules += ": " + device.product.value_or("") + (device.serial ? ", serial number " + *device.serial : "");
+            rules = "\n# " + device.product.value_or("A box") +
+                    (device.serial ? ", serial number " + *device.serial : ", at USB port " + device.name) + "\n";
         }
-        rules += "\n";
         std::set<const UsbDevice*> tagged;
         for (const BoxPort& port : box.ports) {
             const std::string tag = port.model + "-" + Key(*port.device);
