@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "base/log.h"
 #include "platform/linux/linux_machine.h"
@@ -26,7 +27,8 @@ class LinuxPlatformTest : public PortIqTest {
 protected:
     // Lays out a fixture of golden/linux and returns its root.
     std::string Lay(const std::string& fixture) {
-        const std::string root = fs::absolute(MakeScratchDirectory()).string() + "/root";
+        scratch.push_back(fs::absolute(MakeScratchDirectory()).string());
+        const std::string root = scratch.back() + "/root";
         BuildSysfsFixture(ReadFileBytes(GoldenPath("linux/descriptors.txt")) + "\n" +
                               ReadFileBytes(GoldenPath("linux/" + fixture + ".sys")),
                           root);
@@ -44,8 +46,13 @@ protected:
         return built->system.messageBoxes.at(0).text;
     }
 
+    void TearDown() override {
+        for (const std::string& dir : scratch) fs::remove_all(dir);
+    }
+
     linuxsys::LinuxSystem system;
     std::unique_ptr<synthetic::SyntheticMachine> built;
+    std::vector<std::string> scratch;
 };
 
 // What rules give one device: udev's matching, for the keys the rules use. ATTRS and
