@@ -34,6 +34,7 @@ elif [ "$profile" != host ]; then
         openbox                    # a small window manager: the boxes get their caption
         locales                    # Wine takes the user's language from LC_ALL
         zip unzip                  # the release archives, packed and tested
+        udev                       # udevadm: checks the udev rules portiq writes (verify, systemd 253 on)
         # The host tests under sanitizers (presets asan, tsan, built with g++): GCC's
         # AddressSanitizer, UndefinedBehaviorSanitizer and ThreadSanitizer runtimes.
         libasan8 libubsan1 libtsan2

@@ -1,0 +1,110 @@
+// portiq: PortIQ on Linux. Reads the running system (sysfs, /proc/asound), builds the
+// machine the walks see from it (platform/linux), runs PortIQ's run on it and prints the
+// report in the terminal, in the language of the user's locale. Exit status 0 when it
+// ran, whether or not a box was found.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "app/enum_devices_app.h"
+#include "base/log.h"
+#include "platform/linux/linux_machine.h"
+#include "platform/linux/posix_files.h"
+#include "platform/linux/udev_rules.h"
+#include "platform/synthetic/code_pages.h"
+#include "platform/synthetic/scenario_writer.h"
+
+using namespace portiq;
+
+namespace {
+
+void Usage(std::FILE* out) {
+    std::fputs("usage: portiq [options]\n"
+               "  Tells which serial ports and which sound card of this PC belong to which\n"
+               "  Tavrilink box, and in which role.\n"
+               "  --log FILE               write the diagnostic log to FILE\n"
+               "  --dump FILE              write this PC as a scenario that portiq-sim replays\n"
+               "  --udev-rules             print udev rules that give the boxes' ports and sound\n"
+               "                           cards names that stay put (instead of the report)\n"
+               "  --sysfs-root DIR         read a recorded system's sysfs instead of /sys\n"
+               "  --proc-asound-root DIR   read a recorded system's /proc/asound\n",
+               out);
+}
+
+// The user's language as the locale names it (LC_ALL, LC_MESSAGES, LANG, the first one
+// set): Russian, Ukrainian, else English.
+LANGID LocaleLanguage() {
+    const char* locale = nullptr;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        locale = std::getenv(name);
+        if (locale && *locale) break;
+    }
+    if (locale && std::strncmp(locale, "ru", 2) == 0) return 0x0419;
+    if (locale && std::strncmp(locale, "uk", 2) == 0) return 0x0422;
+    return kLangEnglishUs;
+}
+
+bool WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (out) return true;
+    std::fprintf(stderr, "portiq: can't write %s\n", path.c_str());
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    linuxsys::SystemRoots roots;
+    std::string logPath, dumpPath;
+    bool udevRules = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (option == "--udev-rules") {
+            udevRules = true;
+        } else if (option == "--log" && hasValue) {
+            logPath = argv[++i];
+        } else if (option == "--dump" && hasValue) {
+            dumpPath = argv[++i];
+        } else if (option == "--sysfs-root" && hasValue) {
+            roots.sysfs = argv[++i];
+        } else if (option == "--proc-asound-root" && hasValue) {
+            roots.procAsound = argv[++i];
+        } else {
+            const bool help = option == "--help" || option == "-h";
+            Usage(help ? stdout : stderr);
+            return help ? 0 : 2;
+        }
+    }
+
+    linuxsys::PosixFiles files;
+    const linuxsys::LinuxSystem system = linuxsys::ReadLinuxSystem(files, roots);
+    synthetic::SyntheticMachine machine;
+    machine.system.SetUserLanguage(LocaleLanguage());
+    machine.system.systemLanguage = machine.system.userLanguage;
+    std::vector<std::string> notes = system.notes;
+    for (const std::string& note : linuxsys::BuildMachine(system, machine)) notes.push_back(note);
+    for (const std::string& note : notes) std::fprintf(stderr, "portiq: %s\n", note.c_str());
+
+    ResetRunState();
+    machine.Install();
+    CEnumDevicesApp().InitInstance();
+    const unsigned codePage = machine.system.codePage;
+    const std::string report = machine.system.messageBoxes.empty() ? "" : machine.system.messageBoxes.front().text;
+
+    std::string out = udevRules ? linuxsys::WriteUdevRules(system, report, codePage)
+                                : synthetic::CodePageToUtf8(codePage, report) + "\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    bool written = true;
+    if (!logPath.empty()) written = WriteFile(logPath, synthetic::CodePageToUtf8(codePage, g_strLog)) && written;
+    if (!dumpPath.empty()) {
+        const std::string scenario = "# This PC's USB and sound devices, read from " + linuxsys::CleanText(roots.sysfs) +
+                                     " and " + linuxsys::CleanText(roots.procAsound) + " by portiq on Linux.\n" + synthetic::WriteScenario(machine);
+        written = WriteFile(dumpPath, scenario) && written;
+    }
+    return written ? 0 : 1;
+}

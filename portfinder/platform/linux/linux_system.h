@@ -1,0 +1,118 @@
+// The facts of a running Linux system that PortIQ needs, read once from sysfs and
+// /proc/asound: every USB device with the descriptors and strings the kernel keeps, its
+// interfaces with their drivers, serial ports and sound cards, and every ALSA card with
+// its capture devices. linux_machine.h turns them into the machine the walks see.
+//
+// Reading never fails as a whole: what can't be read (a missing or unreadable
+// attribute, a link loop, a device unplugged while it is read, a name no kernel gives)
+// is left out, and each thing left out gets a note that says why.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace portiq::linuxsys {
+
+// The few file operations the reader makes, so that tests and the fuzzer can stand in
+// for the file system. All paths are absolute; nothing is written.
+class SystemFiles {
+public:
+    virtual ~SystemFiles() = default;
+
+    // The first limit bytes of a regular file (sysfs attributes are regular files);
+    // nothing when the path is missing, no regular file (a directory, a FIFO, a device),
+    // a link loop, or can't be opened or read.
+    virtual std::optional<std::string> Read(const std::string& path, std::size_t limit) = 0;
+
+    // The names in a directory (without "." and ".."), at most limit of them, in no
+    // particular order; empty when it can't be read.
+    virtual std::vector<std::string> List(const std::string& path, std::size_t limit) = 0;
+
+    // The last element of a symbolic link's target ("ftdi_sio" for a driver link);
+    // empty when the path is no link.
+    virtual std::string LinkName(const std::string& path) = 0;
+
+    // The path with every link resolved; empty when it can't be resolved.
+    virtual std::string RealPath(const std::string& path) = 0;
+
+    virtual bool IsDirectory(const std::string& path) = 0;
+};
+
+// The standard descriptor layout the kernel keeps in a device's "descriptors" file: the
+// 18-byte device descriptor, then each configuration with what follows it.
+struct UsbDescriptorSet {
+    bool valid = false;  // a device descriptor came (18 bytes of type 1)
+    std::array<std::uint8_t, 18> device{};
+    // The first configuration, cut to its wTotalLength and to what the file holds;
+    // absent when the file holds none (or one whose wTotalLength is below 9).
+    std::optional<std::vector<std::uint8_t>> configuration;
+};
+UsbDescriptorSet ParseUsbDescriptors(const std::string& bytes);
+
+// The interface descriptors of a configuration, in their order.
+struct InterfaceDescriptor {
+    unsigned number = 0, alternate = 0, interfaceClass = 0, stringIndex = 0;
+};
+std::vector<InterfaceDescriptor> InterfaceDescriptors(const std::vector<std::uint8_t>& configuration);
+
+struct UsbInterface {
+    std::string name;     // "1-1.2:1.0"
+    unsigned number = 0;  // bInterfaceNumber
+    unsigned alternate = 0;            // the alternate setting in use
+    std::string driver;                // the bound driver ("ftdi_sio"); empty: none
+    std::optional<std::string> text;   // its interface string
+    std::vector<std::string> ttys;     // "ttyUSB0", "ttyACM0"
+    std::vector<unsigned> cards;       // ALSA card numbers
+};
+
+struct UsbDevice {
+    std::string name;              // "usb1" for bus 1's root hub, "1-1.2" for port 2 of hub 1-1
+    unsigned bus = 0;
+    std::vector<unsigned> portPath;  // the port on each hub from the root hub down; empty: a root hub
+    UsbDescriptorSet descriptors;  // invalid when the file couldn't be read
+    unsigned activeConfiguration = 0;  // bConfigurationValue; 0: unconfigured
+    // The strings the kernel read from the device; absent when the device has none.
+    std::optional<std::string> manufacturer, product, serial, configurationText;
+    unsigned hubPorts = 0;         // maxchild: the ports of a hub, 0 for any other device
+    std::string controller;        // a root hub's host controller ("0000:00:14.0")
+    std::vector<UsbInterface> interfaces;  // by number
+
+    bool IsRootHub() const { return portPath.empty(); }
+    bool IsHub() const { return hubPorts > 0 || (descriptors.valid && descriptors.device[4] == 9); }
+    unsigned VendorId() const { return descriptors.device[8] | (descriptors.device[9] << 8); }
+    unsigned ProductId() const { return descriptors.device[10] | (descriptors.device[11] << 8); }
+};
+
+struct SoundCard {
+    unsigned number = 0;
+    std::string id;                         // "CODEC": what hw:CARD= takes
+    std::vector<unsigned> captureDevices;   // PCM devices that capture, in order
+};
+
+struct LinuxSystem {
+    std::vector<UsbDevice> devices;  // root hubs and devices, by bus, then by ports
+    std::vector<SoundCard> cards;    // by number
+    std::vector<std::string> notes;  // what was left out, and why
+
+    const UsbDevice* Find(const std::string& name) const;
+    const UsbDevice* Parent(const UsbDevice& device) const;
+};
+
+// Where the system is read from: the live one, or a recorded tree.
+struct SystemRoots {
+    std::string sysfs = "/sys";
+    std::string procAsound = "/proc/asound";
+};
+
+LinuxSystem ReadLinuxSystem(SystemFiles& files, const SystemRoots& roots = {});
+
+// A text as the system gave it, made safe to show and to write: one trailing line feed
+// (sysfs ends its attributes with one) dropped, control characters (C0, DEL, C1) turned
+// into '?'. UTF-8 in, UTF-8 out.
+std::string CleanText(std::string text);
+
+}  // namespace portiq::linuxsys

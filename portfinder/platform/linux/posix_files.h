@@ -1,0 +1,17 @@
+// The live file system under SystemFiles' contract, through the POSIX calls.
+#pragma once
+
+#include "platform/linux/linux_system.h"
+
+namespace portiq::linuxsys {
+
+class PosixFiles : public SystemFiles {
+public:
+    std::optional<std::string> Read(const std::string& path, std::size_t limit) override;
+    std::vector<std::string> List(const std::string& path, std::size_t limit) override;
+    std::string LinkName(const std::string& path) override;
+    std::string RealPath(const std::string& path) override;
+    bool IsDirectory(const std::string& path) override;
+};
+
+}  // namespace portiq::linuxsys

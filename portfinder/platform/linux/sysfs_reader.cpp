@@ -1,0 +1,335 @@
+// Reads the USB devices and sound cards of a Linux system from sysfs and /proc/asound.
+//
+// /sys/bus/usb/devices holds one entry per USB device and per interface, named by the
+// device's place: "usb1" is bus 1's root hub, "1-4" the device on its port 4, "1-4.2"
+// the device on port 2 of hub 1-4, "1-4.2:1.0" that device's interface 0 in
+// configuration 1 ("1-0:1.0" is the root hub's). The names alone give the topology; each
+// entry's attributes give the rest: "descriptors" (the device descriptor, then each
+// configuration, as the kernel read them), the strings the kernel read, "maxchild" (a
+// hub's ports), an interface's number, string and driver, and below an interface its
+// serial ports (ttyUSB0, or tty/ttyACM0) and sound cards (sound/card2).
+// /proc/asound/cardN gives each card's id and its capture devices (pcm0c ...).
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <tuple>
+
+#include "platform/linux/linux_system.h"
+
+namespace portiq::linuxsys {
+namespace {
+
+constexpr std::size_t kTextLimit = 4096;        // a sysfs attribute is at most a page
+constexpr std::size_t kDescriptorsLimit = 18 + 65535;  // the device and its first configuration
+constexpr std::size_t kListLimit = 65536;
+constexpr unsigned kMostPorts = 255;
+constexpr std::size_t kDeepestPath = 15;  // hubs in a chain; USB allows five
+constexpr unsigned kMostBuses = 999;
+
+// A name in a note: anything but printable ASCII as \xNN.
+std::string Shown(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+        shown += byte >= 0x20 && byte < 0x7F ? std::string(1, c) : std::string(escaped);
+    }
+    return shown;
+}
+
+// A decimal number without sign or leading zero (the kernel writes none), 0 to most.
+bool ParseDecimal(const std::string& text, unsigned most, unsigned& value) {
+    if (text.empty() || text.size() > 9 || (text.size() > 1 && text[0] == '0')) return false;
+    if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
+    value = static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 10));
+    return value <= most;
+}
+
+// A name of /sys/bus/usb/devices: a device ("usb1", "1-4.2") or an interface
+// ("1-4.2:1.0", "1-0:1.0").
+struct UsbName {
+    unsigned bus = 0;
+    std::vector<unsigned> portPath;
+    bool interface = false;
+    unsigned number = 0;  // an interface's number
+    std::string device;   // an interface's device
+};
+
+std::optional<UsbName> ParseUsbName(const std::string& name) {
+    UsbName parsed;
+    if (name.compare(0, 3, "usb") == 0) {
+        if (!ParseDecimal(name.substr(3), kMostBuses, parsed.bus) || parsed.bus == 0) return std::nullopt;
+        return parsed;
+    }
+    const std::size_t dash = name.find('-'), colon = name.find(':');
+    if (dash == std::string::npos || !ParseDecimal(name.substr(0, dash), kMostBuses, parsed.bus) || parsed.bus == 0) {
+        return std::nullopt;
+    }
+    const std::string path = name.substr(dash + 1, colon == std::string::npos ? std::string::npos : colon - dash - 1);
+    for (std::size_t at = 0; at <= path.size();) {
+        const std::size_t dot = std::min(path.find('.', at), path.size());
+        unsigned port = 0;
+        if (!ParseDecimal(path.substr(at, dot - at), kMostPorts, port)) return std::nullopt;
+        parsed.portPath.push_back(port);
+        at = dot + 1;
+    }
+    if (parsed.portPath.size() > kDeepestPath) return std::nullopt;
+    const bool rootInterface = parsed.portPath == std::vector<unsigned>{0};
+    if (colon == std::string::npos) {
+        if (rootInterface || std::count(parsed.portPath.begin(), parsed.portPath.end(), 0u)) return std::nullopt;
+        return parsed;
+    }
+    const std::string place = name.substr(colon + 1);
+    const std::size_t dot = place.find('.');
+    unsigned configuration = 0;
+    if (dot == std::string::npos || !ParseDecimal(place.substr(0, dot), 255, configuration) ||
+        !ParseDecimal(place.substr(dot + 1), 255, parsed.number)) {
+        return std::nullopt;
+    }
+    parsed.interface = true;
+    parsed.device = rootInterface ? "usb" + std::to_string(parsed.bus) : name.substr(0, colon);
+    return rootInterface || !std::count(parsed.portPath.begin(), parsed.portPath.end(), 0u) ? std::optional(parsed)
+                                                                                            : std::nullopt;
+}
+
+// A name a driver or a serial port has: short, and nothing a terminal or a path
+// could take for something else.
+bool IsPlainName(const std::string& name) {
+    return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+               c == '.';
+    });
+}
+
+std::string Basename(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+class Reader {
+public:
+    Reader(SystemFiles& files, const SystemRoots& roots, LinuxSystem& system)
+        : files_(files), roots_(roots), system_(system), devicesDir_(roots.sysfs + "/bus/usb/devices") {}
+
+    void Run() {
+        std::vector<std::string> names = files_.List(devicesDir_, kListLimit);
+        std::sort(names.begin(), names.end());
+        std::vector<std::pair<std::string, UsbName>> interfaces;
+        for (const std::string& name : names) {
+            const std::optional<UsbName> parsed = ParseUsbName(name);
+            if (!parsed) {
+                Note(devicesDir_ + "/" + name, "no USB device or interface has such a name; left out");
+            } else if (parsed->interface) {
+                interfaces.emplace_back(name, *parsed);
+            } else {
+                ReadDevice(name, *parsed);
+            }
+        }
+        for (const auto& [name, parsed] : interfaces) ReadInterface(name, parsed);
+        LeaveOutUnplugged();
+        std::sort(system_.devices.begin(), system_.devices.end(), [](const UsbDevice& a, const UsbDevice& b) {
+            return std::tie(a.bus, a.portPath) < std::tie(b.bus, b.portPath);
+        });
+        for (UsbDevice& device : system_.devices) {
+            std::sort(device.interfaces.begin(), device.interfaces.end(),
+                      [](const UsbInterface& a, const UsbInterface& b) { return a.number < b.number; });
+        }
+        ReadCards();
+    }
+
+private:
+    void Note(const std::string& path, const std::string& what) { system_.notes.push_back(Shown(path) + ": " + what); }
+
+    std::optional<std::string> Text(const std::string& path) {
+        std::optional<std::string> text = files_.Read(path, kTextLimit);
+        if (text) text = CleanText(*text);
+        if (text && text->empty()) return std::nullopt;  // sysfs shows a missing string as an empty file
+        return text;
+    }
+
+    unsigned Number(const std::string& path, int base, unsigned fallback) {
+        const std::optional<std::string> text = Text(path);
+        if (!text) return fallback;
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(text->c_str(), &end, base);
+        return end != text->c_str() && value <= 0xFFFF ? static_cast<unsigned>(value) : fallback;
+    }
+
+    void ReadDevice(const std::string& name, const UsbName& parsed) {
+        const std::string at = devicesDir_ + "/" + name;
+        if (!files_.IsDirectory(at)) return Note(at, "can't be read as a directory (gone, or a link loop); left out");
+        UsbDevice device;
+        device.name = name;
+        device.bus = parsed.bus;
+        device.portPath = parsed.portPath;
+        if (const std::optional<std::string> bytes = files_.Read(at + "/descriptors", kDescriptorsLimit)) {
+            device.descriptors = ParseUsbDescriptors(*bytes);
+        }
+        if (!device.descriptors.valid && !device.IsRootHub()) {
+            Note(at + "/descriptors", "no device descriptor in it; the port shows a device that failed enumeration");
+        }
+        device.manufacturer = Text(at + "/manufacturer");
+        device.product = Text(at + "/product");
+        device.serial = Text(at + "/serial");
+        device.configurationText = Text(at + "/configuration");
+        device.activeConfiguration = Number(at + "/bConfigurationValue", 10, 0);
+        device.hubPorts = std::min(Number(at + "/maxchild", 10, 0), kMostPorts);
+        if (device.IsRootHub()) {
+            // The host controller is the device the root hub hangs from: /sys/devices/pci0000:00/0000:00:14.0/usb1.
+            const std::string real = files_.RealPath(at);
+            const std::string controller = real.empty() ? "" : Basename(real.substr(0, real.find_last_of('/')));
+            device.controller = IsPlainName(controller) || controller.find(':') != std::string::npos
+                                    ? CleanText(controller)
+                                    : name;
+        }
+        system_.devices.push_back(std::move(device));
+    }
+
+    void ReadInterface(const std::string& name, const UsbName& parsed) {
+        const auto device = std::find_if(system_.devices.begin(), system_.devices.end(),
+                                         [&](const UsbDevice& d) { return d.name == parsed.device; });
+        const std::string at = devicesDir_ + "/" + name;
+        if (device == system_.devices.end()) return Note(at, "its device can't be read; left out");
+        if (!files_.IsDirectory(at)) return Note(at, "can't be read as a directory (gone, or a link loop); left out");
+        UsbInterface interface;
+        interface.name = name;
+        interface.number = Number(at + "/bInterfaceNumber", 16, parsed.number);
+        interface.alternate = Number(at + "/bAlternateSetting", 10, 0);
+        interface.text = Text(at + "/interface");
+        interface.driver = files_.LinkName(at + "/driver");
+        if (!interface.driver.empty() && !IsPlainName(interface.driver)) {
+            Note(at + "/driver", "names no driver that can be; taken as none");
+            interface.driver.clear();
+        }
+        for (const std::string& entry : files_.List(at, kListLimit)) {
+            if (entry == "tty") {
+                for (const std::string& tty : files_.List(at + "/tty", kListLimit)) AddTty(interface, at + "/tty", tty);
+            } else if (entry == "sound") {
+                for (const std::string& card : files_.List(at + "/sound", kListLimit)) {
+                    unsigned number = 0;
+                    if (card.compare(0, 4, "card") == 0 && ParseDecimal(card.substr(4), 255, number)) {
+                        interface.cards.push_back(number);
+                    }
+                }
+            } else if (entry.compare(0, 3, "tty") == 0) {
+                AddTty(interface, at, entry);
+            }
+        }
+        std::sort(interface.ttys.begin(), interface.ttys.end());
+        std::sort(interface.cards.begin(), interface.cards.end());
+        device->interfaces.push_back(std::move(interface));
+    }
+
+    void AddTty(UsbInterface& interface, const std::string& at, const std::string& tty) {
+        if (IsPlainName(tty) && tty.compare(0, 3, "tty") == 0 && files_.IsDirectory(at + "/" + tty)) {
+            interface.ttys.push_back(tty);
+        } else {
+            Note(at + "/" + tty, "no serial port's directory; left out");
+        }
+    }
+
+    // A device whose directory is gone was unplugged while it was read: what was read of
+    // it may be half of it.
+    void LeaveOutUnplugged() {
+        auto& devices = system_.devices;
+        for (auto device = devices.begin(); device != devices.end();) {
+            const std::string at = devicesDir_ + "/" + device->name;
+            if (files_.IsDirectory(at)) {
+                ++device;
+                continue;
+            }
+            Note(at, "unplugged while it was read; left out");
+            device = devices.erase(device);
+        }
+    }
+
+    void ReadCards() {
+        for (const std::string& entry : files_.List(roots_.procAsound, kListLimit)) {
+            SoundCard card;
+            if (entry.compare(0, 4, "card") != 0 || !ParseDecimal(entry.substr(4), 255, card.number)) continue;
+            const std::string at = roots_.procAsound + "/" + entry;
+            const std::optional<std::string> id = Text(at + "/id");
+            if (!id) {
+                Note(at + "/id", "can't be read; the card is left out");
+                continue;
+            }
+            card.id = *id;
+            // An id names the card in the report and in scenarios: ASCII the kernel allows.
+            for (char& c : card.id) {
+                if (c <= ' ' || c > '~' || c == '"') c = '?';
+            }
+            for (const std::string& pcm : files_.List(at, kListLimit)) {
+                unsigned device = 0;
+                if (pcm.size() > 4 && pcm.compare(0, 3, "pcm") == 0 && pcm.back() == 'c' &&
+                    ParseDecimal(pcm.substr(3, pcm.size() - 4), 255, device)) {
+                    card.captureDevices.push_back(device);
+                }
+            }
+            std::sort(card.captureDevices.begin(), card.captureDevices.end());
+            system_.cards.push_back(std::move(card));
+        }
+        std::sort(system_.cards.begin(), system_.cards.end(),
+                  [](const SoundCard& a, const SoundCard& b) { return a.number < b.number; });
+    }
+
+    SystemFiles& files_;
+    const SystemRoots& roots_;
+    LinuxSystem& system_;
+    const std::string devicesDir_;
+};
+
+}  // namespace
+
+UsbDescriptorSet ParseUsbDescriptors(const std::string& bytes) {
+    UsbDescriptorSet set;
+    if (bytes.size() < set.device.size() || static_cast<std::uint8_t>(bytes[1]) != 1) return set;
+    set.valid = true;
+    std::copy(bytes.begin(), bytes.begin() + set.device.size(), set.device.begin());
+    const std::string rest = bytes.substr(set.device.size());
+    // A configuration shorter than its own 9-byte header is one the kernel refuses.
+    const std::size_t total =
+        rest.size() >= 4 ? static_cast<std::uint8_t>(rest[2]) | (static_cast<std::uint8_t>(rest[3]) << 8) : 0;
+    if (static_cast<std::uint8_t>(rest.size() >= 4 ? rest[1] : 0) == 2 && total >= 9) {
+        set.configuration.emplace(rest.begin(), rest.begin() + std::min(total, rest.size()));
+    }
+    return set;
+}
+
+std::vector<InterfaceDescriptor> InterfaceDescriptors(const std::vector<std::uint8_t>& configuration) {
+    std::vector<InterfaceDescriptor> interfaces;
+    const std::vector<std::uint8_t>& c = configuration;
+    for (std::size_t at = 0; at + 1 < c.size() && c[at] >= 2; at += c[at]) {
+        if (c[at + 1] == 4 && at + 9 <= c.size()) interfaces.push_back({c[at + 2], c[at + 3], c[at + 5], c[at + 8]});
+    }
+    return interfaces;
+}
+
+std::string CleanText(std::string text) {
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    std::string clean;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0 &&
+                        static_cast<unsigned char>(text[i + 1]) >= 0x80;
+        if (c1) ++i;
+        clean += byte < 0x20 || byte == 0x7F || c1 ? '?' : text[i];
+    }
+    return clean;
+}
+
+const UsbDevice* LinuxSystem::Find(const std::string& name) const {
+    const auto found = std::find_if(devices.begin(), devices.end(), [&](const UsbDevice& d) { return d.name == name; });
+    return found == devices.end() ? nullptr : &*found;
+}
+
+const UsbDevice* LinuxSystem::Parent(const UsbDevice& device) const {
+    if (device.IsRootHub()) return nullptr;
+    if (device.portPath.size() == 1) return Find("usb" + std::to_string(device.bus));
+    return Find(device.name.substr(0, device.name.find_last_of('.')));
+}
+
+LinuxSystem ReadLinuxSystem(SystemFiles& files, const SystemRoots& roots) {
+    LinuxSystem system;
+    Reader(files, roots, system).Run();
+    return system;
+}
+
+}  // namespace portiq::linuxsys

@@ -1,0 +1,53 @@
+# Lays out a recorded Linux system, runs portiq on it and compares the report with the
+# expected one (written by hand from the description); what portiq says on standard
+# error with the expected notes, if any (the fixture's folder written as ROOT). Then
+# replays the machine portiq dumped in portiq-sim: the same report, and the same log as
+# portiq's --log.
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+set(root ${WORK_DIR}/root)
+execute_process(COMMAND ${FIXTURE} ${root} ${DESCRIPTORS} ${DESCRIPTION} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "sysfs-fixture couldn't lay out ${DESCRIPTION} (${result})")
+endif()
+execute_process(
+    COMMAND env LC_ALL=${LOCALE} ${PORTIQ} --sysfs-root ${root}/sys --proc-asound-root ${root}/proc/asound
+        --log ${WORK_DIR}/portiq.log --dump ${WORK_DIR}/dump.scn
+    OUTPUT_VARIABLE output ERROR_VARIABLE errors RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "portiq exited with ${result}: ${errors}")
+endif()
+file(READ ${EXPECTED} expected)
+if(NOT output STREQUAL expected)
+    file(WRITE ${WORK_DIR}/actual.out "${output}")
+    message(FATAL_ERROR "portiq printed other than ${EXPECTED}; see ${WORK_DIR}/actual.out")
+endif()
+string(REPLACE "${root}" "ROOT" errors "${errors}")
+set(expected_errors "")
+if(EXPECTED_ERRORS)
+    file(READ ${EXPECTED_ERRORS} expected_errors)
+endif()
+if(NOT errors STREQUAL expected_errors)
+    file(WRITE ${WORK_DIR}/actual.err "${errors}")
+    message(FATAL_ERROR "portiq's notes differ from '${EXPECTED_ERRORS}'; see ${WORK_DIR}/actual.err")
+endif()
+
+execute_process(COMMAND ${SIM} ${WORK_DIR}/dump.scn OUTPUT_VARIABLE replay ERROR_VARIABLE errors RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "portiq-sim couldn't replay the dump (${result}): ${errors}")
+endif()
+string(REGEX REPLACE "^=== Message box [^\n]*\n" "" replay "${replay}")
+string(FIND "${replay}" "=== List file" list)
+string(SUBSTRING "${replay}" 0 ${list} report)
+if(NOT report STREQUAL expected)
+    file(WRITE ${WORK_DIR}/replay.out "${replay}")
+    message(FATAL_ERROR "portiq-sim's replay of the dump reports otherwise; see ${WORK_DIR}/replay.out")
+endif()
+string(FIND "${replay}" "=== Diagnostic log ===\n" at)
+math(EXPR at "${at} + 23")
+string(SUBSTRING "${replay}" ${at} -1 replay_log)
+file(READ ${WORK_DIR}/portiq.log log)
+if(NOT replay_log STREQUAL log)
+    file(WRITE ${WORK_DIR}/replay.log "${replay_log}")
+    message(FATAL_ERROR "portiq-sim's log of the dump differs from portiq's; see ${WORK_DIR}/replay.log")
+endif()

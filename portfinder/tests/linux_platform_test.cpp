@@ -1,0 +1,174 @@
+// The Linux platform on recorded systems: the udev rules applied to each fixture's own
+// attributes, the way udev matches them, name each port and card of each box and nothing
+// else; a box unplugged at any moment of the reading is either reported whole or not at
+// all.
+#include <fnmatch.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "base/log.h"
+#include "platform/linux/linux_machine.h"
+#include "platform/linux/posix_files.h"
+#include "platform/linux/udev_rules.h"
+#include "sysfs_fixture.h"
+#include "test_support.h"
+
+namespace portiq::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LinuxPlatformTest : public PortIqTest {
+protected:
+    // Lays out a fixture of golden/linux and returns its root.
+    std::string Lay(const std::string& fixture) {
+        scratch.push_back(fs::absolute(MakeScratchDirectory()).string());
+        const std::string root = scratch.back() + "/root";
+        BuildSysfsFixture(ReadFileBytes(GoldenPath("linux/descriptors.txt")) + "\n" +
+                              ReadFileBytes(GoldenPath("linux/" + fixture + ".sys")),
+                          root);
+        return root;
+    }
+
+    // PortIQ's run on the system read from root; the report.
+    std::string Run(linuxsys::SystemFiles& files, const std::string& root) {
+        system = linuxsys::ReadLinuxSystem(files, {root + "/sys", root + "/proc/asound"});
+        built = std::make_unique<synthetic::SyntheticMachine>();
+        linuxsys::BuildMachine(system, *built);
+        ResetRunState();
+        built->Install();
+        CEnumDevicesApp().InitInstance();
+        return built->system.messageBoxes.at(0).text;
+    }
+
+    void TearDown() override {
+        for (const std::string& dir : scratch) fs::remove_all(dir);
+    }
+
+    linuxsys::LinuxSystem system;
+    std::unique_ptr<synthetic::SyntheticMachine> built;
+    std::vector<std::string> scratch;
+};
+
+// What rules give one device: udev's matching, for the keys the rules use. ATTRS and
+// KERNELS of a rule must all match on one device of the chain of parents.
+std::string Apply(const std::string& rules, const fs::path& device, const std::string& subsystem) {
+    struct Key {
+        std::string name, argument, op, value;
+    };
+    auto matches = [](const std::string& pattern, std::string text) {
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+        return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
+    };
+    std::map<std::string, std::string> env = {{"SUBSYSTEM", subsystem}, {"KERNEL", device.filename().string()}};
+    std::string given;
+    std::istringstream in(rules);
+    for (std::string line; std::getline(in, line);) {
+        std::vector<Key> keys;  // NAME{ARGUMENT}OP"VALUE", separated by ", "
+        for (std::size_t at = 0, quote; line[0] != '#' && (quote = line.find('"', at)) != std::string::npos;) {
+            const std::size_t end = line.find('"', quote + 1), op = line.find_first_of("=+", at);
+            const std::size_t brace = std::min(line.find('{', at), op);
+            keys.push_back({line.substr(at, brace - at), brace < op ? line.substr(brace + 1, op - brace - 2) : "",
+                            line.substr(op, quote - op), line.substr(quote + 1, end - quote - 1)});
+            at = end + 3;
+        }
+        auto onDevice = [&](const fs::path& at) {
+            return std::all_of(keys.begin(), keys.end(), [&](const Key& k) {
+                return (k.name != "KERNELS" || matches(k.value, at.filename().string())) &&
+                       (k.name != "ATTRS" ||
+                        (fs::is_regular_file(at / k.argument) && matches(k.value, ReadFileBytes(at / k.argument))));
+            });
+        };
+        const bool match = !keys.empty() && std::all_of(keys.begin(), keys.end(), [&](const Key& k) {
+            return k.op != "==" || k.name == "ATTRS" || k.name == "KERNELS" || k.name == "ACTION" ||
+                   matches(k.value, env[k.name == "ENV" ? k.argument : k.name]);
+        });
+        bool onChain = false;
+        for (fs::path at = device; match && !onChain && at.has_relative_path(); at = at.parent_path()) onChain = onDevice(at);
+        for (const Key& k : keys) {
+            if (!onChain) break;
+            if (k.name == "ENV" && k.op == "=") env[k.argument] = k.value;
+            if ((k.name == "SYMLINK" || k.name == "ATTR") && k.op != "==") given += (given.empty() ? "" : " ") + k.value;
+        }
+    }
+    return given;
+}
+
+TEST_F(LinuxPlatformTest, UdevRulesNameEachPortAndCardOfEachBoxFromTheFixturesAttributes) {
+    struct Case {
+        const char* fixture;
+        const char* device;  // under sys/bus/usb/devices
+        const char* subsystem;
+        const char* given;   // links and card ids, written from the fixture
+    };
+    const Case cases[] = {
+        {"two-identical-boxes", "1-1.2:1.0/ttyUSB2/tty/ttyUSB2", "tty", "tavrilink/nova-TN0A1B2C-cat"},
+        {"two-identical-boxes", "1-1.2:1.1/ttyUSB3/tty/ttyUSB3", "tty", "tavrilink/nova-TN0A1B2C-ptt-cw"},
+        {"two-identical-boxes", "1-3.2:1.0/ttyUSB0/tty/ttyUSB0", "tty", "tavrilink/nova-TN0A1B2D-cat"},
+        {"two-identical-boxes", "1-3.2:1.1/ttyUSB1/tty/ttyUSB1", "tty", "tavrilink/nova-TN0A1B2D-ptt-cw"},
+        {"two-identical-boxes", "1-1.1:1.0/sound/card2", "sound", "NovaTN0A1B2C"},
+        {"two-identical-boxes", "1-3.1:1.0/sound/card1", "sound", "NovaTN0A1B2D"},
+        {"box-without-serial", "2-4:1.0/ttyUSB0/tty/ttyUSB0", "tty", "tavrilink/meridian-port2-4-serial"},
+        {"box-without-serial", "2-4:1.1/ttyUSB1/tty/ttyUSB1", "tty", "tavrilink/meridian-port2-4-fsk"},
+        {"shared-hub", "1-1.3:1.1/ttyUSB1/tty/ttyUSB1", "tty", "tavrilink/meridian-TM0D4E5F-fsk"},
+        {"shared-hub", "1-1.4.2:1.0/ttyUSB2/tty/ttyUSB2", "tty", "tavrilink/nova-TN0A1B2C-cat"},
+        {"shared-hub", "1-1.4.1:1.0/sound/card2", "sound", "NovaTN0A1B2C"},
+        {"shared-hub", "1-1.1:1.0/sound/card1", "sound", ""},  // the other radio's codec
+        {"ftdi-cable", "1-3:1.0/ttyUSB0/tty/ttyUSB0", "tty", ""},
+    };
+    std::map<std::string, std::pair<std::string, std::string>> laid;  // fixture: root, rules
+    for (const Case& c : cases) {
+        auto& [root, rules] = laid[c.fixture];
+        if (root.empty()) {
+            root = Lay(c.fixture);
+            linuxsys::PosixFiles files;
+            const std::string report = Run(files, root);
+            rules = linuxsys::WriteUdevRules(system, report, built->system.codePage);
+        }
+        const fs::path device = fs::canonical(root + "/sys/bus/usb/devices/" + c.device);
+        EXPECT_EQ(Apply(rules, device, c.subsystem), c.given) << c.fixture << " " << c.device << "\n" << rules;
+    }
+}
+
+// Removes a device's folders (and its link) at the nth read, as an unplug does.
+class UnpluggingFiles : public linuxsys::PosixFiles {
+public:
+    UnpluggingFiles(std::string link, int nth) : link_(std::move(link)), reads_(nth) {}
+    std::optional<std::string> Read(const std::string& path, std::size_t limit) override {
+        if (--reads_ == 0) {
+            fs::remove_all(fs::canonical(link_));
+            fs::remove(link_);
+        }
+        return PosixFiles::Read(path, limit);
+    }
+    bool Unplugged() const { return reads_ <= 0; }
+
+private:
+    std::string link_;
+    int reads_;
+};
+
+TEST_F(LinuxPlatformTest, ABoxUnpluggedAtAnyReadIsReportedWholeOrNotAtAll) {
+    const std::string whole = "Found device #1\nAudio\thw:CARD=CODEC / hw:2\n/dev/ttyUSB0\tTavrilink Nova CAT port\n"
+                              "/dev/ttyUSB1\tTavrilink Nova PTT/CW port\n\n\nGo to Device Manager to make\nchanges, if needed.";
+    bool sawGone = false, sawWhole = false;
+    for (int nth = 1;; ++nth) {
+        const std::string root = Lay("box-with-codec");
+        UnpluggingFiles files(root + "/sys/bus/usb/devices/1-2.2", nth);
+        const std::string report = Run(files, root);
+        if (!files.Unplugged()) break;
+        const bool gone = report == "Tavrilink device not found or drivers not installed.";
+        EXPECT_TRUE(gone || report == whole) << "unplugged at read " << nth << ":\n" << report;
+        sawGone = sawGone || gone;
+        sawWhole = sawWhole || report == whole;
+    }
+    EXPECT_TRUE(sawGone && sawWhole);
+}
+
+}  // namespace
+}  // namespace portiq::testing
