@@ -10,7 +10,9 @@
 //
 // Imitated, fact by fact:
 //
-//   USB     Bus N is host controller N-1 (usb1 opens as \\.\HCD0), its driver key
+//   USB     Bus N is host controller N-1 (usb1 opens as \\.\HCD0; buses after the tenth
+//           only through their device interface, as Windows lists a controller without
+//           a link: "\\?\0000:00:14.0#usb11#{3abf6f2d-...}"), its driver key
 //           "<controller>/usbN". A hub is named by its sysfs name ("1-4"), which is also
 //           every device's driver key ("1-4.2"): the log and the tree say which device
 //           is meant in the words `lsusb -t` and /sys use. A hub's ports are its maxchild.
@@ -49,8 +51,6 @@
 // holds a codec and a serial bridge looks like a box's hub; a box without a codec that
 // follows it would be named with that radio's codec, as on Windows.
 //
-// Buses after the tenth have no \\.\HCDn name; their devices are in the tree, but their
-// USB records, and so their boxes, are missing (a note says so).
 #include "platform/linux/linux_machine.h"
 
 #include <algorithm>
@@ -71,6 +71,7 @@ using synthetic::SyntheticPort;
 constexpr char kUsbClass[] = "{36fc9e60-c465-11cf-8056-444553540000}";
 constexpr char kMediaClass[] = "{4d36e96c-e325-11ce-bfc1-08002be10318}";
 constexpr char kPortsClass[] = "{4d36e978-e325-11ce-bfc1-08002be10318}";
+constexpr char kHostControllerInterface[] = "{3abf6f2d-71c4-462a-8a92-1e6861e6af27}";
 constexpr std::uint32_t kDeviceFailedEnumeration = 2;
 constexpr unsigned kFtdiVendor = 0x0403;
 constexpr std::size_t kLongestWaveName = 31;
@@ -152,15 +153,16 @@ private:
 
     // ---- USB ----
 
+    // Every bus is listed by its device interface, as Windows lists each controller; the
+    // first ten also have their \\.\HCDn link, so the walk meets them there first.
     void HostController(const UsbDevice& rootHub) {
-        if (rootHub.bus > synthetic::SyntheticUsb::kHostControllers) {
-            notes_.push_back(rootHub.name + ": buses after the tenth have no host controller name; its boxes can't be found");
-            return;
-        }
         synthetic::SyntheticHostController controller;
         controller.driverKey = synthetic::Utf8ToWide(rootHub.controller + "/" + rootHub.name);
+        controller.interfacePath = "\\\\?\\" + rootHub.controller + "#" + rootHub.name + "#" + kHostControllerInterface;
         controller.rootHub = Hub(rootHub);
-        machine_.usb.AddHostController(static_cast<int>(rootHub.bus) - 1, std::move(controller));
+        const bool linked = rootHub.bus >= 1 && rootHub.bus <= synthetic::SyntheticUsb::kHostControllers;
+        machine_.usb.AddHostController(linked ? static_cast<int>(rootHub.bus) - 1 : synthetic::SyntheticUsb::kNoLink,
+                                       std::move(controller));
     }
 
     // The devices on a hub's ports, by port. A device past the hub's maxchild widens it.
