@@ -10,6 +10,7 @@
 #include <mmddk.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -149,11 +150,15 @@ TEST_F(Win32Platform, TheSoundListHoldsWhatTheSystemsWaveDevicesAnswer) {
 
 // CharUpperBuffA by the ANSI code page: at 0xE6 and 0xE9 both pages hold small letters
 // (æ é in 1252, ж й in 1251), at 0xFF and 0xB8 they differ (ÿ and a cedilla, я and ё).
+// Those bytes aren't UTF-8: on a UTF-8 system é and ж are two bytes each.
 TEST_F(Win32Platform, UpperCasingFollowsTheAnsiCodePage) {
+    const bool utf8 = GetACP() == CP_UTF8;
     char text[] = "ab\xe6\xe9\xff\xb8";
-    EXPECT_EQ(system.UpperCaseAnsi(text, 6), 6u);
+    if (utf8) std::strcpy(text, "a\xc3\xa9\xd0\xb6");
+    EXPECT_EQ(system.UpperCaseAnsi(text, 5 + !utf8), 5u + !utf8);
     if (GetACP() == 1252) EXPECT_STREQ(text, "AB\xc6\xc9\x9f\xb8");
     else if (GetACP() == 1251) EXPECT_STREQ(text, "AB\xc6\xc9\xdf\xa8");
+    else if (utf8) EXPECT_STREQ(text, "A\xc3\x89\xd0\x96");
     else GTEST_SKIP() << "code page " << GetACP();
 }
 
