@@ -46,9 +46,7 @@ protected:
         return built->system.messageBoxes.at(0).text;
     }
 
-    void TearDown() override {
-        for (const std::string& dir : scratch) fs::remove_all(dir);
-    }
+    void TearDown() override { for (const std::string& dir : scratch) fs::remove_all(dir); }
 
     linuxsys::LinuxSystem system;
     std::unique_ptr<synthetic::SyntheticMachine> built;
