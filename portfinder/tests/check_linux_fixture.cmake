@@ -3,13 +3,7 @@
 # error with the expected notes, if any (the fixture's folder written as ROOT). Then
 # replays the machine portiq dumped in portiq-sim: the same report, and the same log as
 # portiq's --log.
-file(REMOVE_RECURSE ${WORK_DIR})
-file(MAKE_DIRECTORY ${WORK_DIR})
-set(root ${WORK_DIR}/root)
-execute_process(COMMAND ${FIXTURE} ${root} ${DESCRIPTORS} ${DESCRIPTION} RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-    message(FATAL_ERROR "sysfs-fixture couldn't lay out ${DESCRIPTION} (${result})")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/lay_linux_fixture.cmake)
 execute_process(
     COMMAND env LC_ALL=${LOCALE} ${PORTIQ} --sysfs-root ${root}/sys --proc-asound-root ${root}/proc/asound
         --log ${WORK_DIR}/portiq.log --dump ${WORK_DIR}/dump.scn

@@ -1,12 +1,6 @@
 # The udev rules portiq writes for two boxes, checked by udevadm verify where the
 # installed udev has it (systemd 253 and later); else the test says so and is skipped.
-file(REMOVE_RECURSE ${WORK_DIR})
-file(MAKE_DIRECTORY ${WORK_DIR})
-set(root ${WORK_DIR}/root)
-execute_process(COMMAND ${FIXTURE} ${root} ${DESCRIPTORS} ${DESCRIPTION} RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-    message(FATAL_ERROR "sysfs-fixture couldn't lay out ${DESCRIPTION} (${result})")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/lay_linux_fixture.cmake)
 execute_process(
     COMMAND ${PORTIQ} --udev-rules --sysfs-root ${root}/sys --proc-asound-root ${root}/proc/asound
     OUTPUT_FILE ${WORK_DIR}/70-tavrilink.rules RESULT_VARIABLE result)
