@@ -14,7 +14,7 @@
 #include "base/log.h"
 #include "platform/linux/linux_machine.h"
 #include "platform/linux/posix_files.h"
-#include "platform/linux/udev_rules.h"
+#include "app/linux/udev_rules.h"
 #include "sysfs_fixture.h"
 #include "test_support.h"
 

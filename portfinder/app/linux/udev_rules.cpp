@@ -6,7 +6,7 @@
 // udev matches all ATTRS keys of a rule on one device, so a port takes two rules: the
 // first finds the box's USB device (by serial number, or by its port) and tags the tty,
 // the second finds the interface by its number and names the link.
-#include "platform/linux/udev_rules.h"
+#include "app/linux/udev_rules.h"
 
 #include <algorithm>
 #include <cctype>

@@ -12,7 +12,7 @@
 #include "base/log.h"
 #include "platform/linux/linux_machine.h"
 #include "platform/linux/posix_files.h"
-#include "platform/linux/udev_rules.h"
+#include "app/linux/udev_rules.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario_writer.h"
 
