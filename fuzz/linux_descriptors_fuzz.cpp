@@ -28,14 +28,15 @@ public:
     std::map<std::string, std::string> files;
     std::map<std::string, std::vector<std::string>> folders;
 
-    std::optional<std::string> Read(const std::string& path, std::size_t limit) override {
+    linuxsys::FileBytes Read(const std::string& path, std::size_t limit) override {
         const auto found = files.find(path);
-        if (found == files.end()) return std::nullopt;
-        return found->second.substr(0, limit);
+        if (found == files.end()) return {linuxsys::FileError::kMissing, {}};
+        return {linuxsys::FileError::kNone, found->second.substr(0, limit)};
     }
-    std::vector<std::string> List(const std::string& path, std::size_t) override {
+    std::optional<std::vector<std::string>> List(const std::string& path, std::size_t) override {
         const auto found = folders.find(path);
-        return found == folders.end() ? std::vector<std::string>() : found->second;
+        if (found == folders.end()) return std::nullopt;
+        return found->second;
     }
     std::string LinkName(const std::string&) override { return "ftdi_sio"; }
     std::string RealPath(const std::string&) override { return "/sys/devices/pci0000:00/0000:00:14.0/usb1"; }
@@ -56,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     MemoryFiles files;
     const std::string usb = "/s/bus/usb/devices", device = usb + "/1-1", interface = usb + "/1-1:1.0";
+    files.folders["/s"] = {"bus", "devices"};
     files.folders[usb] = {"usb1", "1-1", "1-1:1.0"};
     files.folders[usb + "/usb1"] = {};
     files.folders[device] = {};

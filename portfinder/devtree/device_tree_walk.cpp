@@ -5,35 +5,17 @@
 #include "base/lang_strings.h"
 #include "base/log.h"
 #include "devtree/ansi_text.h"
+#include "devtree/box_models.h"
 #include "devtree/device_records.h"
 #include "devtree/devnode_texts.h"
 #include "devtree/record_index.h"
 #include "resources/portiq_resource.h"
 
 namespace portiq {
+
+std::vector<BoxBlock> g_boxBlocks;
+
 namespace {
-
-struct ModelRow {
-    const char* name;
-    const char* captionA;  // nullptr: the model's ports get no lines
-    const char* captionB;
-};
-
-// Table order matters: recognition takes every row in turn, captions the first row the
-// box name contains. No name of the table contains another.
-const ModelRow g_szModelNames[] = {
-    {"Tavrilink NovaNova (CAT+PTT/CW)", "\tTavrilink NovaNova CAT port\n", "\tTavrilink NovaNova PTT port\n"},
-    {"Tavrilink NovaNova (MORSIX+FSK)", "\tTavrilink NovaNova MORSIX port\n", "\tTavrilink NovaNova FSK port\n"},
-    {"Tavrilink NovaNova (2xSERIAL)", "\tTavrilink NovaNova SERIAL port A\n", "\tTavrilink NovaNova SERIAL port B\n"},
-    {"Tavrilink Orbit (CAT+PTT/CW)", nullptr, nullptr},
-    {"Tavrilink Orbit (MORSIX+FSK)", nullptr, nullptr},
-    {"Tavrilink Orbit (2xSERIAL)", nullptr, nullptr},
-    {"Tavrilink Lynx", "\tTavrilink Lynx CAT port\n", "\tTavrilink Lynx PTT/CW port\n"},
-    {"Tavrilink Nova (CAT+PTT/CW)", "\tTavrilink Nova CAT port\n", "\tTavrilink Nova PTT/CW port\n"},
-    {"Tavrilink Nova (MORSIX+FSK)", "\tTavrilink Nova MORSIX port\n", "\tTavrilink Nova FSK port\n"},
-    {"Tavrilink Meridian (CAT+PTT/CW)", "\tTavrilink Meridian CAT port\n", "\tTavrilink Meridian PTT/CW port\n"},
-    {"Tavrilink Meridian (SERIAL+FSK)", "\tTavrilink Meridian SERIAL port\n", "\tTavrilink Meridian FSK port\n"},
-};
 
 const char kChannelA[] = "A\\000";
 const char kChannelB[] = "B\\000";
@@ -43,6 +25,7 @@ const char kFtdiSingleChannelId[] = "FTDIBUS\\VID_0403+PID_6001";
 // Walk state, shared by all levels of the recursion.
 std::string g_strPrevName;  // name of the node examined before, or the USB product text that replaced it
 std::string g_strBoxName;   // name under which the current box's ports are captioned
+std::string g_strPrevDriverKey;  // driver key of the node g_strPrevName came from
 bool g_bBlockOpen = false;  // a box block (header line) is open in the report
 int g_nPendingAudio = -1;   // sound device matched to a box whose header is still to come
 int g_nExitChain = 0;       // zeroed at each entry of WalkDevNodes, counted up at each exit
@@ -55,10 +38,20 @@ DriverKeyIndex g_driverKeys;
 
 DeviceTree& Tree() { return *CurrentPlatform().deviceTree; }
 
-void AppendBoxHeader() {
+// Every line the open block gets ends where the block's findings end.
+void AppendBlockLine(const std::string& line) {
+    g_strMessage += line;
+    g_boxBlocks.back().nEnd = g_strMessage.size();
+}
+
+void AppendBoxHeader(const std::string& name, const std::string& driverKey) {
     ++g_nDevicesFound;
-    g_strMessage += FormatPrintf(LoadLangString(IDS_FOUND_DEVICE).c_str(), g_nDevicesFound);
-    g_strMessage += "\n";
+    BoxBlock block;
+    block.nNumber = g_nDevicesFound;
+    block.strName = name;
+    block.strDriverKey = driverKey;
+    g_boxBlocks.push_back(block);
+    AppendBlockLine(FormatPrintf(LoadLangString(IDS_FOUND_DEVICE).c_str(), g_nDevicesFound) + "\n");
 }
 
 void CloseBlock() {
@@ -73,13 +66,24 @@ bool IsAdmitted(DEVINST node) {
     return Tree().GetRegistryProperty(node, kDrpClassGuid, classGuid, length) == kCrSuccess;
 }
 
+// A port line; the open block, if any, owns it.
+void AppendPortLine(const std::string& port, const char* caption) {
+    if (!g_bBlockOpen) {
+        g_strMessage += port + caption;
+        return;
+    }
+    const std::string text = caption;
+    g_boxBlocks.back().ports.push_back({port, text.substr(1, text.size() - 2)});
+    AppendBlockLine(port + caption);
+}
+
 // The port lines of the box being captioned; Orbit boxes take no part.
 void AppendPortLines(const std::string& friendlyName, const std::string& deviceId) {
     if (g_strBoxName.empty()) return;
     for (const ModelRow& row : g_szModelNames) {
         if (!row.captionA || !Contains(g_strBoxName, row.name)) continue;
-        if (ContainsPastStart(deviceId, kChannelA)) g_strMessage += ParsePortName(friendlyName) + row.captionA;
-        if (ContainsPastStart(deviceId, kChannelB)) g_strMessage += ParsePortName(friendlyName) + row.captionB;
+        if (ContainsPastStart(deviceId, kChannelA)) AppendPortLine(ParsePortName(friendlyName), row.captionA);
+        if (ContainsPastStart(deviceId, kChannelB)) AppendPortLine(ParsePortName(friendlyName), row.captionB);
         return;
     }
 }
@@ -92,9 +96,10 @@ void RecogniseModel() {
         if (!Contains(g_strPrevName, row.name)) continue;
         g_strBoxName = g_strPrevName;
         if (g_bBlockOpen) continue;
-        AppendBoxHeader();
+        AppendBoxHeader(g_strPrevName, g_strPrevDriverKey);
         if (g_nPendingAudio >= 0) {
-            g_strMessage += FormatPrintf("Audio\t%s\n", g_soundDevices[g_nPendingAudio].strName);
+            g_boxBlocks.back().nSoundDevice = g_nPendingAudio;
+            AppendBlockLine(FormatPrintf("Audio\t%s\n", g_soundDevices[g_nPendingAudio].strName));
             g_nPendingAudio = -1;
         }
         g_bBlockOpen = true;
@@ -129,7 +134,7 @@ void MatchUsbProducts(const std::string& driverKey) {
         LogPrintf("*** FOUND: %s\n", g_strPrevName);
         if (g_bBlockOpen && Contains(g_strPrevName, "Tavrilink Lynx")) {
             g_strMessage += "\n";
-            AppendBoxHeader();
+            AppendBoxHeader(g_strPrevName, driverKey);
         }
     }
 }
@@ -142,6 +147,7 @@ void ExamineNode(DEVINST parent, DEVINST node) {
     AppendPortLines(friendlyName, deviceId);
     RecogniseModel();
     g_strPrevName = friendlyName;
+    g_strPrevDriverKey = driverKey;
     MatchSoundDevice(deviceId);
     LogPrintf("%i:%08x*%08x*%s*%s*%s\n", g_nDepth, parent, node, friendlyName, deviceId, driverKey);
     CollectFtdiPort(friendlyName, deviceId);
@@ -155,6 +161,7 @@ void LeaveLevel() {
     if (g_nExitChain == 2) {
         g_strBoxName.clear();
         g_strPrevName.clear();
+        g_strPrevDriverKey.clear();
     }
     if (g_nExitChain == 3 && g_bBlockOpen) CloseBlock();
     --g_nDepth;
@@ -197,6 +204,8 @@ void WalkDeviceTree() {
 void ResetDeviceTreeWalk() {
     g_strPrevName.clear();
     g_strBoxName.clear();
+    g_strPrevDriverKey.clear();
+    g_boxBlocks.clear();
     g_bBlockOpen = false;
     g_nPendingAudio = -1;
     g_nExitChain = 0;

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "base/log.h"
+#include "devtree/device_records.h"
+#include "devtree/device_tree_walk.h"
 #include "platform/linux/linux_machine.h"
 #include "platform/linux/posix_files.h"
 #include "app/linux/udev_rules.h"
@@ -126,7 +128,7 @@ TEST_F(LinuxPlatformTest, UdevRulesNameEachPortAndCardOfEachBoxFromTheFixturesAt
             root = Lay(c.fixture);
             linuxsys::PosixFiles files;
             const std::string report = Run(files, root);
-            rules = linuxsys::WriteUdevRules(system, report, built->system.codePage);
+            rules = linuxsys::WriteUdevRules(system, g_boxBlocks, g_soundDevices, built->system.codePage);
         }
         const fs::path device = fs::canonical(root + "/sys/bus/usb/devices/" + c.device);
         EXPECT_EQ(Apply(rules, device, c.subsystem), c.given) << c.fixture << " " << c.device << "\n" << rules;
@@ -137,7 +139,7 @@ TEST_F(LinuxPlatformTest, UdevRulesNameEachPortAndCardOfEachBoxFromTheFixturesAt
 class UnpluggingFiles : public linuxsys::PosixFiles {
 public:
     UnpluggingFiles(std::string link, int nth) : link_(std::move(link)), reads_(nth) {}
-    std::optional<std::string> Read(const std::string& path, std::size_t limit) override {
+    linuxsys::FileBytes Read(const std::string& path, std::size_t limit) override {
         if (--reads_ == 0) {
             fs::remove_all(fs::canonical(link_));
             fs::remove(link_);

@@ -1,7 +1,8 @@
 // portiq: PortIQ on Linux. Reads the running system (sysfs, /proc/asound), builds the
 // machine the walks see from it (platform/linux), runs PortIQ's run on it and prints the
 // report in the terminal, in the language of the user's locale. Exit status 0 when it
-// ran, whether or not a box was found.
+// ran, whether or not a box was found; 1 when --log or --dump couldn't be written, 2 for
+// a command line it doesn't take, 3 when a root to read is no sysfs or /proc/asound.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,10 +10,12 @@
 #include <string>
 
 #include "app/enum_devices_app.h"
+#include "app/linux/udev_rules.h"
 #include "base/log.h"
+#include "devtree/device_records.h"
+#include "devtree/device_tree_walk.h"
 #include "platform/linux/linux_machine.h"
 #include "platform/linux/posix_files.h"
-#include "app/linux/udev_rules.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario_writer.h"
 
@@ -29,7 +32,10 @@ void Usage(std::FILE* out) {
                "  --udev-rules             print udev rules that give the boxes' ports and sound\n"
                "                           cards names that stay put (instead of the report)\n"
                "  --sysfs-root DIR         read a recorded system's sysfs instead of /sys\n"
-               "  --proc-asound-root DIR   read a recorded system's /proc/asound\n",
+               "  --proc-asound-root DIR   read a recorded system's /proc/asound (with\n"
+               "                           --sysfs-root alone, no sound card is read)\n"
+               "Exit status: 0 it ran (box or no box), 1 --log or --dump couldn't be written,\n"
+               "2 a wrong command line, 3 a root that is no sysfs or /proc/asound.\n",
                out);
 }
 
@@ -60,7 +66,7 @@ bool WriteFile(const std::string& path, const std::string& text) {
 int main(int argc, char** argv) {
     linuxsys::SystemRoots roots;
     std::string logPath, dumpPath;
-    bool udevRules = false;
+    bool udevRules = false, sysfsGiven = false, asoundGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -72,8 +78,10 @@ int main(int argc, char** argv) {
             dumpPath = argv[++i];
         } else if (option == "--sysfs-root" && hasValue) {
             roots.sysfs = argv[++i];
+            sysfsGiven = true;
         } else if (option == "--proc-asound-root" && hasValue) {
             roots.procAsound = argv[++i];
+            asoundGiven = true;
         } else {
             const bool help = option == "--help" || option == "-h";
             Usage(help ? stdout : stderr);
@@ -81,8 +89,16 @@ int main(int argc, char** argv) {
         }
     }
 
+    // A recorded system is read as recorded: never with this PC's own sound cards.
+    if (asoundGiven) roots.procAsoundMayBeMissing = false;
+    if (sysfsGiven && !asoundGiven) roots.procAsound.clear();
     linuxsys::PosixFiles files;
     const linuxsys::LinuxSystem system = linuxsys::ReadLinuxSystem(files, roots);
+    if (!system.errors.empty()) {
+        for (const std::string& error : system.errors) std::fprintf(stderr, "portiq: %s; nothing was read\n", error.c_str());
+        return 3;
+    }
+    if (roots.procAsound.empty()) std::fputs("portiq: no sound card was read (--sysfs-root without --proc-asound-root)\n", stderr);
     synthetic::SyntheticMachine machine;
     machine.system.SetUserLanguage(LocaleLanguage());
     machine.system.systemLanguage = machine.system.userLanguage;
@@ -96,14 +112,15 @@ int main(int argc, char** argv) {
     const unsigned codePage = machine.system.codePage;
     const std::string report = machine.system.messageBoxes.empty() ? "" : machine.system.messageBoxes.front().text;
 
-    std::string out = udevRules ? linuxsys::WriteUdevRules(system, report, codePage)
+    std::string out = udevRules ? linuxsys::WriteUdevRules(system, g_boxBlocks, g_soundDevices, codePage)
                                 : synthetic::CodePageToUtf8(codePage, report) + "\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     bool written = true;
     if (!logPath.empty()) written = WriteFile(logPath, synthetic::CodePageToUtf8(codePage, g_strLog)) && written;
     if (!dumpPath.empty()) {
+        const std::string asound = roots.procAsound.empty() ? "no /proc/asound" : linuxsys::CleanText(roots.procAsound);
         const std::string scenario = "# This PC's USB and sound devices, read from " + linuxsys::CleanText(roots.sysfs) +
-                                     " and " + linuxsys::CleanText(roots.procAsound) + " by portiq on Linux.\n" + synthetic::WriteScenario(machine);
+                                     " and " + asound + " by portiq on Linux.\n" + synthetic::WriteScenario(machine);
         written = WriteFile(dumpPath, scenario) && written;
     }
     return written ? 0 : 1;

@@ -1,11 +1,15 @@
-// The rules come from the report, not from a second recognition: the walks decided which
-// serial ports and which sound card belong to which box and in which role, and wrote it
-// as the box's block. Each port line names a tty and its caption ("Tavrilink Nova CAT
-// port", never translated) gives the model and the role; the Audio line names a card.
+// The rules come from the run's findings, not from a second recognition: the walks
+// decided which serial ports and which sound card belong to which box and in which
+// role, and wrote each box's block. A block names the box's USB device (on Linux a
+// device node's driver key is its sysfs name), each port line a tty and a caption
+// ("Tavrilink Nova CAT port", never translated) that gives the model and the role, the
+// Audio line a card.
 //
 // udev matches all ATTRS keys of a rule on one device, so a port takes two rules: the
 // first finds the box's USB device (by serial number, or by its port) and tags the tty,
-// the second finds the interface by its number and names the link.
+// the second finds the interface by its number and names the link. A rule must match its
+// own box and no other: a serial number is written only where udev compares it exactly,
+// and no two boxes get the same tag.
 #include "app/linux/udev_rules.h"
 
 #include <algorithm>
@@ -15,23 +19,19 @@
 #include <map>
 #include <set>
 
+#include "devtree/box_models.h"
 #include "platform/linux/linux_machine.h"
 #include "platform/synthetic/code_pages.h"
 
 namespace portiq::linuxsys {
 namespace {
 
-constexpr std::size_t kLongestCardId = 15;
+constexpr std::size_t kLongestCardId = 15;  // the kernel keeps 15 characters
 
 struct BoxPort {
     const UsbDevice* device;
     const UsbInterface* interface;
     std::string model, role;  // "nova", "ptt-cw"
-};
-
-struct Box {
-    std::vector<BoxPort> ports;
-    std::string audio;  // the Audio line's name
 };
 
 std::string Lower(std::string text) {
@@ -47,15 +47,20 @@ std::string LinkPart(std::string text) {
     return text;
 }
 
-// A value to match as udev compares it: trailing blanks dropped (udev drops them from
-// the attribute), and every character a pattern or the rule's syntax would read as
-// something else matched by '?'.
-std::string Pattern(std::string text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    for (char& c : text) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr(" ._:+=@,-/", c)) c = '?';
-    }
-    return text;
+// Whether udev can compare a serial number exactly with a pattern the rule can hold:
+// printable ASCII without '"' and '\' (the rule's syntax) and '|' (udev's alternatives),
+// and no blank at its end (udev drops trailing whitespace from the attribute first).
+bool Matchable(const std::string& serial) {
+    return !serial.empty() && serial.back() != ' ' && std::all_of(serial.begin(), serial.end(), [](char c) {
+        return c >= ' ' && c <= '~' && !std::strchr("\"\\|", c);
+    });
+}
+
+// A matchable serial number as a pattern that matches it alone: glob characters bracketed.
+std::string Exact(const std::string& serial) {
+    std::string pattern;
+    for (const char c : serial) pattern += std::strchr("*?[", c) ? std::string("[") + c + "]" : std::string(1, c);
+    return pattern;
 }
 
 // "Tavrilink Nova CAT port" -> model nova, role cat; "... SERIAL port A" -> serial-a.
@@ -75,142 +80,154 @@ bool ParseCaption(const std::string& caption, std::string& model, std::string& r
 
 class RulesWriter {
 public:
-    RulesWriter(const LinuxSystem& system, unsigned codePage) : system_(system), codePage_(codePage) {}
+    RulesWriter(const LinuxSystem& system, const std::vector<CSbRecord>& sound, unsigned codePage)
+        : system_(system), sound_(sound), codePage_(codePage) {
+        for (const UsbDevice& device : system.devices) {
+            byName_.emplace(device.name, &device);
+            if (device.serialAsRead) ++serials_[LinkPart(*device.serialAsRead)];
+            for (const UsbInterface& interface : device.interfaces) {
+                for (const std::string& tty : interface.ttys) ttys_.emplace(tty, BoxPort{&device, &interface, {}, {}});
+            }
+        }
+        for (const SoundCard& card : system.cards) cardIds_.insert(card.id);
+    }
 
-    std::string Write(const std::string& report) {
-        const std::vector<Box> boxes = Boxes(report);
+    std::string Write(const std::vector<BoxBlock>& boxes) {
         std::string rules =
             "# Stable names for the Tavrilink boxes on this PC, written by portiq --udev-rules.\n"
             "# Install: save as /etc/udev/rules.d/70-tavrilink.rules, run \"udevadm control --reload\"\n"
             "# and replug the boxes. Serial ports appear as /dev/tavrilink/<model>-<serial number>-<role>,\n"
-            "# sound cards as hw:CARD=<the id given below>. A box or codec without a serial number is\n"
-            "# named by the USB port it is plugged into: keep it there, or write the rules again.\n";
+            "# sound cards as hw:CARD=<the id given below>. A box or codec without a serial number that\n"
+            "# udev can match exactly is named by the USB port it is plugged into: keep it there, or\n"
+            "# write the rules again.\n";
         if (boxes.empty()) return rules + "# portiq found no box on this PC.\n";
-        for (const Box& box : boxes) rules += BoxRules(box);
+        for (const BoxBlock& box : boxes) rules += BoxRules(box);
         return rules;
     }
 
 private:
-    std::vector<Box> Boxes(const std::string& report) const {
-        std::vector<Box> boxes;
-        bool open = false;
-        for (std::size_t at = 0; at < report.size();) {
-            const std::size_t end = std::min(report.find('\n', at), report.size());
-            const std::string line = report.substr(at, end - at);
-            at = end + 1;
-            const std::size_t tab = line.find('\t');
-            if (line.empty()) {
-                open = false;
-            } else if (tab == std::string::npos) {
-                boxes.emplace_back();  // a header
-                open = true;
-            } else if (open && line.compare(0, tab, "Audio") == 0) {
-                boxes.back().audio = line.substr(tab + 1);
-            } else if (open) {
-                AddPort(boxes.back(), line.substr(0, tab), line.substr(tab + 1));
-            }
-        }
-        boxes.erase(std::remove_if(boxes.begin(), boxes.end(), [](const Box& b) { return b.ports.empty() && b.audio.empty(); }),
-                    boxes.end());
-        return boxes;
-    }
-
-    void AddPort(Box& box, const std::string& port, const std::string& caption) const {
-        BoxPort found{};
-        if (port.compare(0, 5, "/dev/") != 0 || !ParseCaption(caption, found.model, found.role)) return;
-        for (const UsbDevice& device : system_.devices) {
-            for (const UsbInterface& interface : device.interfaces) {
-                if (std::count(interface.ttys.begin(), interface.ttys.end(), port.substr(5))) {
-                    found.device = &device;
-                    found.interface = &interface;
-                }
-            }
-        }
-        if (found.device) box.ports.push_back(found);
-    }
-
-    // Whether a device is keyed on its serial number: where it has one and no other
-    // device has the same (else on its USB port).
+    // Keyed on the serial number where udev matches it exactly, no other device's serial
+    // number gives the same link name, and it can't be taken for a USB port's key.
     bool BySerial(const UsbDevice& device) const {
-        return device.serial && !LinkPart(*device.serial).empty() &&
-               std::none_of(system_.devices.begin(), system_.devices.end(), [&](const UsbDevice& other) {
-                   return &other != &device && other.serial && LinkPart(*other.serial) == LinkPart(*device.serial);
-               });
+        if (!device.serialAsRead || !Matchable(*device.serialAsRead)) return false;
+        const std::string part = LinkPart(*device.serialAsRead);
+        const bool portLike = part.compare(0, 4, "port") == 0 && part.size() > 4 && std::isdigit(static_cast<unsigned char>(part[4]));
+        return !portLike && serials_.at(part) == 1;
     }
 
     std::string Key(const UsbDevice& device) const {
-        return BySerial(device) ? LinkPart(*device.serial) : "port" + device.name;
+        return BySerial(device) ? LinkPart(*device.serialAsRead) : "port" + device.name;
     }
 
     std::string Match(const UsbDevice& device) const {
         char ids[80];
         std::snprintf(ids, sizeof ids, "ATTRS{idVendor}==\"%04x\", ATTRS{idProduct}==\"%04x\"", device.VendorId(),
                       device.ProductId());
-        return BySerial(device) ? std::string(ids) + ", ATTRS{serial}==\"" + Pattern(*device.serial) + "\""
+        return BySerial(device) ? std::string(ids) + ", ATTRS{serial}==\"" + Exact(*device.serialAsRead) + "\""
                                 : "KERNELS==\"" + device.name + "\", " + ids;
     }
 
-    std::string BoxRules(const Box& box) {
-        std::string rules = "\n# A box whose report names no serial port\n";
-        std::string model = box.ports.empty() ? "" : box.ports.front().model;
-        std::string key;
-        if (!box.ports.empty()) {
-            const UsbDevice& device = *box.ports.front().device;
-            key = Key(device);
-            rules = "\n# " + device.product.value_or("A box") +
-                    (device.serial ? ", serial number " + *device.serial : ", at USB port " + device.name) + "\n";
+    // What the comment says of a device: its product, and how its rules know it.
+    std::string Describe(const UsbDevice& device) const {
+        std::string text = device.product.value_or("A box");
+        if (BySerial(device)) return text + ", serial number " + *device.serial;
+        if (device.serial) text += ", serial number " + *device.serial + " (udev can't match it exactly)";
+        return text + ", at USB port " + device.name;
+    }
+
+    std::string BoxRules(const BoxBlock& box) {
+        const auto named = byName_.find(box.strDriverKey);
+        const UsbDevice* device = named != byName_.end() ? named->second : nullptr;
+        std::vector<BoxPort> ports;
+        for (const BoxPortLine& line : box.ports) {
+            const auto found = line.strPort.compare(0, 5, "/dev/") == 0 ? ttys_.find(line.strPort.substr(5)) : ttys_.end();
+            BoxPort port = found != ttys_.end() ? found->second : BoxPort{};
+            if (port.device && ParseCaption(line.strCaption, port.model, port.role)) ports.push_back(port);
         }
+        if (!device && !ports.empty()) device = ports.front().device;
+        std::string rules = "\n# " + (device ? Describe(*device) : std::string("A box whose USB device isn't known")) + "\n";
+        if (ports.empty()) rules += "# The report names no serial port of this box.\n";
         std::set<const UsbDevice*> tagged;
-        for (const BoxPort& port : box.ports) {
+        for (const BoxPort& port : ports) {
             const std::string tag = port.model + "-" + Key(*port.device);
             if (tagged.insert(port.device).second) {
-                rules += "SUBSYSTEM==\"tty\", " + Match(*port.device) + ", ENV{TAVRILINK_BOX}=\"" + tag +
-                         "\"\n";
+                rules += "SUBSYSTEM==\"tty\", " + Match(*port.device) + ", ENV{TAVRILINK_BOX}=\"" + tag + "\"\n";
             }
             char number[8];
             std::snprintf(number, sizeof number, "%02x", port.interface->number);
             rules += "SUBSYSTEM==\"tty\", ENV{TAVRILINK_BOX}==\"" + tag + "\", ATTRS{bInterfaceNumber}==\"" + number +
                      "\", SYMLINK+=\"tavrilink/" + tag + "-" + port.role + "\"\n";
         }
-        return rules + CardRule(box, model, key);
+        return rules + CardRule(box, device);
     }
 
-    std::string CardRule(const Box& box, std::string model, std::string key) {
+    const SoundCard* AudioCard(const BoxBlock& box) const {
+        if (box.nSoundDevice < 0 || static_cast<std::size_t>(box.nSoundDevice) >= sound_.size()) return nullptr;
+        const std::string& name = sound_[box.nSoundDevice].strName;
         for (const SoundCard& card : system_.cards) {
             for (const unsigned pcm : card.captureDevices) {
-                if (synthetic::Utf8ToCodePage(codePage_, AlsaName(card, pcm)) != box.audio) continue;
-                const UsbDevice* codec = nullptr;
-                if (!CardInterface(system_, card.number, &codec)) return {};
-                if (key.empty()) key = Key(*codec);
-                if (model.empty()) model = "box";
-                return "SUBSYSTEM==\"sound\", KERNEL==\"card*\", ACTION==\"add\", " + Match(*codec) +
-                       ", ATTR{id}=\"" + CardId(model, key) + "\"\n";
+                if (synthetic::Utf8ToCodePage(codePage_, AlsaName(card, pcm)) == name) return &card;
             }
         }
-        return {};
+        return nullptr;
     }
 
-    // An ALSA id: letters and digits, at most 15, unique among the ids given.
-    std::string CardId(const std::string& model, const std::string& key) {
-        std::string id = model;
-        id[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(id[0])));
-        for (const char c : key) {
-            if (std::isalnum(static_cast<unsigned char>(c))) id += c;
+    // A card gets an id only where it hangs off the box's own USB device or hub: an id
+    // given to another radio's card would break that radio's programs.
+    std::string CardRule(const BoxBlock& box, const UsbDevice* device) {
+        const SoundCard* card = AudioCard(box);
+        if (!card) return "# No sound card: the report names none for this box.\n";
+        const UsbDevice* codec = nullptr;
+        CardInterface(system_, *card, &codec);
+        const bool own = device && codec &&
+                         (codec == device || (codec->parent == device->parent && device->parent != kNoIndex &&
+                                              !system_.devices[device->parent].IsRootHub()));
+        if (!own) {
+            return "# Its report names sound card " + std::to_string(card->number) + " (" + card->id +
+                   "), which isn't on this box's USB device or hub: it is given no id.\n";
         }
-        if (id.size() > kLongestCardId) id = id.substr(0, 4) + id.substr(id.size() - (kLongestCardId - 4));
-        for (char digit = '1'; !cardIds_.insert(id).second && digit <= '9'; ++digit) id.back() = digit;
+        return "SUBSYSTEM==\"sound\", KERNEL==\"card*\", ACTION==\"add\", " + Match(*codec) + ", ATTR{id}=\"" +
+               CardId(*card, *device, ModelWord(box.strName)) + "\"\n";
+    }
+
+    // An ALSA id: the model, then as much of the end of the box's serial number (or USB
+    // port) as 15 characters hold; letters, digits and '_', unique among the PC's cards.
+    std::string CardId(const SoundCard& card, const UsbDevice& box, std::string model) {
+        if (model.empty()) model = "Box";
+        std::string key;
+        if (BySerial(box)) {
+            for (const char c : *box.serialAsRead) {
+                if (std::isalnum(static_cast<unsigned char>(c))) key += c;
+            }
+        } else {
+            key = "Port" + box.name;
+            std::replace_if(key.begin(), key.end(), [](char c) { return c == '-' || c == '.'; }, '_');
+        }
+        model = model.substr(0, kLongestCardId - 4);
+        const std::size_t room = kLongestCardId - model.size();
+        std::string id = model + (key.size() > room ? key.substr(key.size() - room) : key);
+        cardIds_.erase(card.id);  // the card's own id is the one replaced
+        for (int n = 2; cardIds_.count(id) && n < 100; ++n) {
+            id = id.substr(0, std::min(id.size(), kLongestCardId - 3)) + "_" + std::to_string(n);
+        }
+        cardIds_.insert(id);
         return id;
     }
 
     const LinuxSystem& system_;
+    const std::vector<CSbRecord>& sound_;
     const unsigned codePage_;
-    std::set<std::string> cardIds_;
+    std::map<std::string, const UsbDevice*> byName_;
+    std::map<std::string, BoxPort> ttys_;        // a tty's device and interface
+    std::map<std::string, int> serials_;         // link names of serial numbers, counted
+    std::set<std::string> cardIds_;              // the PC's card ids, and those given
 };
 
 }  // namespace
 
-std::string WriteUdevRules(const LinuxSystem& system, const std::string& report, unsigned codePage) {
-    return RulesWriter(system, codePage).Write(report);
+std::string WriteUdevRules(const LinuxSystem& system, const std::vector<BoxBlock>& boxes,
+                           const std::vector<CSbRecord>& sound, unsigned codePage) {
+    return RulesWriter(system, sound, codePage).Write(boxes);
 }
 
 }  // namespace portiq::linuxsys

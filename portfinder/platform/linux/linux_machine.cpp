@@ -43,13 +43,15 @@
 //
 // Given to the walks directly: the order of a hub's devices. The walk names a box with
 // the codec it matched last before the box's header, and the header comes right after
-// the box's serial bridge. So on a box's own hub (a hub, not a root hub, that holds
-// nothing but sound devices and serial bridges) the sound devices come first, whichever
-// ports the box's maker chose; any other sound device (another radio's codec on a hub
-// shared with other devices, a webcam's microphone, a lone codec) moves to the end of the
-// tree, where no box follows it, so it is never named as a box's. A radio whose own hub
-// holds a codec and a serial bridge looks like a box's hub; a box without a codec that
-// follows it would be named with that radio's codec, as on Windows.
+// the box's USB device. On Windows that codec may be any the walk met before; here the
+// topology says which hub each codec hangs off, and a box's codec is one on the box's
+// own hub: a hub (not a root hub) holding a device whose product string names a model,
+// and besides nothing but sound devices and serial bridges (bound to a driver or not).
+// There the sound devices come first, whichever ports the box's maker chose. Every other
+// sound device (another radio's codec, even on a hub of its own with that radio's serial
+// bridge; a webcam's microphone; a lone codec) moves to the end of the tree, where no box
+// follows it, so it is never named as a box's: a box whose codec has no card is named
+// with none.
 //
 #include "platform/linux/linux_machine.h"
 
@@ -58,6 +60,7 @@
 #include <cstdio>
 #include <map>
 
+#include "devtree/box_models.h"
 #include "platform/synthetic/code_pages.h"
 
 namespace portiq::linuxsys {
@@ -117,7 +120,7 @@ public:
 
     std::vector<std::string> Build() {
         for (const UsbDevice& device : system_.devices) {
-            if (!device.IsRootHub() && !system_.Parent(device)) {
+            if (!device.IsRootHub() && device.parent == kNoIndex) {
                 notes_.push_back(device.name + ": its hub can't be read; left out");
             }
         }
@@ -135,7 +138,7 @@ private:
     void Wave() {
         for (const SoundCard& card : system_.cards) {
             const UsbDevice* device = nullptr;
-            const UsbInterface* interface = CardInterface(system_, card.number, &device);
+            const UsbInterface* interface = CardInterface(system_, card, &device);
             for (const unsigned pcm : card.captureDevices) {
                 const std::string pcmName = Printf("pcmC%uD%uc", card.number, pcm);
                 const std::string path =
@@ -168,8 +171,8 @@ private:
     // The devices on a hub's ports, by port. A device past the hub's maxchild widens it.
     std::vector<const UsbDevice*> OnPorts(const UsbDevice& hub) const {
         std::vector<const UsbDevice*> ports(hub.hubPorts, nullptr);
-        for (const UsbDevice& device : system_.devices) {
-            if (device.IsRootHub() || system_.Parent(device) != &hub) continue;
+        for (const std::size_t child : hub.children) {
+            const UsbDevice& device = system_.devices[child];
             const unsigned port = device.portPath.back();
             if (port > ports.size()) ports.resize(port, nullptr);
             ports[port - 1] = &device;
@@ -198,7 +201,7 @@ private:
         }
         port.status = kDeviceConnected;
         if (device.IsHub()) port.hub = Hub(device);
-        if (device.descriptors.configuration) port.configuration = Answer(*device.descriptors.configuration);
+        if (const auto* configuration = device.ActiveConfiguration()) port.configuration = Answer(*configuration);
         const std::map<unsigned, std::string> texts = Strings(device);
         if (!texts.empty()) port.strings[{0, synthetic::kAnyLanguage}] = Answer({4, 3, 0x09, 0x04});
         for (const auto& [index, text] : texts) {
@@ -218,8 +221,8 @@ private:
         give(d[14], device.manufacturer);
         give(d[15], device.product);
         give(d[16], device.serial);
-        const auto& configuration = device.descriptors.configuration;
-        if (!configuration || configuration->size() < 9 || (*configuration)[5] != device.activeConfiguration) return texts;
+        const auto* configuration = device.ActiveConfiguration();
+        if (!configuration || (*configuration)[5] != device.activeConfiguration) return texts;
         give((*configuration)[6], device.configurationText);
         for (const InterfaceDescriptor& descriptor : InterfaceDescriptors(*configuration)) {
             for (const UsbInterface& interface : device.interfaces) {
@@ -258,13 +261,34 @@ private:
         for (std::size_t i = 0; i < elsewhere_.size(); ++i) DeviceNode(root, *elsewhere_[i]);
     }
 
+    // The product text the USB walk will hold for a device: string 2 as the descriptor
+    // carries it, cut where the walk's conversion stops (the first character past U+00FF).
+    static std::string WalkProduct(const UsbDevice& device) {
+        const std::map<unsigned, std::string> texts = Strings(device);
+        const auto product = texts.find(2);
+        if (product == texts.end()) return {};
+        std::u16string units = synthetic::Utf8ToWide(product->second);
+        units.resize(std::min(units.size(), kLongestString));
+        std::string latin;
+        for (std::size_t i = 0; i < units.size() && units[i] <= 0xFF; ++i) latin += static_cast<char>(units[i]);
+        return latin;
+    }
+
+    // A box's own hub: a hub (not a root hub) holding a device the walk will recognise as
+    // a box, and besides nothing but sound devices, serial bridges and other boxes. Its
+    // codec is the one the box is named with.
+    static bool IsBoxHub(const UsbDevice& hub, const std::vector<const UsbDevice*>& devices) {
+        const auto isBox = [](const UsbDevice* d) { return !ModelWord(WalkProduct(*d)).empty(); };
+        return !hub.IsRootHub() && std::any_of(devices.begin(), devices.end(), isBox) &&
+               std::all_of(devices.begin(), devices.end(), [&](const UsbDevice* d) {
+                   return IsSoundDevice(*d) || IsSerialBridge(*d) || isBox(d);
+               });
+    }
+
     void HubDevices(int node, const UsbDevice& hub) {
         std::vector<const UsbDevice*> devices = OnPorts(hub);
         devices.erase(std::remove(devices.begin(), devices.end(), nullptr), devices.end());
-        const bool boxHub = !hub.IsRootHub() && !devices.empty() &&
-                            std::all_of(devices.begin(), devices.end(), [](const UsbDevice* d) {
-                                return IsSoundDevice(*d) || IsSerialBridge(*d);
-                            });
+        const bool boxHub = IsBoxHub(hub, devices);
         for (const UsbDevice* device : devices) {
             if (!IsSoundDevice(*device)) continue;
             if (boxHub) {
@@ -331,15 +355,11 @@ std::string AlsaName(const SoundCard& card, unsigned device) {
     return full.size() <= kLongestWaveName ? full : "hw:CARD=" + card.id + dev;
 }
 
-const UsbInterface* CardInterface(const LinuxSystem& system, unsigned card, const UsbDevice** device) {
-    for (const UsbDevice& d : system.devices) {
-        for (const UsbInterface& interface : d.interfaces) {
-            if (std::find(interface.cards.begin(), interface.cards.end(), card) == interface.cards.end()) continue;
-            if (device) *device = &d;
-            return &interface;
-        }
-    }
-    return nullptr;
+const UsbInterface* CardInterface(const LinuxSystem& system, const SoundCard& card, const UsbDevice** device) {
+    if (card.device == kNoIndex) return nullptr;
+    const UsbDevice& holder = system.devices[card.device];
+    if (device) *device = &holder;
+    return &holder.interfaces[card.interface];
 }
 
 std::vector<std::string> BuildMachine(const LinuxSystem& system, synthetic::SyntheticMachine& machine) {

@@ -22,6 +22,6 @@ std::vector<std::string> BuildMachine(const LinuxSystem& system, synthetic::Synt
 std::string AlsaName(const SoundCard& card, unsigned device);
 
 // The interface of a USB device that holds a card, or nullptr.
-const UsbInterface* CardInterface(const LinuxSystem& system, unsigned card, const UsbDevice** device = nullptr);
+const UsbInterface* CardInterface(const LinuxSystem& system, const SoundCard& card, const UsbDevice** device = nullptr);
 
 }  // namespace portiq::linuxsys

@@ -3,9 +3,10 @@
 // interfaces with their drivers, serial ports and sound cards, and every ALSA card with
 // its capture devices. linux_machine.h turns them into the machine the walks see.
 //
-// Reading never fails as a whole: what can't be read (a missing or unreadable
+// Reading a system never fails as a whole: what can't be read (a missing or unreadable
 // attribute, a link loop, a device unplugged while it is read, a name no kernel gives)
-// is left out, and each thing left out gets a note that says why.
+// is left out, and each thing left out gets a note that says why. Only a root that is
+// no sysfs (or no /proc/asound) at all is an error: nothing of it was read.
 #pragma once
 
 #include <array>
@@ -17,20 +18,34 @@
 
 namespace portiq::linuxsys {
 
+// Why a file gave no bytes.
+enum class FileError {
+    kNone,
+    kMissing,     // no such file (or a link to nowhere)
+    kNotRegular,  // a directory, a device node, a FIFO or a socket: never opened
+    kDenied,      // the user may not read it
+    kUnreadable,  // any other failure (a link loop, a device unplugged meanwhile)
+};
+
+struct FileBytes {
+    FileError error = FileError::kNone;
+    std::string bytes;
+};
+
 // The few file operations the reader makes, so that tests and the fuzzer can stand in
 // for the file system. All paths are absolute; nothing is written.
 class SystemFiles {
 public:
     virtual ~SystemFiles() = default;
 
-    // The first limit bytes of a regular file (sysfs attributes are regular files);
-    // nothing when the path is missing, no regular file (a directory, a FIFO, a device),
-    // a link loop, or can't be opened or read.
-    virtual std::optional<std::string> Read(const std::string& path, std::size_t limit) = 0;
+    // The first limit bytes of a regular file (sysfs attributes are regular files). The
+    // path's type is checked before anything is opened: opening a device node can act
+    // (a pty is allocated, a tape rewinds), and a FIFO can block.
+    virtual FileBytes Read(const std::string& path, std::size_t limit) = 0;
 
     // The names in a directory (without "." and ".."), at most limit of them, in no
-    // particular order; empty when it can't be read.
-    virtual std::vector<std::string> List(const std::string& path, std::size_t limit) = 0;
+    // particular order; nothing when it can't be read.
+    virtual std::optional<std::vector<std::string>> List(const std::string& path, std::size_t limit) = 0;
 
     // The last element of a symbolic link's target ("ftdi_sio" for a driver link);
     // empty when the path is no link.
@@ -47,9 +62,9 @@ public:
 struct UsbDescriptorSet {
     bool valid = false;  // a device descriptor came (18 bytes of type 1)
     std::array<std::uint8_t, 18> device{};
-    // The first configuration, cut to its wTotalLength and to what the file holds;
-    // absent when the file holds none (or one whose wTotalLength is below 9).
-    std::optional<std::vector<std::uint8_t>> configuration;
+    // Each configuration from its own header (type 2) to the next one, as far as the
+    // file holds it: a device may state any wTotalLength, the kernel keeps what came.
+    std::vector<std::vector<std::uint8_t>> configurations;
 };
 UsbDescriptorSet ParseUsbDescriptors(const std::string& bytes);
 
@@ -58,6 +73,8 @@ struct InterfaceDescriptor {
     unsigned number = 0, alternate = 0, interfaceClass = 0, stringIndex = 0;
 };
 std::vector<InterfaceDescriptor> InterfaceDescriptors(const std::vector<std::uint8_t>& configuration);
+
+inline constexpr std::size_t kNoIndex = static_cast<std::size_t>(-1);
 
 struct UsbInterface {
     std::string name;     // "1-1.2:1.0"
@@ -77,35 +94,51 @@ struct UsbDevice {
     unsigned activeConfiguration = 0;  // bConfigurationValue; 0: unconfigured
     // The strings the kernel read from the device; absent when the device has none.
     std::optional<std::string> manufacturer, product, serial, configurationText;
+    // The serial number exactly as the kernel shows it (sysfs's final line feed
+    // dropped), for rules that must match it exactly.
+    std::optional<std::string> serialAsRead;
     unsigned hubPorts = 0;         // maxchild: the ports of a hub, 0 for any other device
     std::string controller;        // a root hub's host controller ("0000:00:14.0")
     std::vector<UsbInterface> interfaces;  // by number
+    std::size_t parent = kNoIndex;         // its hub in LinuxSystem::devices
+    std::vector<std::size_t> children;     // the devices on its ports, by port
 
     bool IsRootHub() const { return portPath.empty(); }
     bool IsHub() const { return hubPorts > 0 || (descriptors.valid && descriptors.device[4] == 9); }
     unsigned VendorId() const { return descriptors.device[8] | (descriptors.device[9] << 8); }
     unsigned ProductId() const { return descriptors.device[10] | (descriptors.device[11] << 8); }
+    // The configuration in use (the first when none is: an unconfigured device), or
+    // nullptr when the file holds none.
+    const std::vector<std::uint8_t>* ActiveConfiguration() const;
 };
 
 struct SoundCard {
     unsigned number = 0;
     std::string id;                         // "CODEC": what hw:CARD= takes
     std::vector<unsigned> captureDevices;   // PCM devices that capture, in order
+    // The USB device and interface that hold it (LinuxSystem::devices and its
+    // interfaces); kNoIndex for a card on no USB device.
+    std::size_t device = kNoIndex, interface = kNoIndex;
 };
 
 struct LinuxSystem {
     std::vector<UsbDevice> devices;  // root hubs and devices, by bus, then by ports
     std::vector<SoundCard> cards;    // by number
     std::vector<std::string> notes;  // what was left out, and why
+    std::vector<std::string> errors; // roots that couldn't be read at all
 
-    const UsbDevice* Find(const std::string& name) const;
-    const UsbDevice* Parent(const UsbDevice& device) const;
+    const UsbDevice* Parent(const UsbDevice& device) const {
+        return device.parent == kNoIndex ? nullptr : &devices[device.parent];
+    }
 };
 
 // Where the system is read from: the live one, or a recorded tree.
 struct SystemRoots {
     std::string sysfs = "/sys";
-    std::string procAsound = "/proc/asound";
+    std::string procAsound = "/proc/asound";  // empty: no sound cards are read
+    // The live /proc/asound is missing where ALSA isn't loaded (a PC without sound); a
+    // recorded one that is missing is a mistake.
+    bool procAsoundMayBeMissing = true;
 };
 
 LinuxSystem ReadLinuxSystem(SystemFiles& files, const SystemRoots& roots = {});

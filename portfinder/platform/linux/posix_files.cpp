@@ -32,29 +32,50 @@ struct DirectoryCloser {
     void operator()(DIR* directory) const { closedir(directory); }
 };
 
-}  // namespace
 
-std::optional<std::string> PosixFiles::Read(const std::string& path, std::size_t limit) {
-    // O_NONBLOCK: a FIFO planted in a recorded tree must not stop the run at open.
-    const Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    struct stat status {};
-    if (file.get() < 0 || fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-    std::string bytes;
-    char buffer[4096];
-    while (bytes.size() < limit) {
-        const ssize_t got = read(file.get(), buffer, std::min(sizeof buffer, limit - bytes.size()));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;  // a device unplugged meanwhile answers ENODEV
-        if (got == 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
+FileError ErrorOf(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR: return FileError::kMissing;
+        case EACCES:
+        case EPERM: return FileError::kDenied;
+        default: return FileError::kUnreadable;
     }
-    return bytes;
 }
 
-std::vector<std::string> PosixFiles::List(const std::string& path, std::size_t limit) {
-    std::vector<std::string> names;
+}  // namespace
+
+FileBytes PosixFiles::Read(const std::string& path, std::size_t limit) {
+    // The type first, from the name: only a regular file is ever opened. The open can't
+    // make a device node act then, and O_NONBLOCK keeps a FIFO put in place meanwhile
+    // from stopping the run; fstat refuses whatever it opened if the name changed.
+    struct stat named {}, opened {};
+    if (stat(path.c_str(), &named) != 0) return {ErrorOf(errno), {}};
+    if (!S_ISREG(named.st_mode)) return {FileError::kNotRegular, {}};
+    const Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (file.get() < 0) return {ErrorOf(errno), {}};
+    if (fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_ino != named.st_ino ||
+        opened.st_dev != named.st_dev) {
+        return {FileError::kNotRegular, {}};
+    }
+    FileBytes read;
+    char buffer[4096];
+    while (read.bytes.size() < limit) {
+        const std::size_t wanted = std::min(sizeof buffer, limit - read.bytes.size());
+        const ssize_t got = ::read(file.get(), buffer, wanted);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return {FileError::kUnreadable, {}};  // a device unplugged meanwhile answers ENODEV
+        read.bytes.append(buffer, static_cast<std::size_t>(got));
+        // A regular file reads short only at its end: no second call to learn that.
+        if (static_cast<std::size_t>(got) < wanted) break;
+    }
+    return read;
+}
+
+std::optional<std::vector<std::string>> PosixFiles::List(const std::string& path, std::size_t limit) {
     const std::unique_ptr<DIR, DirectoryCloser> directory(opendir(path.c_str()));
-    if (!directory) return names;
+    if (!directory) return std::nullopt;
+    std::vector<std::string> names;
     while (names.size() < limit) {
         const dirent* entry = readdir(directory.get());
         if (!entry) break;

@@ -7,8 +7,8 @@ namespace portiq::linuxsys {
 
 class PosixFiles : public SystemFiles {
 public:
-    std::optional<std::string> Read(const std::string& path, std::size_t limit) override;
-    std::vector<std::string> List(const std::string& path, std::size_t limit) override;
+    FileBytes Read(const std::string& path, std::size_t limit) override;
+    std::optional<std::vector<std::string>> List(const std::string& path, std::size_t limit) override;
     std::string LinkName(const std::string& path) override;
     std::string RealPath(const std::string& path) override;
     bool IsDirectory(const std::string& path) override;

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <tuple>
+#include <unordered_map>
 
 #include "platform/linux/linux_system.h"
 
@@ -20,7 +22,7 @@ namespace portiq::linuxsys {
 namespace {
 
 constexpr std::size_t kTextLimit = 4096;        // a sysfs attribute is at most a page
-constexpr std::size_t kDescriptorsLimit = 18 + 65535;  // the device and its first configuration
+constexpr std::size_t kDescriptorsLimit = 1 << 20;  // the device and its configurations
 constexpr std::size_t kListLimit = 65536;
 constexpr unsigned kMostPorts = 255;
 constexpr std::size_t kDeepestPath = 15;  // hubs in a chain; USB allows five
@@ -110,7 +112,75 @@ public:
         : files_(files), roots_(roots), system_(system), devicesDir_(roots.sysfs + "/bus/usb/devices") {}
 
     void Run() {
-        std::vector<std::string> names = files_.List(devicesDir_, kListLimit);
+        if (!IsSysfs()) return;
+        if (!roots_.procAsound.empty() && !files_.IsDirectory(roots_.procAsound) && !roots_.procAsoundMayBeMissing) {
+            system_.errors.push_back(Shown(roots_.procAsound) + ": no /proc/asound (no folder that can be read)");
+            return;
+        }
+        ReadUsb();
+        if (!roots_.procAsound.empty()) ReadCards();
+    }
+
+private:
+    void Note(const std::string& path, const std::string& what) { system_.notes.push_back(Shown(path) + ": " + what); }
+
+    // Every sysfs holds bus/ and devices/; a root without them (a folder of something
+    // else, a file, a path that doesn't exist) was read in error, and "no box" would be
+    // a false answer.
+    bool IsSysfs() {
+        const std::optional<std::vector<std::string>> top = files_.List(roots_.sysfs, kListLimit);
+        const auto holds = [&](const char* name) { return std::find(top->begin(), top->end(), name) != top->end(); };
+        if (top && holds("bus") && holds("devices")) return true;
+        system_.errors.push_back(Shown(roots_.sysfs) +
+                                 (top ? ": not a sysfs (no bus and devices folders in it)" : ": no folder that can be read"));
+        return false;
+    }
+
+    // Why a file that should be read gave nothing; empty for a file that isn't there.
+    static std::string Why(FileError error) {
+        switch (error) {
+            case FileError::kDenied: return "can't be read: permission denied";
+            case FileError::kNotRegular: return "not a regular file (a folder, device node, FIFO or socket); not opened";
+            case FileError::kUnreadable: return "can't be read";
+            default: return {};
+        }
+    }
+
+    // The text of an attribute as the kernel wrote it, its final line feed dropped;
+    // nothing where the file isn't there or is empty (sysfs shows a missing string so).
+    std::optional<std::string> RawText(const std::string& path) {
+        FileBytes read = files_.Read(path, kTextLimit);
+        if (read.error != FileError::kNone) {
+            if (const std::string why = Why(read.error); !why.empty()) Note(path, why);
+            return std::nullopt;
+        }
+        if (!read.bytes.empty() && read.bytes.back() == '\n') read.bytes.pop_back();
+        if (read.bytes.empty()) return std::nullopt;
+        return read.bytes;
+    }
+
+    std::optional<std::string> Text(const std::string& path) {
+        std::optional<std::string> text = RawText(path);
+        if (text) text = CleanText(*text);
+        return text;
+    }
+
+    unsigned Number(const std::string& path, int base, unsigned fallback) {
+        const std::optional<std::string> text = Text(path);
+        if (!text) return fallback;
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(text->c_str(), &end, base);
+        return end != text->c_str() && value <= 0xFFFF ? static_cast<unsigned>(value) : fallback;
+    }
+
+    void ReadUsb() {
+        const std::optional<std::vector<std::string>> listed = files_.List(devicesDir_, kListLimit);
+        if (!listed) {
+            Note(devicesDir_, files_.IsDirectory(roots_.sysfs + "/bus/usb") ? "can't be read; no USB device is read"
+                                                                            : "missing: this PC shows no USB bus");
+            return;
+        }
+        std::vector<std::string> names = *listed;
         std::sort(names.begin(), names.end());
         std::vector<std::pair<std::string, UsbName>> interfaces;
         for (const std::string& name : names) {
@@ -125,32 +195,19 @@ public:
         }
         for (const auto& [name, parsed] : interfaces) ReadInterface(name, parsed);
         LeaveOutUnplugged();
-        std::sort(system_.devices.begin(), system_.devices.end(), [](const UsbDevice& a, const UsbDevice& b) {
+        auto& devices = system_.devices;
+        std::sort(devices.begin(), devices.end(), [](const UsbDevice& a, const UsbDevice& b) {
             return std::tie(a.bus, a.portPath) < std::tie(b.bus, b.portPath);
         });
-        for (UsbDevice& device : system_.devices) {
-            std::sort(device.interfaces.begin(), device.interfaces.end(),
+        Connect();
+        for (std::size_t d = 0; d < devices.size(); ++d) {
+            auto& interfaces = devices[d].interfaces;
+            std::sort(interfaces.begin(), interfaces.end(),
                       [](const UsbInterface& a, const UsbInterface& b) { return a.number < b.number; });
+            for (std::size_t i = 0; i < interfaces.size(); ++i) {
+                for (const unsigned card : interfaces[i].cards) cardOwners_.emplace(card, std::make_pair(d, i));
+            }
         }
-        ReadCards();
-    }
-
-private:
-    void Note(const std::string& path, const std::string& what) { system_.notes.push_back(Shown(path) + ": " + what); }
-
-    std::optional<std::string> Text(const std::string& path) {
-        std::optional<std::string> text = files_.Read(path, kTextLimit);
-        if (text) text = CleanText(*text);
-        if (text && text->empty()) return std::nullopt;  // sysfs shows a missing string as an empty file
-        return text;
-    }
-
-    unsigned Number(const std::string& path, int base, unsigned fallback) {
-        const std::optional<std::string> text = Text(path);
-        if (!text) return fallback;
-        char* end = nullptr;
-        const unsigned long value = std::strtoul(text->c_str(), &end, base);
-        return end != text->c_str() && value <= 0xFFFF ? static_cast<unsigned>(value) : fallback;
     }
 
     void ReadDevice(const std::string& name, const UsbName& parsed) {
@@ -160,18 +217,16 @@ private:
         device.name = name;
         device.bus = parsed.bus;
         device.portPath = parsed.portPath;
-        if (const std::optional<std::string> bytes = files_.Read(at + "/descriptors", kDescriptorsLimit)) {
-            device.descriptors = ParseUsbDescriptors(*bytes);
-        }
-        if (!device.descriptors.valid && !device.IsRootHub()) {
+        const FileBytes bytes = files_.Read(at + "/descriptors", kDescriptorsLimit);
+        if (bytes.error == FileError::kNone) device.descriptors = ParseUsbDescriptors(bytes.bytes);
+        if (bytes.error != FileError::kNone && bytes.error != FileError::kMissing) {
+            Note(at + "/descriptors", Why(bytes.error) + "; the device is left undescribed");
+        } else if (!device.descriptors.valid && !device.IsRootHub()) {
             Note(at + "/descriptors", "no device descriptor in it; the port shows a device that failed enumeration");
         }
-        device.manufacturer = Text(at + "/manufacturer");
-        device.product = Text(at + "/product");
-        device.serial = Text(at + "/serial");
-        device.configurationText = Text(at + "/configuration");
         device.activeConfiguration = Number(at + "/bConfigurationValue", 10, 0);
-        device.hubPorts = std::min(Number(at + "/maxchild", 10, 0), kMostPorts);
+        const auto& d = device.descriptors.device;
+        if (device.IsRootHub() || d[4] == 9) device.hubPorts = std::min(Number(at + "/maxchild", 10, 0), kMostPorts);
         if (device.IsRootHub()) {
             // The host controller is the device the root hub hangs from: /sys/devices/pci0000:00/0000:00:14.0/usb1.
             const std::string real = files_.RealPath(at);
@@ -179,31 +234,52 @@ private:
             device.controller = IsPlainName(controller) || controller.find(':') != std::string::npos
                                     ? CleanText(controller)
                                     : name;
+        } else if (device.descriptors.valid) {
+            // The kernel makes a string's file only where the descriptor gives its index.
+            if (d[14]) device.manufacturer = Text(at + "/manufacturer");
+            if (d[15]) device.product = Text(at + "/product");
+            if (d[16]) device.serialAsRead = RawText(at + "/serial");
+            if (device.serialAsRead) device.serial = CleanText(*device.serialAsRead);
+            const std::vector<std::uint8_t>* configuration = device.ActiveConfiguration();
+            if (configuration && (*configuration)[6]) device.configurationText = Text(at + "/configuration");
         }
+        byName_.emplace(name, system_.devices.size());
         system_.devices.push_back(std::move(device));
     }
 
     void ReadInterface(const std::string& name, const UsbName& parsed) {
-        const auto device = std::find_if(system_.devices.begin(), system_.devices.end(),
-                                         [&](const UsbDevice& d) { return d.name == parsed.device; });
+        const auto found = byName_.find(parsed.device);
         const std::string at = devicesDir_ + "/" + name;
-        if (device == system_.devices.end()) return Note(at, "its device can't be read; left out");
+        if (found == byName_.end()) return Note(at, "its device can't be read; left out");
         if (!files_.IsDirectory(at)) return Note(at, "can't be read as a directory (gone, or a link loop); left out");
+        UsbDevice& device = system_.devices[found->second];
         UsbInterface interface;
         interface.name = name;
-        interface.number = Number(at + "/bInterfaceNumber", 16, parsed.number);
-        interface.alternate = Number(at + "/bAlternateSetting", 10, 0);
-        interface.text = Text(at + "/interface");
+        interface.number = parsed.number;  // the kernel names an interface by its number
+        // The alternate setting in use, and its string, as the configuration describes them.
+        std::vector<InterfaceDescriptor> settings;
+        if (const std::vector<std::uint8_t>* configuration = device.ActiveConfiguration()) {
+            for (const InterfaceDescriptor& d : InterfaceDescriptors(*configuration)) {
+                if (d.number == interface.number) settings.push_back(d);
+            }
+        }
+        interface.alternate = settings.size() == 1 ? settings[0].alternate : Number(at + "/bAlternateSetting", 10, 0);
+        const bool hasText = std::any_of(settings.begin(), settings.end(), [&](const InterfaceDescriptor& d) {
+            return d.alternate == interface.alternate && d.stringIndex != 0;
+        });
+        if (hasText) interface.text = Text(at + "/interface");
         interface.driver = files_.LinkName(at + "/driver");
         if (!interface.driver.empty() && !IsPlainName(interface.driver)) {
             Note(at + "/driver", "names no driver that can be; taken as none");
             interface.driver.clear();
         }
-        for (const std::string& entry : files_.List(at, kListLimit)) {
+        for (const std::string& entry : files_.List(at, kListLimit).value_or(std::vector<std::string>())) {
             if (entry == "tty") {
-                for (const std::string& tty : files_.List(at + "/tty", kListLimit)) AddTty(interface, at + "/tty", tty);
+                for (const std::string& tty : files_.List(at + "/tty", kListLimit).value_or(std::vector<std::string>())) {
+                    AddTty(interface, at + "/tty", tty);
+                }
             } else if (entry == "sound") {
-                for (const std::string& card : files_.List(at + "/sound", kListLimit)) {
+                for (const std::string& card : files_.List(at + "/sound", kListLimit).value_or(std::vector<std::string>())) {
                     unsigned number = 0;
                     if (card.compare(0, 4, "card") == 0 && ParseDecimal(card.substr(4), 255, number)) {
                         interface.cards.push_back(number);
@@ -215,7 +291,7 @@ private:
         }
         std::sort(interface.ttys.begin(), interface.ttys.end());
         std::sort(interface.cards.begin(), interface.cards.end());
-        device->interfaces.push_back(std::move(interface));
+        device.interfaces.push_back(std::move(interface));
     }
 
     void AddTty(UsbInterface& interface, const std::string& at, const std::string& tty) {
@@ -230,19 +306,36 @@ private:
     // it may be half of it.
     void LeaveOutUnplugged() {
         auto& devices = system_.devices;
-        for (auto device = devices.begin(); device != devices.end();) {
-            const std::string at = devicesDir_ + "/" + device->name;
-            if (files_.IsDirectory(at)) {
-                ++device;
-                continue;
-            }
+        const auto gone = std::remove_if(devices.begin(), devices.end(), [&](const UsbDevice& device) {
+            const std::string at = devicesDir_ + "/" + device.name;
+            if (files_.IsDirectory(at)) return false;
             Note(at, "unplugged while it was read; left out");
-            device = devices.erase(device);
+            return true;
+        });
+        devices.erase(gone, devices.end());
+    }
+
+    // Each device's hub and the devices on each hub's ports, once the devices are in order.
+    void Connect() {
+        auto& devices = system_.devices;
+        byName_.clear();
+        for (std::size_t i = 0; i < devices.size(); ++i) byName_.emplace(devices[i].name, i);
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            UsbDevice& device = devices[i];
+            if (device.IsRootHub()) continue;
+            const std::string hub = device.portPath.size() == 1 ? "usb" + std::to_string(device.bus)
+                                                                 : device.name.substr(0, device.name.find_last_of('.'));
+            const auto found = byName_.find(hub);
+            if (found == byName_.end()) continue;
+            device.parent = found->second;
+            devices[found->second].children.push_back(i);
         }
     }
 
     void ReadCards() {
-        for (const std::string& entry : files_.List(roots_.procAsound, kListLimit)) {
+        const std::optional<std::vector<std::string>> entries = files_.List(roots_.procAsound, kListLimit);
+        if (!entries) return Note(roots_.procAsound, "missing: this PC shows no sound card (ALSA isn't loaded)");
+        for (const std::string& entry : *entries) {
             SoundCard card;
             if (entry.compare(0, 4, "card") != 0 || !ParseDecimal(entry.substr(4), 255, card.number)) continue;
             const std::string at = roots_.procAsound + "/" + entry;
@@ -256,7 +349,7 @@ private:
             for (char& c : card.id) {
                 if (c <= ' ' || c > '~' || c == '"') c = '?';
             }
-            for (const std::string& pcm : files_.List(at, kListLimit)) {
+            for (const std::string& pcm : files_.List(at, kListLimit).value_or(std::vector<std::string>())) {
                 unsigned device = 0;
                 if (pcm.size() > 4 && pcm.compare(0, 3, "pcm") == 0 && pcm.back() == 'c' &&
                     ParseDecimal(pcm.substr(3, pcm.size() - 4), 255, device)) {
@@ -264,6 +357,9 @@ private:
                 }
             }
             std::sort(card.captureDevices.begin(), card.captureDevices.end());
+            if (const auto owner = cardOwners_.find(card.number); owner != cardOwners_.end()) {
+                std::tie(card.device, card.interface) = owner->second;
+            }
             system_.cards.push_back(std::move(card));
         }
         std::sort(system_.cards.begin(), system_.cards.end(),
@@ -274,6 +370,8 @@ private:
     const SystemRoots& roots_;
     LinuxSystem& system_;
     const std::string devicesDir_;
+    std::unordered_map<std::string, std::size_t> byName_;  // devices by name
+    std::map<unsigned, std::pair<std::size_t, std::size_t>> cardOwners_;  // card: device, interface
 };
 
 }  // namespace
@@ -283,12 +381,17 @@ UsbDescriptorSet ParseUsbDescriptors(const std::string& bytes) {
     if (bytes.size() < set.device.size() || static_cast<std::uint8_t>(bytes[1]) != 1) return set;
     set.valid = true;
     std::copy(bytes.begin(), bytes.begin() + set.device.size(), set.device.begin());
-    const std::string rest = bytes.substr(set.device.size());
-    // A configuration shorter than its own 9-byte header is one the kernel refuses.
-    const std::size_t total =
-        rest.size() >= 4 ? static_cast<std::uint8_t>(rest[2]) | (static_cast<std::uint8_t>(rest[3]) << 8) : 0;
-    if (static_cast<std::uint8_t>(rest.size() >= 4 ? rest[1] : 0) == 2 && total >= 9) {
-        set.configuration.emplace(rest.begin(), rest.begin() + std::min(total, rest.size()));
+    // Each configuration starts at its own header; a descriptor shorter than two bytes
+    // ends what can be followed.
+    for (std::size_t at = set.device.size(); at + 2 <= bytes.size();) {
+        const std::size_t length = static_cast<std::uint8_t>(bytes[at]);
+        if (length < 2) break;
+        if (bytes[at + 1] == 2 && length >= 9 && at + 9 <= bytes.size()) set.configurations.emplace_back();
+        if (!set.configurations.empty()) {
+            auto& configuration = set.configurations.back();
+            configuration.insert(configuration.end(), bytes.begin() + at, bytes.begin() + std::min(at + length, bytes.size()));
+        }
+        at += length;
     }
     return set;
 }
@@ -315,15 +418,12 @@ std::string CleanText(std::string text) {
     return clean;
 }
 
-const UsbDevice* LinuxSystem::Find(const std::string& name) const {
-    const auto found = std::find_if(devices.begin(), devices.end(), [&](const UsbDevice& d) { return d.name == name; });
-    return found == devices.end() ? nullptr : &*found;
-}
-
-const UsbDevice* LinuxSystem::Parent(const UsbDevice& device) const {
-    if (device.IsRootHub()) return nullptr;
-    if (device.portPath.size() == 1) return Find("usb" + std::to_string(device.bus));
-    return Find(device.name.substr(0, device.name.find_last_of('.')));
+const std::vector<std::uint8_t>* UsbDevice::ActiveConfiguration() const {
+    const auto& configurations = descriptors.configurations;
+    for (const auto& configuration : configurations) {
+        if (configuration[5] == activeConfiguration) return &configuration;
+    }
+    return configurations.empty() ? nullptr : &configurations.front();
 }
 
 LinuxSystem ReadLinuxSystem(SystemFiles& files, const SystemRoots& roots) {
