@@ -4,6 +4,8 @@
 // all.
 #include <fnmatch.h>
 
+#include <cstring>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -61,8 +63,11 @@ std::string Apply(const std::string& rules, const fs::path& device, const std::s
     struct Key {
         std::string name, argument, op, value;
     };
+    // udev reads an attribute without its final line feeds, and drops its trailing
+    // whitespace too unless the pattern itself ends in whitespace.
     auto matches = [](const std::string& pattern, std::string text) {
-        while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+        const std::string drop = pattern.empty() || !std::strchr(" \t\n\r", pattern.back()) ? " \t\n\r" : "\n";
+        while (!text.empty() && drop.find(text.back()) != std::string::npos) text.pop_back();
         return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
     };
     std::map<std::string, std::string> env = {{"SUBSYSTEM", subsystem}, {"KERNEL", device.filename().string()}};
@@ -120,6 +125,21 @@ TEST_F(LinuxPlatformTest, UdevRulesNameEachPortAndCardOfEachBoxFromTheFixturesAt
         {"shared-hub", "1-1.4.1:1.0/sound/card2", "sound", "NovaTN0A1B2C"},
         {"shared-hub", "1-1.1:1.0/sound/card1", "sound", ""},  // the other radio's codec
         {"ftdi-cable", "1-3:1.0/ttyUSB0/tty/ttyUSB0", "tty", ""},
+        // Another radio's codec on a hub of its own: no id for it, none for the box beside.
+        {"transceiver-beside-box", "1-5.2:1.0/sound/card1", "sound", ""},
+        {"transceiver-beside-box", "1-5.1:1.0/ttyUSB0/tty/ttyUSB0", "tty", ""},
+        {"transceiver-beside-box", "1-6.2:1.1/ttyUSB2/tty/ttyUSB2", "tty", "tavrilink/nova-TN0DEAD1-ptt-cw"},
+        {"unbound-bridge", "1-2.1:1.0/sound/card1", "sound", "NovaTN0B0B0B"},
+        // Serial numbers udev can't compare as they read are keyed on the port; look-alikes
+        // keep their own.
+        {"serial-numbers", "1-1:1.1/ttyUSB1/tty/ttyUSB1", "tty", "tavrilink/meridian-port1-1-ptt-cw"},
+        {"serial-numbers", "1-2:1.0/ttyUSB2/tty/ttyUSB2", "tty", "tavrilink/nova-TN_1-cat"},
+        {"serial-numbers", "1-3:1.0/ttyUSB3/tty/ttyUSB3", "tty", "tavrilink/nova-TNA1-cat"},
+        {"serial-numbers", "1-4:1.0/ttyUSB4/tty/ttyUSB4", "tty", "tavrilink/nova-port1-4-cat"},
+        {"serial-numbers", "1-5:1.0/ttyUSB5/tty/ttyUSB5", "tty", "tavrilink/nova-port1-5-cat"},
+        {"serial-numbers", "1-6:1.0/ttyUSB6/tty/ttyUSB6", "tty", "tavrilink/nova-port1-6-cat"},
+        {"serial-numbers", "1-7.1:1.0/sound/card1", "sound", "NovaNovaNBUS011"},
+        {"serial-numbers", "1-8.1:1.0/sound/card2", "sound", "OrbitTO0042"},
     };
     std::map<std::string, std::pair<std::string, std::string>> laid;  // fixture: root, rules
     for (const Case& c : cases) {
@@ -168,6 +188,44 @@ TEST_F(LinuxPlatformTest, ABoxUnpluggedAtAnyReadIsReportedWholeOrNotAtAll) {
         sawWhole = sawWhole || report == whole;
     }
     EXPECT_TRUE(sawGone && sawWhole);
+}
+
+}  // namespace
+}  // namespace portiq::testing
+
+namespace portiq::testing {
+namespace {
+
+// The descriptors file as the kernel keeps it: the device descriptor, then each
+// configuration as it came, whatever its wTotalLength says.
+TEST(LinuxDescriptors, EachConfigurationStartsAtItsOwnHeaderAndTheActiveOneIsUsed) {
+    const std::string device("\x12\x01\x00\x02\x00\x00\x00\x40\x03\x04\x10\x60\x00\x05\x01\x02\x03\x02", 18);
+    const std::string interface("\x09\x04\x00\x00\x02\xff\xff\xff\x02", 9);
+    // wTotalLength 0x0200 where 18 bytes came, then 9 where 18 came.
+    const std::string first = std::string("\x09\x02\x00\x02\x01\x01\x00\x80\x2d", 9) + interface;
+    const std::string second = std::string("\x09\x02\x09\x00\x01\x02\x00\x80\x2d", 9) + interface;
+    struct Case {
+        std::string bytes;
+        unsigned active;
+        std::size_t configurations;
+        std::string used;
+    };
+    const Case cases[] = {
+        {device + first + second, 2, 2, second},
+        {device + first + second, 1, 2, first},
+        {device + first + second, 0, 2, first},                   // unconfigured: the first
+        {device + first + second.substr(0, 8), 1, 1, first + second.substr(0, 8)},  // a header cut short
+        {device + first + std::string("\x00\x02", 2) + second, 1, 1, first},       // a length of 0 ends it
+    };
+    for (const Case& c : cases) {
+        linuxsys::UsbDevice usb;
+        usb.descriptors = linuxsys::ParseUsbDescriptors(c.bytes);
+        usb.activeConfiguration = c.active;
+        ASSERT_EQ(usb.descriptors.configurations.size(), c.configurations) << c.active;
+        const std::vector<std::uint8_t>* used = usb.ActiveConfiguration();
+        ASSERT_TRUE(used);
+        EXPECT_EQ(std::string(used->begin(), used->end()), c.used) << c.active;
+    }
 }
 
 }  // namespace

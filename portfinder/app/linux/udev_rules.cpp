@@ -151,6 +151,8 @@ private:
         for (const BoxPort& port : ports) {
             const std::string tag = port.model + "-" + Key(*port.device);
             if (tagged.insert(port.device).second) {
+                // Another box whose ports the walk listed under this block says what it is.
+                if (port.device != device) rules += "# " + Describe(*port.device) + "\n";
                 rules += "SUBSYSTEM==\"tty\", " + Match(*port.device) + ", ENV{TAVRILINK_BOX}=\"" + tag + "\"\n";
             }
             char number[8];

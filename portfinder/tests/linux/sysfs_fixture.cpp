@@ -11,8 +11,10 @@
 // Devices and interfaces also get their link in sys/bus/usb/devices. ATTRS: key=VALUE
 // (a file holding VALUE and a line feed), key=@SET (the set's bytes) or key=@SET:N (N
 // bytes of the set, repeated as needed), +PATH (a folder), @PATH=TARGET (a symbolic
-// link). A word in double quotes may hold \xNN escapes.
+// link), |PATH (a FIFO). A word in double quotes may hold \xNN escapes.
 #include "sysfs_fixture.h"
+
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -84,6 +86,8 @@ private:
         const std::size_t equals = word.find('=');
         if (word[0] == '+') {
             fs::create_directories(root_ + "/" + base + "/" + word.substr(1));
+        } else if (word[0] == '|') {
+            mkfifo((root_ + "/" + base + "/" + word.substr(1)).c_str(), 0644);
         } else if (word[0] == '@') {
             Link(base + "/" + word.substr(1, equals - 1), word.substr(equals + 1));
         } else if (word[equals + 1] == '@') {
