@@ -10,6 +10,7 @@ std::string g_strMessage;
 std::string g_strLog;
 int g_nDevicesFound = 0;
 std::string g_strFtdiPorts;
+bool g_bKeepLog = true;
 
 void LogAppendEntry(std::string entry) {
     const std::size_t nul = entry.find('\0');
@@ -21,8 +22,7 @@ void LogAppendEntry(std::string entry) {
 int LogLastError(const char* what) {
     SystemServices& system = *CurrentPlatform().system;
     const std::uint32_t code = system.LastError();
-    const std::string text = system.SystemErrorText(code);
-    LogPrintf("%s failed with error %d: %s", what, code, text);
+    if (g_bKeepLog) LogPrintf("%s failed with error %d: %s", what, code, system.SystemErrorText(code));
     return static_cast<int>(code);
 }
 

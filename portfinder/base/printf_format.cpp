@@ -1,5 +1,6 @@
 #include "base/printf_format.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -50,9 +51,12 @@ public:
     // Returns false when a %ws argument stopped the formatting.
     bool Run(const char* format) {
         const char* p = format;
+        out_.reserve(128);  // most entries fit: one allocation
         while (*p) {
             if (*p != '%') {
-                out_ += *p++;
+                const char* literal = p;
+                while (*p && *p != '%') ++p;
+                out_.append(literal, p);
                 continue;
             }
             const char* start = p++;
@@ -151,6 +155,35 @@ private:
         if (n > 0) out_.append(buffer, static_cast<std::size_t>(n) < sizeof buffer ? n : sizeof buffer - 1);
     }
 
+    // An integer conversion as C formats it (the log writes thousands of them, so not
+    // through snprintf): precision as the least number of digits, '#' for the octal zero
+    // and the hexadecimal prefix, a sign or blank for signed values, zeros or blanks to
+    // the width.
+    void AppendInteger(const Directive& directive, bool negative, std::uint64_t magnitude) {
+        const char conversion = directive.conversion;
+        const bool isSigned = conversion == 'd' || conversion == 'i';
+        const unsigned base = conversion == 'o' ? 8 : conversion == 'x' || conversion == 'X' ? 16 : 10;
+        const char* symbols = conversion == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+        const auto has = [&](char flag) { return directive.flags.find(flag) != std::string::npos; };
+        char digits[24];
+        int count = 0;
+        for (std::uint64_t rest = magnitude; rest != 0; rest /= base) digits[count++] = symbols[rest % base];
+        int zeros = std::max((directive.precision < 0 ? 1 : directive.precision) - count, 0);
+        if (base == 8 && has('#') && zeros == 0) zeros = 1;
+        std::string prefix = negative ? "-" : isSigned && has('+') ? "+" : isSigned && has(' ') ? " " : "";
+        if (base == 16 && has('#') && magnitude != 0) prefix += conversion == 'X' ? "0X" : "0x";
+        int length = static_cast<int>(prefix.size()) + zeros + count;
+        if (has('0') && !has('-') && directive.precision < 0 && directive.width > length) {
+            zeros += directive.width - length;
+            length = directive.width;
+        }
+        Pad(LeftPadding(directive, length));
+        out_ += prefix;
+        out_.append(static_cast<std::size_t>(zeros), '0');
+        while (count > 0) out_ += digits[--count];
+        Pad(RightPadding(directive, length));
+    }
+
     void Pad(int count) {
         if (count > 0) out_.append(static_cast<std::size_t>(count), ' ');
     }
@@ -186,7 +219,9 @@ private:
             case 'i': {
                 const FormatArg* arg = NextArg();
                 if (!arg || !arg->ToInteger(integer)) return true;
-                AppendC(CFormat(directive, "ll", 'd'), static_cast<long long>(NarrowSigned(integer, directive.length)));
+                const std::int64_t value = NarrowSigned(integer, directive.length);
+                const std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : value;
+                AppendInteger(directive, value < 0, magnitude);
                 return true;
             }
             case 'u':
@@ -195,9 +230,7 @@ private:
             case 'o': {
                 const FormatArg* arg = NextArg();
                 if (!arg || !arg->ToInteger(integer)) return true;
-                AppendC(CFormat(directive, "ll", directive.conversion),
-                        static_cast<unsigned long long>(
-                            NarrowUnsigned(static_cast<std::uint64_t>(integer), directive.length)));
+                AppendInteger(directive, false, NarrowUnsigned(static_cast<std::uint64_t>(integer), directive.length));
                 return true;
             }
             case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': {

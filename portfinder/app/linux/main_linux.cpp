@@ -107,6 +107,7 @@ int main(int argc, char** argv) {
     for (const std::string& note : notes) std::fprintf(stderr, "portiq: %s\n", note.c_str());
 
     ResetRunState();
+    g_bKeepLog = !logPath.empty();
     machine.Install();
     CEnumDevicesApp().InitInstance();
     const unsigned codePage = machine.system.codePage;

@@ -91,7 +91,7 @@ struct UsbDevice {
     unsigned bus = 0;
     std::vector<unsigned> portPath;  // the port on each hub from the root hub down; empty: a root hub
     UsbDescriptorSet descriptors;  // invalid when the file couldn't be read
-    unsigned activeConfiguration = 0;  // bConfigurationValue; 0: unconfigured
+    unsigned activeConfiguration = 0;  // bConfigurationValue (read where there are several); 0: none
     // The strings the kernel read from the device; absent when the device has none.
     std::optional<std::string> manufacturer, product, serial, configurationText;
     // The serial number exactly as the kernel shows it (sysfs's final line feed

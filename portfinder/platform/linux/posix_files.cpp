@@ -46,18 +46,14 @@ FileError ErrorOf(int error) {
 }  // namespace
 
 FileBytes PosixFiles::Read(const std::string& path, std::size_t limit) {
-    // The type first, from the name: only a regular file is ever opened. The open can't
-    // make a device node act then, and O_NONBLOCK keeps a FIFO put in place meanwhile
-    // from stopping the run; fstat refuses whatever it opened if the name changed.
-    struct stat named {}, opened {};
+    // The type first, from the name: only a regular file is ever opened, so the open
+    // can't make a device node act. O_NONBLOCK and O_NOCTTY still hold for a name
+    // changed in between (only a recorded tree's owner could do that).
+    struct stat named {};
     if (stat(path.c_str(), &named) != 0) return {ErrorOf(errno), {}};
     if (!S_ISREG(named.st_mode)) return {FileError::kNotRegular, {}};
     const Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (file.get() < 0) return {ErrorOf(errno), {}};
-    if (fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_ino != named.st_ino ||
-        opened.st_dev != named.st_dev) {
-        return {FileError::kNotRegular, {}};
-    }
     FileBytes read;
     char buffer[4096];
     while (read.bytes.size() < limit) {

@@ -15,6 +15,7 @@
 #include <map>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/linux/linux_system.h"
 
@@ -195,10 +196,17 @@ private:
         }
         for (const auto& [name, parsed] : interfaces) ReadInterface(name, parsed);
         LeaveOutUnplugged();
+        // In topology order: by bus, then by ports. Devices are big; they move once.
         auto& devices = system_.devices;
-        std::sort(devices.begin(), devices.end(), [](const UsbDevice& a, const UsbDevice& b) {
-            return std::tie(a.bus, a.portPath) < std::tie(b.bus, b.portPath);
+        std::vector<std::size_t> order(devices.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return std::tie(devices[a].bus, devices[a].portPath) < std::tie(devices[b].bus, devices[b].portPath);
         });
+        std::vector<UsbDevice> sorted;
+        sorted.reserve(devices.size());
+        for (const std::size_t i : order) sorted.push_back(std::move(devices[i]));
+        devices = std::move(sorted);
         Connect();
         for (std::size_t d = 0; d < devices.size(); ++d) {
             auto& interfaces = devices[d].interfaces;
@@ -212,19 +220,25 @@ private:
 
     void ReadDevice(const std::string& name, const UsbName& parsed) {
         const std::string at = devicesDir_ + "/" + name;
-        if (!files_.IsDirectory(at)) return Note(at, "can't be read as a directory (gone, or a link loop); left out");
         UsbDevice device;
         device.name = name;
         device.bus = parsed.bus;
         device.portPath = parsed.portPath;
         const FileBytes bytes = files_.Read(at + "/descriptors", kDescriptorsLimit);
+        // Every device has the file: where it can't be had, the device itself may not be there.
+        if (bytes.error != FileError::kNone && !files_.IsDirectory(at)) {
+            return Note(at, "can't be read as a directory (gone, or a link loop); left out");
+        }
         if (bytes.error == FileError::kNone) device.descriptors = ParseUsbDescriptors(bytes.bytes);
         if (bytes.error != FileError::kNone && bytes.error != FileError::kMissing) {
             Note(at + "/descriptors", Why(bytes.error) + "; the device is left undescribed");
         } else if (!device.descriptors.valid && !device.IsRootHub()) {
             Note(at + "/descriptors", "no device descriptor in it; the port shows a device that failed enumeration");
         }
-        device.activeConfiguration = Number(at + "/bConfigurationValue", 10, 0);
+        // Of one configuration, that one is in use (or none, and then no interface shows).
+        const auto& configurations = device.descriptors.configurations;
+        device.activeConfiguration = configurations.size() == 1 ? configurations[0][5]
+                                                                 : Number(at + "/bConfigurationValue", 10, 0);
         const auto& d = device.descriptors.device;
         if (device.IsRootHub() || d[4] == 9) device.hubPorts = std::min(Number(at + "/maxchild", 10, 0), kMostPorts);
         if (device.IsRootHub()) {
@@ -251,7 +265,8 @@ private:
         const auto found = byName_.find(parsed.device);
         const std::string at = devicesDir_ + "/" + name;
         if (found == byName_.end()) return Note(at, "its device can't be read; left out");
-        if (!files_.IsDirectory(at)) return Note(at, "can't be read as a directory (gone, or a link loop); left out");
+        const std::optional<std::vector<std::string>> entries = files_.List(at, kListLimit);
+        if (!entries) return Note(at, "can't be read as a directory (gone, or a link loop); left out");
         UsbDevice& device = system_.devices[found->second];
         UsbInterface interface;
         interface.name = name;
@@ -273,7 +288,7 @@ private:
             Note(at + "/driver", "names no driver that can be; taken as none");
             interface.driver.clear();
         }
-        for (const std::string& entry : files_.List(at, kListLimit).value_or(std::vector<std::string>())) {
+        for (const std::string& entry : *entries) {
             if (entry == "tty") {
                 for (const std::string& tty : files_.List(at + "/tty", kListLimit).value_or(std::vector<std::string>())) {
                     AddTty(interface, at + "/tty", tty);
@@ -302,14 +317,15 @@ private:
         }
     }
 
-    // A device whose directory is gone was unplugged while it was read: what was read of
-    // it may be half of it.
+    // A device no longer listed was unplugged while it was read: what was read of it may
+    // be half of it. (One listing costs less than a look at every device.)
     void LeaveOutUnplugged() {
+        const std::vector<std::string> listed = files_.List(devicesDir_, kListLimit).value_or(std::vector<std::string>());
+        const std::unordered_set<std::string> present(listed.begin(), listed.end());
         auto& devices = system_.devices;
         const auto gone = std::remove_if(devices.begin(), devices.end(), [&](const UsbDevice& device) {
-            const std::string at = devicesDir_ + "/" + device.name;
-            if (files_.IsDirectory(at)) return false;
-            Note(at, "unplugged while it was read; left out");
+            if (present.count(device.name)) return false;
+            Note(devicesDir_ + "/" + device.name, "unplugged while it was read; left out");
             return true;
         });
         devices.erase(gone, devices.end());

@@ -207,6 +207,8 @@ std::string WideToUtf8(const std::u16string& text) {
 }
 
 std::string Utf8ToCodePage(unsigned codePage, const std::string& text) {
+    // ASCII is the same in every code page (device IDs, driver keys, most names).
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return text;
     const std::u16string wide = Utf8ToWide(text);
     std::string out(3 * wide.size(), '\0');
     const int n = WideToCodePage(codePage, wide.data(), static_cast<int>(wide.size()), out.data(),
