@@ -2,7 +2,8 @@
 # Installs the Debian packages the builds and their tests use, with apt-get. Idempotent:
 # when every package is installed it only checks and returns. Every package whose files
 # a build uses directly is named here (none is left to --no-install-recommends).
-#   install-deps.sh host     the Linux build: compiler, CMake, Ninja, GoogleTest, windres
+#   install-deps.sh host     the Linux build: compiler, CMake, Ninja, GoogleTest, windres,
+#                            umockdev and strace for its tests
 #   install-deps.sh release  the archives (scripts/release.sh): the i686 build and zip
 #   install-deps.sh          everything: also the sanitizer and fuzz builds' runtimes and
 #                            clang, the MinGW-w64 compilers, Wine, Xvfb and the X tools
@@ -14,9 +15,12 @@ profile=${1:-all}
 
 # The Linux build. windres serves it too: it compiles the string table the tests read.
 # windres preprocesses with the MinGW-w64 C compiler, and the .rc files include
-# <winresrc.h> from the MinGW-w64 headers.
+# <winresrc.h> from the MinGW-w64 headers. umockdev's testbeds stand in for /sys and
+# /proc/asound, so that portiq runs on the recorded systems without options; strace
+# shows that it read nothing past them.
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
-          binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix mingw-w64-i686-dev)
+          binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix mingw-w64-i686-dev
+          umockdev strace)
 if [ "$profile" = release ]; then
     # The i686 build configures with GoogleTest's sources (it builds none of the tests);
     # objdump (binutils) reads the programs' imports, zip packs the archives.
