@@ -38,7 +38,11 @@ public:
         if (found == folders.end()) return std::nullopt;
         return found->second;
     }
-    std::string LinkName(const std::string&) override { return "ftdi_sio"; }
+    std::map<std::string, std::string> links;
+    std::string LinkTarget(const std::string& path) override {
+        const auto found = links.find(path);
+        return found == links.end() ? "" : found->second;
+    }
     std::string RealPath(const std::string&) override { return "/sys/devices/pci0000:00/0000:00:14.0/usb1"; }
     bool IsDirectory(const std::string& path) override { return folders.count(path) != 0; }
 };
@@ -61,9 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     files.folders[usb] = {"usb1", "1-1", "1-1:1.0"};
     files.folders[usb + "/usb1"] = {};
     files.folders[device] = {};
-    files.folders[interface] = {"ttyUSB0", "sound"};
-    files.folders[interface + "/ttyUSB0"] = {};
-    files.folders[interface + "/sound"] = {"card1"};
+    const std::string place = "../../devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0";
+    files.links[interface + "/driver"] = "../../../../../bus/usb/drivers/ftdi_sio";
+    files.folders["/s/class/tty"] = {"ttyUSB0"};
+    files.links["/s/class/tty/ttyUSB0"] = place + "/ttyUSB0/tty/ttyUSB0";
+    files.folders["/s/class/sound"] = {"card1"};
+    files.links["/s/class/sound/card1"] = place + "/sound/card1";
     files.folders["/a"] = {"card1"};
     files.folders["/a/card1"] = {"pcm0c"};
     files.files["/a/card1/id"] = "CODEC\n";

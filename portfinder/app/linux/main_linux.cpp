@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
     // A recorded system is read as recorded: never with this PC's own sound cards.
     if (asoundGiven) roots.procAsoundMayBeMissing = false;
     if (sysfsGiven && !asoundGiven) roots.procAsound.clear();
+    roots.everyString = !logPath.empty() || !dumpPath.empty();
     linuxsys::PosixFiles files;
     const linuxsys::LinuxSystem system = linuxsys::ReadLinuxSystem(files, roots);
     if (!system.errors.empty()) {

@@ -47,9 +47,9 @@ public:
     // particular order; nothing when it can't be read.
     virtual std::optional<std::vector<std::string>> List(const std::string& path, std::size_t limit) = 0;
 
-    // The last element of a symbolic link's target ("ftdi_sio" for a driver link);
+    // A symbolic link's target as it stands ("../../../bus/usb/drivers/ftdi_sio");
     // empty when the path is no link.
-    virtual std::string LinkName(const std::string& path) = 0;
+    virtual std::string LinkTarget(const std::string& path) = 0;
 
     // The path with every link resolved; empty when it can't be resolved.
     virtual std::string RealPath(const std::string& path) = 0;
@@ -139,6 +139,9 @@ struct SystemRoots {
     // The live /proc/asound is missing where ALSA isn't loaded (a PC without sound); a
     // recorded one that is missing is a mistake.
     bool procAsoundMayBeMissing = true;
+    // Every string the kernel keeps, or only those the report and the rules need (a
+    // device's product and serial number, strings 2 and 3); the log and the dump show all.
+    bool everyString = true;
 };
 
 LinuxSystem ReadLinuxSystem(SystemFiles& files, const SystemRoots& roots = {});

@@ -81,12 +81,11 @@ std::optional<std::vector<std::string>> PosixFiles::List(const std::string& path
     return names;
 }
 
-std::string PosixFiles::LinkName(const std::string& path) {
+std::string PosixFiles::LinkTarget(const std::string& path) {
     char target[PATH_MAX];
     const ssize_t length = readlink(path.c_str(), target, sizeof target);
     if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return {};
-    const std::string text(target, static_cast<std::size_t>(length));
-    return text.substr(text.find_last_of('/') + 1);
+    return std::string(target, static_cast<std::size_t>(length));
 }
 
 std::string PosixFiles::RealPath(const std::string& path) {

@@ -9,7 +9,7 @@ class PosixFiles : public SystemFiles {
 public:
     FileBytes Read(const std::string& path, std::size_t limit) override;
     std::optional<std::vector<std::string>> List(const std::string& path, std::size_t limit) override;
-    std::string LinkName(const std::string& path) override;
+    std::string LinkTarget(const std::string& path) override;
     std::string RealPath(const std::string& path) override;
     bool IsDirectory(const std::string& path) override;
 };

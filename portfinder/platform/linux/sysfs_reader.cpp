@@ -6,8 +6,9 @@
 // configuration 1 ("1-0:1.0" is the root hub's). The names alone give the topology; each
 // entry's attributes give the rest: "descriptors" (the device descriptor, then each
 // configuration, as the kernel read them), the strings the kernel read, "maxchild" (a
-// hub's ports), an interface's number, string and driver, and below an interface its
-// serial ports (ttyUSB0, or tty/ttyACM0) and sound cards (sound/card2).
+// hub's ports), an interface's number, string and driver. Serial ports and sound cards
+// sit below their interface (ttyUSB0/tty/ttyUSB0, tty/ttyACM0, sound/card2); each class
+// lists its devices with links there (/sys/class/tty/ttyUSB0, /sys/class/sound/card2).
 // /proc/asound/cardN gives each card's id and its capture devices (pcm0c ...).
 #include <algorithm>
 #include <cstdio>
@@ -137,6 +138,13 @@ private:
         return false;
     }
 
+    // Whether to read a device's string of that index. The USB walk keeps strings 2 and 3
+    // of devices that aren't hubs (it recognises boxes by them); the others only the log
+    // and the dump show.
+    bool Wanted(unsigned index, bool hub) const {
+        return index != 0 && (roots_.everyString || (!hub && (index == 2 || index == 3)));
+    }
+
     // Why a file that should be read gave nothing; empty for a file that isn't there.
     static std::string Why(FileError error) {
         switch (error) {
@@ -208,11 +216,15 @@ private:
         for (const std::size_t i : order) sorted.push_back(std::move(devices[i]));
         devices = std::move(sorted);
         Connect();
+        ReadClass("tty", "tty");
+        ReadClass("sound", "card");
         for (std::size_t d = 0; d < devices.size(); ++d) {
             auto& interfaces = devices[d].interfaces;
             std::sort(interfaces.begin(), interfaces.end(),
                       [](const UsbInterface& a, const UsbInterface& b) { return a.number < b.number; });
             for (std::size_t i = 0; i < interfaces.size(); ++i) {
+                std::sort(interfaces[i].ttys.begin(), interfaces[i].ttys.end());
+                std::sort(interfaces[i].cards.begin(), interfaces[i].cards.end());
                 for (const unsigned card : interfaces[i].cards) cardOwners_.emplace(card, std::make_pair(d, i));
             }
         }
@@ -250,12 +262,13 @@ private:
                                     : name;
         } else if (device.descriptors.valid) {
             // The kernel makes a string's file only where the descriptor gives its index.
-            if (d[14]) device.manufacturer = Text(at + "/manufacturer");
-            if (d[15]) device.product = Text(at + "/product");
-            if (d[16]) device.serialAsRead = RawText(at + "/serial");
+            const bool hub = d[4] == 9;
+            if (Wanted(d[14], hub)) device.manufacturer = Text(at + "/manufacturer");
+            if (d[15] && (!hub || roots_.everyString)) device.product = Text(at + "/product");
+            if (d[16] && (!hub || roots_.everyString)) device.serialAsRead = RawText(at + "/serial");
             if (device.serialAsRead) device.serial = CleanText(*device.serialAsRead);
             const std::vector<std::uint8_t>* configuration = device.ActiveConfiguration();
-            if (configuration && (*configuration)[6]) device.configurationText = Text(at + "/configuration");
+            if (configuration && Wanted((*configuration)[6], hub)) device.configurationText = Text(at + "/configuration");
         }
         byName_.emplace(name, system_.devices.size());
         system_.devices.push_back(std::move(device));
@@ -265,8 +278,6 @@ private:
         const auto found = byName_.find(parsed.device);
         const std::string at = devicesDir_ + "/" + name;
         if (found == byName_.end()) return Note(at, "its device can't be read; left out");
-        const std::optional<std::vector<std::string>> entries = files_.List(at, kListLimit);
-        if (!entries) return Note(at, "can't be read as a directory (gone, or a link loop); left out");
         UsbDevice& device = system_.devices[found->second];
         UsbInterface interface;
         interface.name = name;
@@ -280,41 +291,63 @@ private:
         }
         interface.alternate = settings.size() == 1 ? settings[0].alternate : Number(at + "/bAlternateSetting", 10, 0);
         const bool hasText = std::any_of(settings.begin(), settings.end(), [&](const InterfaceDescriptor& d) {
-            return d.alternate == interface.alternate && d.stringIndex != 0;
+            return d.alternate == interface.alternate && Wanted(d.stringIndex, device.IsHub());
         });
         if (hasText) interface.text = Text(at + "/interface");
-        interface.driver = files_.LinkName(at + "/driver");
+        interface.driver = Basename(files_.LinkTarget(at + "/driver"));
         if (!interface.driver.empty() && !IsPlainName(interface.driver)) {
             Note(at + "/driver", "names no driver that can be; taken as none");
             interface.driver.clear();
         }
-        for (const std::string& entry : *entries) {
-            if (entry == "tty") {
-                for (const std::string& tty : files_.List(at + "/tty", kListLimit).value_or(std::vector<std::string>())) {
-                    AddTty(interface, at + "/tty", tty);
-                }
-            } else if (entry == "sound") {
-                for (const std::string& card : files_.List(at + "/sound", kListLimit).value_or(std::vector<std::string>())) {
-                    unsigned number = 0;
-                    if (card.compare(0, 4, "card") == 0 && ParseDecimal(card.substr(4), 255, number)) {
-                        interface.cards.push_back(number);
-                    }
-                }
-            } else if (entry.compare(0, 3, "tty") == 0) {
-                AddTty(interface, at, entry);
-            }
-        }
-        std::sort(interface.ttys.begin(), interface.ttys.end());
-        std::sort(interface.cards.begin(), interface.cards.end());
         device.interfaces.push_back(std::move(interface));
     }
 
-    void AddTty(UsbInterface& interface, const std::string& at, const std::string& tty) {
-        if (IsPlainName(tty) && tty.compare(0, 3, "tty") == 0 && files_.IsDirectory(at + "/" + tty)) {
-            interface.ttys.push_back(tty);
-        } else {
-            Note(at + "/" + tty, "no serial port's directory; left out");
+    // The serial ports and sound cards of a class: each entry links to its device, whose
+    // path passes the USB interface it hangs off (.../1-2.2:1.0/ttyUSB0/tty/ttyUSB0,
+    // .../1-2.1:1.0/tty/ttyACM0, .../1-2.1:1.0/sound/card2). One listing per class costs
+    // less than a look into every interface.
+    void ReadClass(const std::string& name, const std::string& prefix) {
+        const std::string at = roots_.sysfs + "/class/" + name;
+        std::unordered_map<std::string, UsbInterface*> interfaces;
+        for (UsbDevice& device : system_.devices) {
+            for (UsbInterface& interface : device.interfaces) interfaces.emplace(interface.name, &interface);
         }
+        for (const std::string& entry : files_.List(at, kListLimit).value_or(std::vector<std::string>())) {
+            if (entry.compare(0, prefix.size(), prefix) != 0) continue;
+            if (!IsPlainName(entry)) {
+                Note(at + "/" + entry, "names no device that can be; left out");
+                continue;
+            }
+            const auto found = interfaces.find(InterfaceOf(files_.LinkTarget(at + "/" + entry), entry));
+            if (found == interfaces.end()) continue;  // not on a USB device (ttyS0, the PC's own card)
+            unsigned number = 0;
+            if (name == "tty") {
+                found->second->ttys.push_back(entry);
+            } else if (ParseDecimal(entry.substr(prefix.size()), 255, number)) {
+                found->second->cards.push_back(number);
+            }
+        }
+    }
+
+    // The interface a class device's link passes, where the device sits right below it
+    // as the kernel puts serial ports and cards; empty for any other link.
+    static std::string InterfaceOf(const std::string& target, const std::string& entry) {
+        std::vector<std::string> parts;
+        for (std::size_t at = 0; at <= target.size();) {
+            const std::size_t slash = std::min(target.find('/', at), target.size());
+            parts.push_back(target.substr(at, slash - at));
+            at = slash + 1;
+        }
+        for (std::size_t i = parts.size(); i-- > 0;) {
+            const std::optional<UsbName> parsed = ParseUsbName(parts[i]);
+            if (!parsed || !parsed->interface) continue;
+            const std::vector<std::string> below(parts.begin() + i + 1, parts.end());
+            const bool placed = below == std::vector<std::string>{entry, "tty", entry} ||
+                                below == std::vector<std::string>{"tty", entry} ||
+                                below == std::vector<std::string>{"sound", entry};
+            return placed ? parts[i] : std::string();
+        }
+        return {};
     }
 
     // A device no longer listed was unplugged while it was read: what was read of it may

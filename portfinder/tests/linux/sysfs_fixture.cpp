@@ -74,7 +74,17 @@ public:
         Link("sys/bus/usb/devices/" + dir.substr(dir.rfind('/') + 1), "../../../" + dir);
     }
 
-    void Folder(const std::string& path) override { fs::create_directories(root_ + "/" + path); }
+    // A serial port's or sound card's folder gets its class link, as the kernel gives it.
+    void Folder(const std::string& path) override {
+        fs::create_directories(root_ + "/" + path);
+        const std::string name = path.substr(path.rfind('/') + 1), above = fs::path(path).parent_path().filename();
+        const char* kind = above == "tty" && name.compare(0, 3, "tty") == 0      ? "tty"
+                           : above == "sound" && name.compare(0, 4, "card") == 0 ? "sound"
+                                                                                 : nullptr;
+        if (kind && path.compare(0, 12, "sys/devices/") == 0) {
+            Link(std::string("sys/class/") + kind + "/" + name, "../../" + path.substr(4));
+        }
+    }
 
     void File(const std::string& path, const std::string& bytes) override {
         fs::create_directories(fs::path(root_ + "/" + path).parent_path());
