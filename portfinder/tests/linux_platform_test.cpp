@@ -173,6 +173,21 @@ private:
     int reads_;
 };
 
+// A file the user may not read is noted as such, never as a device that failed.
+TEST_F(LinuxPlatformTest, AFileThePermissionsHideIsNotedAsSuch) {
+    struct DenyingFiles : linuxsys::PosixFiles {
+        linuxsys::FileBytes Read(const std::string& path, std::size_t limit) override {
+            if (path.find("/1-2.1/descriptors") != std::string::npos) return {linuxsys::FileError::kDenied, {}};
+            return PosixFiles::Read(path, limit);
+        }
+    } files;
+    const std::string root = Lay("box-with-codec");
+    Run(files, root);
+    ASSERT_EQ(system.notes.size(), 1u);
+    EXPECT_EQ(system.notes[0], root + "/sys/bus/usb/devices/1-2.1/descriptors: can't be read: permission denied; "
+                                      "the device is left undescribed");
+}
+
 TEST_F(LinuxPlatformTest, ABoxUnpluggedAtAnyReadIsReportedWholeOrNotAtAll) {
     const std::string whole = "Found device #1\nAudio\thw:CARD=CODEC / hw:2\n/dev/ttyUSB0\tTavrilink Nova CAT port\n"
                               "/dev/ttyUSB1\tTavrilink Nova PTT/CW port\n\n\nGo to Device Manager to make\nchanges, if needed.";
