@@ -4,6 +4,7 @@
 #include "base/log.h"
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
+#include "diagnosis/diagnosis.h"
 #include "platform/platform.h"
 #include "resources/portiq_resource.h"
 #include "sound/sound_devices.h"
@@ -12,10 +13,18 @@
 namespace portiq {
 
 void ComposeReport() {
+    const std::string& elsewhere = g_strDiagnosedElsewhere;
     if (g_nDevicesFound == 0 && g_strFtdiPorts.empty()) {
         g_strMessage = LoadLangString(IDS_NOT_FOUND);
+        // A box that isn't found whole may still be known in part: say what keeps it.
+        if (!elsewhere.empty()) g_strMessage += "\n\n" + elsewhere.substr(0, elsewhere.size() - 1);
         return;
     }
+    if (!elsewhere.empty() && g_strMessage.size() >= 1 && g_strMessage.compare(g_strMessage.size() - 1, 1, "\n") == 0 &&
+        (g_strMessage.size() < 2 || g_strMessage.compare(g_strMessage.size() - 2, 2, "\n\n") != 0)) {
+        g_strMessage += "\n";  // the walk left its last block open
+    }
+    g_strMessage += elsewhere;
     if (!g_strFtdiPorts.empty()) {
         g_strMessage += LoadLangString(IDS_FTDI_PORTS_FOUND) + "\t" + g_strFtdiPorts + "\n";
     }
@@ -37,6 +46,7 @@ bool CEnumDevicesApp::InitInstance() {
     ListSoundDevices();
     EnumerateHostControllers();
     WalkDeviceTree();
+    DiagnoseBoxes();
     ComposeReport();
 
     SystemServices& system = *CurrentPlatform().system;
@@ -54,6 +64,8 @@ void ResetRunState() {
     g_strFtdiPorts.clear();
     g_soundDevices.clear();
     g_usbDevices.clear();
+    g_usbPortFailures.clear();
+    g_strDiagnosedElsewhere.clear();
     ResetDeviceTreeWalk();
     ResetUsbWalk();
 }

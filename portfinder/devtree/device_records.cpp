@@ -4,6 +4,7 @@ namespace portiq {
 
 std::vector<CSbRecord> g_soundDevices;
 std::vector<UsbDeviceRecord> g_usbDevices;
+std::vector<UsbPortFailure> g_usbPortFailures;
 
 std::string CSbRecord::GetInstanceKey() const {
     static const std::string kMarker = "MI_00#";

@@ -1,6 +1,7 @@
 // What the sound device list and the USB walk hand to the device-tree walk.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,26 @@ struct UsbDeviceRecord {
     std::string strProduct;    // string descriptor 2
     std::string strSerial;     // string descriptor 3
     std::string strDriverKey;  // driver key name of the device on that port
+    // Where it is plugged in and what it is, for the diagnosis: the port on each hub from
+    // the root hub down ("2.3": port 3 of the hub on root port 2), and its device
+    // descriptor's ids.
+    std::string strPortPath;
+    int nVendorId = 0;
+    int nProductId = 0;
+};
+
+// A hub port whose device can't be used: it failed enumeration, caused overcurrent or
+// wants more power than the hub has (the connection status), for the diagnosis.
+struct UsbPortFailure {
+    int nHostController = -1;
+    std::string strPortPath;  // as UsbDeviceRecord's
+    std::uint32_t nStatus = 0;
+    int nVendorId = 0;  // from the device descriptor, where the hub gave one; else 0
+    int nProductId = 0;
 };
 
 extern std::vector<CSbRecord> g_soundDevices;
 extern std::vector<UsbDeviceRecord> g_usbDevices;
+extern std::vector<UsbPortFailure> g_usbPortFailures;
 
 }  // namespace portiq

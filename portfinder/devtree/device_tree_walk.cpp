@@ -1,6 +1,7 @@
 #include "devtree/device_tree_walk.h"
 
 #include <string>
+#include <unordered_map>
 
 #include "base/lang_strings.h"
 #include "base/log.h"
@@ -14,6 +15,7 @@
 namespace portiq {
 
 std::vector<BoxBlock> g_boxBlocks;
+std::vector<BoxNode> g_boxNodes;
 
 namespace {
 
@@ -35,6 +37,35 @@ int g_nDepth = 0;           // nesting depth of WalkDevNodes
 // WalkDevNodes starts (the records are complete by then and don't change).
 SoundKeyIndex g_soundKeys;
 DriverKeyIndex g_driverKeys;
+// The boxes' records by driver key, and those without one by the device ID Windows
+// gives a device with a serial number ("USB\VID_0403&PID_6010\TN0A1B2C").
+std::unordered_map<std::string, std::vector<int>> g_boxDriverKeys;
+std::unordered_map<std::string, std::vector<int>> g_boxDeviceIds;
+
+void IndexBoxes() {
+    g_boxDriverKeys.clear();
+    g_boxDeviceIds.clear();
+    for (int r = 0; r < static_cast<int>(g_usbDevices.size()); ++r) {
+        const UsbDeviceRecord& record = g_usbDevices[r];
+        if (ModelWord(record.strProduct).empty()) continue;
+        if (!record.strDriverKey.empty()) {
+            g_boxDriverKeys[record.strDriverKey].push_back(r);
+        } else if (!record.strSerial.empty()) {
+            const std::string id = FormatPrintf("USB\\VID_%04X&PID_%04X\\", record.nVendorId, record.nProductId);
+            g_boxDeviceIds[UpperCaseAscii(id + record.strSerial)].push_back(r);
+        }
+    }
+}
+
+void NoteBoxNode(DEVINST parent, DEVINST node, const std::string& deviceId, const std::string& driverKey) {
+    const auto byKey = driverKey.empty() ? g_boxDriverKeys.end() : g_boxDriverKeys.find(driverKey);
+    const auto byId = g_boxDeviceIds.find(deviceId);
+    for (const auto& found : {byKey == g_boxDriverKeys.end() ? nullptr : &byKey->second,
+                              byId == g_boxDeviceIds.end() ? nullptr : &byId->second}) {
+        if (!found) continue;
+        for (const int r : *found) g_boxNodes.push_back({r, node, parent});
+    }
+}
 
 DeviceTree& Tree() { return *CurrentPlatform().deviceTree; }
 
@@ -152,6 +183,7 @@ void ExamineNode(DEVINST parent, DEVINST node) {
     LogPrintf("%i:%08x*%08x*%s*%s*%s\n", g_nDepth, parent, node, friendlyName, deviceId, driverKey);
     CollectFtdiPort(friendlyName, deviceId);
     MatchUsbProducts(driverKey);
+    NoteBoxNode(parent, node, deviceId, driverKey);
 }
 
 // The exit chain: leaving a level whose last child with children had only childless
@@ -173,6 +205,7 @@ void WalkDevNodes(DEVINST parent, DEVINST first) {
     if (g_nDepth == 0) {
         g_soundKeys = SoundKeyIndex(g_soundDevices);
         g_driverKeys = DriverKeyIndex(g_usbDevices);
+        IndexBoxes();
     }
     ++g_nDepth;
     g_nExitChain = 0;
@@ -206,6 +239,9 @@ void ResetDeviceTreeWalk() {
     g_strBoxName.clear();
     g_strPrevDriverKey.clear();
     g_boxBlocks.clear();
+    g_boxNodes.clear();
+    g_boxDriverKeys.clear();
+    g_boxDeviceIds.clear();
     g_bBlockOpen = false;
     g_nPendingAudio = -1;
     g_nExitChain = 0;

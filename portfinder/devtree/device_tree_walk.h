@@ -27,6 +27,17 @@ struct BoxBlock {
 };
 extern std::vector<BoxBlock> g_boxBlocks;
 
+// The node of each box's USB device as the walk met it, for the diagnosis: for every
+// record of g_usbDevices whose product names a model, the node whose driver key is the
+// record's, or, where the record has none (a device without a driver has none), the node
+// whose device ID names the record's vendor, product and serial number.
+struct BoxNode {
+    int nRecord = -1;  // index into g_usbDevices
+    DEVINST node = 0;
+    DEVINST parent = 0;
+};
+extern std::vector<BoxNode> g_boxNodes;
+
 // Walks the whole tree from its root. Runs after the sound list and the USB walk, whose
 // records it reads. A tree whose root or first child can't be had gives no walk.
 void WalkDeviceTree();

@@ -41,6 +41,16 @@ inline constexpr std::uint32_t kDrpClassGuid = 0x09;
 inline constexpr std::uint32_t kDrpDriver = 0x0A;
 inline constexpr std::uint32_t kDrpFriendlyName = 0x0D;
 
+// Device node status (DN_*) and the problems (CM_PROB_*) the diagnosis names. Windows
+// sets a problem number only with DN_HAS_PROBLEM; Device Manager shows it as the code.
+inline constexpr std::uint32_t kDnDriverLoaded = 0x00000002;
+inline constexpr std::uint32_t kDnStarted = 0x00000008;
+inline constexpr std::uint32_t kDnHasProblem = 0x00000400;
+inline constexpr std::uint32_t kProbNotConfigured = 1;   // no driver chosen
+inline constexpr std::uint32_t kProbFailedStart = 10;    // the device cannot start
+inline constexpr std::uint32_t kProbDisabled = 22;       // disabled by the user
+inline constexpr std::uint32_t kProbFailedInstall = 28;  // its drivers are not installed
+
 // Message box types (MB_*) and virtual keys (VK_*) used by the run.
 inline constexpr unsigned kMbOk = 0x0000;
 inline constexpr unsigned kMbIconExclamation = 0x0030;
@@ -79,6 +89,38 @@ public:
     // exactly length characters is written without a terminating NUL (as Windows does);
     // a longer one gives kCrBufferSmall.
     virtual CONFIGRET GetDeviceId(DEVINST node, char* buffer, std::uint32_t length) = 0;
+
+    // CM_Get_DevNode_Status(&status, &problem, node, 0): the node's DN_* flags, and its
+    // CM_PROB_* number where status has kDnHasProblem (0 otherwise). Both are written
+    // only on success; a node the system has no device for gives kCrNoSuchDevnode.
+    virtual CONFIGRET GetStatus(DEVINST node, std::uint32_t& status, std::uint32_t& problem) = 0;
+};
+
+// A serial port's device node on a Unix-like system (/dev/ttyUSB0), as stat and udev's
+// database tell it.
+struct UnixPortNode {
+    std::string group;               // the group that owns it ("dialout"); empty: unknown
+    std::uint32_t mode = 0;          // its permission bits (0660)
+    bool userMayOpen = true;         // this user may read and write it
+    bool modemManagerCandidate = false;  // udev marked it ID_MM_CANDIDATE
+    bool modemManagerIgnores = false;    // ... and ID_MM_DEVICE_IGNORE
+};
+
+// What a Unix-like system (Linux) says of the devices that Windows has no word for. A
+// machine has it only where it is such a system: PortIQ on Windows installs none, and
+// the diagnosis then gives Windows' remedies. Nothing here opens a device.
+class UnixDevices {
+public:
+    virtual ~UnixDevices() = default;
+
+    // The driver bound to a USB interface's node ("ftdi_sio"; "usbfs": a program holds
+    // the interface through the USB file system). False where the node is no interface
+    // or none is bound.
+    virtual bool GetInterfaceDriver(DEVINST node, std::string& driver) = 0;
+
+    // The device node of a serial port's node; false where the node is no serial port
+    // or its device node couldn't be read.
+    virtual bool GetPortNode(DEVINST node, UnixPortNode& port) = 0;
 };
 
 // A resource's bytes inside the program's own module, valid until the program ends.
@@ -287,6 +329,7 @@ struct Platform {
     SystemServices* system = nullptr;
     WaveDevices* wave = nullptr;
     UsbDevices* usb = nullptr;
+    UnixDevices* unixDevices = nullptr;  // a Unix-like system's facts; none on Windows
 };
 
 // The platform of this process: the entry point installs it before the run.

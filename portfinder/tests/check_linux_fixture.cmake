@@ -6,6 +6,7 @@
 include(${CMAKE_CURRENT_LIST_DIR}/lay_linux_fixture.cmake)
 execute_process(
     COMMAND env LC_ALL=${LOCALE} ${PORTIQ} --sysfs-root ${root}/sys --proc-asound-root ${root}/proc/asound
+        --dev-root ${root}/dev --udev-data-root ${root}/run/udev/data
         --log ${WORK_DIR}/portiq.log --dump ${WORK_DIR}/dump.scn
     OUTPUT_VARIABLE output ERROR_VARIABLE errors RESULT_VARIABLE result)
 if(NOT result EQUAL 0)

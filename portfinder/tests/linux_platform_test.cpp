@@ -41,7 +41,12 @@ protected:
 
     // PortIQ's run on the system read from root; the report.
     std::string Run(linuxsys::SystemFiles& files, const std::string& root) {
-        system = linuxsys::ReadLinuxSystem(files, {root + "/sys", root + "/proc/asound"});
+        linuxsys::SystemRoots roots;
+        roots.sysfs = root + "/sys";
+        roots.procAsound = root + "/proc/asound";
+        roots.dev = root + "/dev";
+        roots.udevData = root + "/run/udev/data";
+        system = linuxsys::ReadLinuxSystem(files, roots);
         built = std::make_unique<synthetic::SyntheticMachine>();
         linuxsys::BuildMachine(system, *built);
         ResetRunState();

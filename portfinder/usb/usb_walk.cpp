@@ -62,6 +62,15 @@ int g_nHostController = 0;
 
 namespace {
 
+// The port on each hub from the root hub down to the port being walked.
+std::vector<std::uint32_t> g_portPath;
+
+std::string PortPathText() {
+    std::string text;
+    for (const std::uint32_t port : g_portPath) text += (text.empty() ? "" : ".") + std::to_string(port);
+    return text;
+}
+
 // A hub's path: "\\.\" and up to 252 bytes of the name in the ANSI code page.
 constexpr int kPathBytes = 256;
 constexpr int kNameBytes = kPathBytes - 4;
@@ -191,6 +200,9 @@ void WalkDevice(DeviceHandle hub, std::uint32_t port, const UsbDeviceDescriptor&
     DisplayConfigurationDescriptor(hub, port, language);
     g_usbPending.nHostController = g_nHostController;
     g_usbPending.nPort = static_cast<int>(port);
+    g_usbPending.strPortPath = PortPathText();
+    g_usbPending.nVendorId = descriptor.idVendor;
+    g_usbPending.nProductId = descriptor.idProduct;
     g_usbDevices.push_back(g_usbPending);
     g_usbPending = UsbDeviceRecord{};
 }
@@ -204,14 +216,20 @@ void WalkPort(DeviceHandle hub, std::uint32_t port, int depth) {
     }
     for (int level = 0; level < depth; ++level) LogPrintf("+1");
     LogPrintf(" Port[%d] = ", port);
+    g_portPath.push_back(port);
     const std::uint32_t status = info.connection.ConnectionStatus;
     if (status != kDeviceConnected) {
         LogConnectionStatus(status);
+        if (status != kNoDeviceConnected) {
+            const UsbDeviceDescriptor& d = info.connection.DeviceDescriptor;
+            g_usbPortFailures.push_back({g_nHostController, PortPathText(), status, d.idVendor, d.idProduct});
+        }
     } else if (info.connection.DeviceIsHub) {
         WalkChildHub(hub, port, depth);
     } else {
         WalkDevice(hub, port, info.connection.DeviceDescriptor);
     }
+    g_portPath.pop_back();
 }
 
 }  // namespace
@@ -306,6 +324,7 @@ void ResetUsbWalk() {
     g_nHostController = 0;
     g_walkedHubs.clear();
     g_walkedControllers.clear();
+    g_portPath.clear();
 }
 
 }  // namespace portiq

@@ -34,6 +34,9 @@ void Usage(std::FILE* out) {
                "  --sysfs-root DIR         read a recorded system's sysfs instead of /sys\n"
                "  --proc-asound-root DIR   read a recorded system's /proc/asound (with\n"
                "                           --sysfs-root alone, no sound card is read)\n"
+               "  --dev-root DIR           ... its /dev, for who may open the serial ports\n"
+               "  --udev-data-root DIR     ... its /run/udev/data, for what udev told the\n"
+               "                           modem manager\n"
                "Exit status: 0 it ran (box or no box), 1 --log or --dump couldn't be written,\n"
                "2 a wrong command line, 3 a root that is no sysfs or /proc/asound.\n",
                out);
@@ -66,7 +69,7 @@ bool WriteFile(const std::string& path, const std::string& text) {
 int main(int argc, char** argv) {
     linuxsys::SystemRoots roots;
     std::string logPath, dumpPath;
-    bool udevRules = false, sysfsGiven = false, asoundGiven = false;
+    bool udevRules = false, sysfsGiven = false, asoundGiven = false, devGiven = false, udevGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -82,6 +85,12 @@ int main(int argc, char** argv) {
         } else if (option == "--proc-asound-root" && hasValue) {
             roots.procAsound = argv[++i];
             asoundGiven = true;
+        } else if (option == "--dev-root" && hasValue) {
+            roots.dev = argv[++i];
+            devGiven = true;
+        } else if (option == "--udev-data-root" && hasValue) {
+            roots.udevData = argv[++i];
+            udevGiven = true;
         } else {
             const bool help = option == "--help" || option == "-h";
             Usage(help ? stdout : stderr);
@@ -92,6 +101,8 @@ int main(int argc, char** argv) {
     // A recorded system is read as recorded: never with this PC's own sound cards.
     if (asoundGiven) roots.procAsoundMayBeMissing = false;
     if (sysfsGiven && !asoundGiven) roots.procAsound.clear();
+    if (sysfsGiven && !devGiven) roots.dev.clear();
+    if (sysfsGiven && !udevGiven) roots.udevData.clear();
     roots.everyString = !logPath.empty() || !dumpPath.empty();
     linuxsys::PosixFiles files;
     const linuxsys::LinuxSystem system = linuxsys::ReadLinuxSystem(files, roots);

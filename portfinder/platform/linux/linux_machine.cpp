@@ -239,14 +239,28 @@ private:
     std::string Ansi(const std::string& utf8) const { return synthetic::Utf8ToCodePage(machine_.system.codePage, utf8); }
 
     int Node(int parent, const char* classGuid, const std::string& name, const std::string& description,
-             const std::string& id, const std::string& driver) {
-        SyntheticNode node;
+             const std::string& id, const std::string& driver, SyntheticNode node = {}) {
         if (classGuid) node.classGuid = classGuid;
         if (!name.empty()) node.friendlyName = Ansi(name);
         node.deviceDescription = Ansi(description);
         node.deviceId = Ansi(id);
         if (!driver.empty()) node.driverKey = Ansi(driver);
         return machine_.tree.AddNode(parent, std::move(node));
+    }
+
+    static SyntheticNode WithProblem(std::uint32_t problem) {
+        SyntheticNode node;
+        node.status = kDnHasProblem;
+        node.problem = problem;
+        return node;
+    }
+
+    // A sound device whose audio interface got no card: its driver failed.
+    static bool IsCodecWithoutCard(const UsbDevice& device) {
+        const auto* configuration = device.ActiveConfiguration();
+        if (!configuration || IsSoundDevice(device) || device.interfaces.empty()) return false;
+        const std::vector<InterfaceDescriptor> interfaces = InterfaceDescriptors(*configuration);
+        return std::any_of(interfaces.begin(), interfaces.end(), [](const InterfaceDescriptor& d) { return d.interfaceClass == 1; });
     }
 
     void Tree() {
@@ -317,18 +331,28 @@ private:
                                   : device.interfaces.size() > 1 ? "USB Composite Device"
                                                                  : "USB Device";
         const std::string id = Printf("USB\\VID_%04X&PID_%04X\\", device.VendorId(), device.ProductId());
-        const int node = Node(parent, kUsbClass, "", description, id + Instance(device), device.name);
+        // As Windows would show them: a device the system doesn't allow is disabled, a
+        // codec whose driver failed couldn't start.
+        const bool codecFailed = IsCodecWithoutCard(device);
+        const SyntheticNode state = !device.authorized ? WithProblem(kProbDisabled)
+                                    : codecFailed      ? WithProblem(kProbFailedStart)
+                                                       : SyntheticNode{};
+        const int node = Node(parent, kUsbClass, "", description, id + Instance(device), device.name, state);
         if (device.IsHub()) return HubDevices(node, device);
-        for (const UsbInterface& interface : device.interfaces) InterfaceNode(node, device, interface);
+        for (const UsbInterface& interface : device.interfaces) InterfaceNode(node, device, interface, !codecFailed);
     }
 
-    void InterfaceNode(int parent, const UsbDevice& device, const UsbInterface& interface) {
+    // An interface without a driver is one whose driver isn't installed, as Windows says;
+    // the driver bound to it is a Unix fact of its own (usbfs: a program holds it).
+    void InterfaceNode(int parent, const UsbDevice& device, const UsbInterface& interface, bool unboundIsProblem) {
         const std::string id = Printf("USB\\VID_%04X&PID_%04X&MI_%02X\\", device.VendorId(), device.ProductId(),
                                       interface.number);
         const std::string description =
             (interface.driver.empty() ? std::string("USB") : interface.driver) + " interface " + std::to_string(interface.number);
+        SyntheticNode state = interface.driver.empty() && unboundIsProblem ? WithProblem(kProbFailedInstall) : SyntheticNode{};
+        if (!interface.driver.empty()) state.boundDriver = interface.driver;
         const int node = Node(parent, interface.cards.empty() ? kUsbClass : kMediaClass, "", description,
-                              id + "USB-" + interface.name, interface.name);
+                              id + "USB-" + interface.name, interface.name, state);
         const bool ftdi = device.VendorId() == kFtdiVendor || interface.driver == "ftdi_sio";
         const char channel = interface.number < 26 ? static_cast<char>('A' + interface.number) : '?';
         for (const std::string& tty : interface.ttys) {
@@ -336,7 +360,9 @@ private:
                 ftdi ? Printf("FTDIBUS\\VID_%04X+PID_%04X+", device.VendorId(), device.ProductId()) + Instance(device) +
                            channel + "\\0000"
                      : "TTY\\" + tty;
-            Node(node, kPortsClass, "USB Serial Port (/dev/" + tty + ")", "USB Serial Port", ttyId, tty);
+            SyntheticNode port;
+            if (const auto facts = interface.portNodes.find(tty); facts != interface.portNodes.end()) port.portNode = facts->second;
+            Node(node, kPortsClass, "USB Serial Port (/dev/" + tty + ")", "USB Serial Port", ttyId, tty, port);
         }
     }
 
@@ -363,6 +389,7 @@ const UsbInterface* CardInterface(const LinuxSystem& system, const SoundCard& ca
 }
 
 std::vector<std::string> BuildMachine(const LinuxSystem& system, synthetic::SyntheticMachine& machine) {
+    machine.isLinux = true;
     return Builder(system, machine).Build();
 }
 

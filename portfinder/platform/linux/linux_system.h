@@ -12,9 +12,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace portiq::linuxsys {
 
@@ -30,6 +33,18 @@ enum class FileError {
 struct FileBytes {
     FileError error = FileError::kNone;
     std::string bytes;
+};
+
+// What stat says of a path (a device node), which is never opened.
+struct PathStatus {
+    std::uint32_t mode = 0;  // st_mode: type and permission bits
+    unsigned uid = 0, gid = 0;
+};
+
+// Who runs the program: its effective user and groups (the effective group first).
+struct UserIds {
+    unsigned uid = 0;
+    std::vector<unsigned> groups;
 };
 
 // The few file operations the reader makes, so that tests and the fuzzer can stand in
@@ -55,6 +70,14 @@ public:
     virtual std::string RealPath(const std::string& path) = 0;
 
     virtual bool IsDirectory(const std::string& path) = 0;
+
+    // stat(path): nothing when it can't be had.
+    virtual std::optional<PathStatus> Status(const std::string& path) = 0;
+
+    virtual UserIds User() = 0;
+
+    // The name of a group (getgrgid); its number where it has none.
+    virtual std::string GroupName(unsigned gid) = 0;
 };
 
 // The standard descriptor layout the kernel keeps in a device's "descriptors" file: the
@@ -84,6 +107,9 @@ struct UsbInterface {
     std::optional<std::string> text;   // its interface string
     std::vector<std::string> ttys;     // "ttyUSB0", "ttyACM0"
     std::vector<unsigned> cards;       // ALSA card numbers
+    // A box's serial ports' device nodes (/dev/ttyUSB0): who may open each, and what
+    // udev told the modem manager; read for boxes only, where they could be.
+    std::map<std::string, UnixPortNode> portNodes;
 };
 
 struct UsbDevice {
@@ -98,6 +124,7 @@ struct UsbDevice {
     // dropped), for rules that must match it exactly.
     std::optional<std::string> serialAsRead;
     unsigned hubPorts = 0;         // maxchild: the ports of a hub, 0 for any other device
+    bool authorized = true;        // "authorized": 0 for a device the system keeps unconfigured
     std::string controller;        // a root hub's host controller ("0000:00:14.0")
     std::vector<UsbInterface> interfaces;  // by number
     std::size_t parent = kNoIndex;         // its hub in LinuxSystem::devices
@@ -139,6 +166,10 @@ struct SystemRoots {
     // The live /proc/asound is missing where ALSA isn't loaded (a PC without sound); a
     // recorded one that is missing is a mistake.
     bool procAsoundMayBeMissing = true;
+    // Where the serial ports' device nodes are, and udev's database of them; empty: not
+    // read (a recorded system without them).
+    std::string dev = "/dev";
+    std::string udevData = "/run/udev/data";
     // Every string the kernel keeps, or only those the report and the rules need (a
     // device's product and serial number, strings 2 and 3); the log and the dump show all.
     bool everyString = true;

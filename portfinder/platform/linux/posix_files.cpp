@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace portiq::linuxsys {
 namespace {
@@ -91,6 +93,30 @@ std::string PosixFiles::LinkTarget(const std::string& path) {
 std::string PosixFiles::RealPath(const std::string& path) {
     const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
     return resolved ? std::string(resolved.get()) : std::string();
+}
+
+std::optional<PathStatus> PosixFiles::Status(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) return std::nullopt;
+    return PathStatus{static_cast<std::uint32_t>(status.st_mode), status.st_uid, status.st_gid};
+}
+
+UserIds PosixFiles::User() {
+    UserIds user;
+    user.uid = geteuid();
+    user.groups.push_back(getegid());
+    const int count = getgroups(0, nullptr);
+    std::vector<gid_t> groups(count > 0 ? static_cast<std::size_t>(count) : 0);
+    if (count > 0 && getgroups(count, groups.data()) == count) user.groups.insert(user.groups.end(), groups.begin(), groups.end());
+    return user;
+}
+
+std::string PosixFiles::GroupName(unsigned gid) {
+    group entry {};
+    group* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->gr_name) return found->gr_name;
+    return std::to_string(gid);
 }
 
 bool PosixFiles::IsDirectory(const std::string& path) {

@@ -12,6 +12,9 @@ public:
     std::string LinkTarget(const std::string& path) override;
     std::string RealPath(const std::string& path) override;
     bool IsDirectory(const std::string& path) override;
+    std::optional<PathStatus> Status(const std::string& path) override;
+    UserIds User() override;
+    std::string GroupName(unsigned gid) override;
 };
 
 }  // namespace portiq::linuxsys

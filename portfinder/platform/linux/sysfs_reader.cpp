@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "devtree/box_models.h"
 #include "platform/linux/linux_system.h"
 
 namespace portiq::linuxsys {
@@ -203,6 +204,7 @@ private:
             }
         }
         for (const auto& [name, parsed] : interfaces) ReadInterface(name, parsed);
+        ReadAuthorized();
         LeaveOutUnplugged();
         // In topology order: by bus, then by ports. Devices are big; they move once.
         auto& devices = system_.devices;
@@ -218,6 +220,7 @@ private:
         Connect();
         ReadClass("tty", "tty");
         ReadClass("sound", "card");
+        ReadPortNodes();
         for (std::size_t d = 0; d < devices.size(); ++d) {
             auto& interfaces = devices[d].interfaces;
             std::sort(interfaces.begin(), interfaces.end(),
@@ -348,6 +351,76 @@ private:
             return placed ? parts[i] : std::string();
         }
         return {};
+    }
+
+    // A device the system doesn't allow ("authorized" 0: USB authorization, as USBGuard
+    // keeps it) is left unconfigured, without interfaces: only those are asked.
+    void ReadAuthorized() {
+        for (UsbDevice& device : system_.devices) {
+            if (device.IsRootHub() || !device.interfaces.empty()) continue;
+            const std::optional<std::string> authorized = Text(devicesDir_ + "/" + device.name + "/authorized");
+            device.authorized = !authorized || *authorized != "0";
+        }
+    }
+
+    // The device nodes of the boxes' serial ports: who may open each (stat, never open:
+    // opening a serial port raises DTR and RTS, which keys some radios), and whether
+    // udev told the modem manager it may probe the port (its database entry
+    // c<major>:<minor>, from the tty's "dev").
+    void ReadPortNodes() {
+        if (roots_.dev.empty()) return;
+        const UserIds user = files_.User();
+        std::map<unsigned, std::string> groups;  // each looked up once: NSS reads its files each time
+        for (UsbDevice& device : system_.devices) {
+            if (!device.product || ModelWord(*device.product).empty()) continue;
+            for (UsbInterface& interface : device.interfaces) {
+                for (const std::string& tty : interface.ttys) {
+                    const std::string node = roots_.dev + "/" + tty;
+                    const std::optional<PathStatus> status = files_.Status(node);
+                    if (!status) {
+                        Note(node, "can't be read: who may open the port is unknown");
+                        continue;
+                    }
+                    UnixPortNode facts;
+                    auto group = groups.find(status->gid);
+                    if (group == groups.end()) group = groups.emplace(status->gid, files_.GroupName(status->gid)).first;
+                    facts.group = group->second;
+                    facts.mode = status->mode & 07777;
+                    facts.userMayOpen = MayReadAndWrite(*status, user);
+                    const std::optional<std::string> number = Text(roots_.sysfs + "/class/tty/" + tty + "/dev");
+                    if (number && IsDeviceNumber(*number) && !roots_.udevData.empty()) {
+                        const FileBytes entry = files_.Read(roots_.udevData + "/c" + *number, kTextLimit);
+                        facts.modemManagerCandidate = HasLine(entry.bytes, "E:ID_MM_CANDIDATE=1");
+                        facts.modemManagerIgnores = HasLine(entry.bytes, "E:ID_MM_DEVICE_IGNORE=1");
+                    }
+                    interface.portNodes[tty] = facts;
+                }
+            }
+        }
+    }
+
+    // The permission class that applies, as the kernel picks it: owner, else group, else others.
+    static bool MayReadAndWrite(const PathStatus& node, const UserIds& user) {
+        if (user.uid == 0) return true;
+        if (node.uid == user.uid) return (node.mode & 0600) == 0600;
+        if (std::count(user.groups.begin(), user.groups.end(), node.gid)) return (node.mode & 0060) == 0060;
+        return (node.mode & 0006) == 0006;
+    }
+
+    // "188:0": a major and a minor number, as "dev" gives them.
+    static bool IsDeviceNumber(const std::string& text) {
+        const std::size_t colon = text.find(':');
+        unsigned number = 0;
+        return colon != std::string::npos && ParseDecimal(text.substr(0, colon), 0xFFFFF, number) &&
+               ParseDecimal(text.substr(colon + 1), 0xFFFFF, number);
+    }
+
+    static bool HasLine(const std::string& text, const std::string& line) {
+        for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
+            const std::size_t end = at + line.size();
+            if ((at == 0 || text[at - 1] == '\n') && (end == text.size() || text[end] == '\n')) return true;
+        }
+        return false;
     }
 
     // A device no longer listed was unplugged while it was read: what was read of it may

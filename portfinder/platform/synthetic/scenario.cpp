@@ -26,11 +26,12 @@ enum class Keyword { Setting, ErrorText, NoTree, Node, Wave, HostController, Por
 // The keys of key=value pairs.
 enum Key {
     kClass, kName, kDesc, kId, kDriver, kHandle, kInterface, kFail, kHub, kPorts, kStatus, kError, kLang, kText,
-    kTimes, kDriverLength, kKeys
+    kTimes, kDriverLength, kProblem, kBound, kGroup, kMode, kOpen, kModemManager, kKeys
 };
 const char* const kKeyNames[kKeys] = {"class", "name",  "desc",   "id",    "driver", "handle", "interface",
                                       "fail",  "hub",   "ports",  "status", "error", "lang",   "text",
-                                      "times", "driver-length"};
+                                      "times", "driver-length", "problem", "bound", "group", "mode",
+                                      "open", "mm"};
 
 constexpr std::uint32_t Keys(std::initializer_list<Key> keys) {
     std::uint32_t set = 0;
@@ -56,9 +57,11 @@ const Shape kShapes[] = {
     {"codepage", Keyword::Setting, 1, kNoBytes, 0},
     {"arguments", Keyword::Setting, 1, kNoBytes, 0},
     {"hold", Keyword::Setting, 1, kNoBytes, 0},
+    {"os", Keyword::Setting, 1, kNoBytes, 0},
     {"error-text", Keyword::ErrorText, 1, kNoBytes, Keys({kText})},
     {"no-tree", Keyword::NoTree, 0, kNoBytes, Keys({kError})},
-    {"node", Keyword::Node, 0, kNoBytes, Keys({kClass, kName, kDesc, kId, kDriver, kHandle})},
+    {"node", Keyword::Node, 0, kNoBytes,
+     Keys({kClass, kName, kDesc, kId, kDriver, kHandle, kStatus, kProblem, kBound, kGroup, kMode, kOpen, kModemManager})},
     {"wavein", Keyword::Wave, 0, kNoBytes, Keys({kName, kInterface, kFail})},
     {"waveout", Keyword::Wave, 0, kNoBytes, Keys({kName, kInterface, kFail})},
     {"hc", Keyword::HostController, 1, kNoBytes, Keys({kDriver, kHub, kPorts, kInterface, kDriverLength})},
@@ -477,6 +480,11 @@ private:
             else return Fail(line, "hold takes none, shift, ctrl or shift+ctrl");
             return true;
         }
+        if (k == "os") {
+            if (word != "windows" && word != "linux") return Fail(line, "os is windows or linux");
+            machine_.isLinux = word == "linux";
+            return true;
+        }
         if (k == "arguments") {
             if (!ParseNumber(word, 1000, number)) return Fail(line, "arguments takes a count up to 1000");
             machine_.system.argumentCount = static_cast<int>(number) + 1;
@@ -569,6 +577,39 @@ private:
 
     // ---- the device tree ----
 
+    // What CM_Get_DevNode_Status answers: status= the DN_* flags, problem= a CM_PROB_*
+    // number, which sets DN_HAS_PROBLEM unless status says otherwise.
+    bool NodeState(const Statement& line, SyntheticNode& node) {
+        std::optional<std::uint32_t> status, problem;
+        if (!OptionalNumber(line, kStatus, status) || !OptionalNumber(line, kProblem, problem)) return false;
+        node.problem = problem.value_or(0);
+        node.status = status.value_or(node.problem ? kDnHasProblem : kDnDriverLoaded | kDnStarted);
+        return true;
+    }
+
+    // A Unix system's facts: bound= the driver an interface has; for a serial port's
+    // device node group=, mode= (octal), open=yes|no (this user may open it) and
+    // mm=candidate|ignored (what udev told the modem manager).
+    bool UnixFacts(const Statement& line, SyntheticNode& node) {
+        if (line.Has(kBound)) node.boundDriver = line.Value(kBound);
+        if (!line.Has(kGroup) && !line.Has(kMode) && !line.Has(kOpen) && !line.Has(kModemManager)) return true;
+        UnixPortNode port;
+        port.group = line.Value(kGroup);
+        const std::string& mode = line.Value(kMode);
+        const bool octal = mode.size() <= 4 && std::all_of(mode.begin(), mode.end(), [](char c) { return c >= '0' && c <= '7'; });
+        if (line.Has(kMode) && (mode.empty() || !octal)) return Fail(line, "mode takes octal permission bits");
+        port.mode = mode.empty() ? 0 : static_cast<std::uint32_t>(std::stoul(mode, nullptr, 8));
+        const std::string& open = line.Value(kOpen);
+        if (line.Has(kOpen) && open != "yes" && open != "no") return Fail(line, "open is yes or no");
+        port.userMayOpen = open != "no";
+        const std::string& mm = line.Value(kModemManager);
+        if (line.Has(kModemManager) && mm != "candidate" && mm != "ignored") return Fail(line, "mm is candidate or ignored");
+        port.modemManagerCandidate = line.Has(kModemManager);
+        port.modemManagerIgnores = mm == "ignored";
+        node.portNode = port;
+        return true;
+    }
+
     bool Node(const Statement& line) {
         if (!line.Has(kClass)) return Fail(line, "a node needs class=GUID or class=none");
         const Frame* parent = Enclosing(line);
@@ -593,6 +634,7 @@ private:
             }
             node.handle = static_cast<DEVINST>(handle);
         }
+        if (!NodeState(line, node) || !UnixFacts(line, node)) return false;
         const int index = machine_.tree.AddNode(parent ? parent->index : SyntheticDeviceTree::kNoParent, std::move(node));
         if (index < 0) return Fail(line, "handle already taken");
         open_.push_back({line.indent, Kind::Node, index, -1, -1});

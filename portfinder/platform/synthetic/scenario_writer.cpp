@@ -25,8 +25,8 @@ std::string TakeText(const std::vector<char>& buffer) {
 
 class TreeWriter {
 public:
-    TreeWriter(DeviceTree& tree, const ToUtf8& toUtf8)
-        : tree_(tree), toUtf8_(toUtf8) {}
+    TreeWriter(DeviceTree& tree, UnixDevices* unixDevices, const ToUtf8& toUtf8)
+        : tree_(tree), unix_(unixDevices), toUtf8_(toUtf8) {}
 
     void Node(DEVINST node, int depth) {
         out_ += std::string(2 * depth, ' ') + "node";
@@ -38,7 +38,7 @@ public:
         if (ReadProperty(node, kDrpDriver, value)) out_ += " driver=" + Quoted(value);
         char handle[16];
         std::snprintf(handle, sizeof handle, "0x%08x", static_cast<unsigned>(node));
-        out_ += std::string(" handle=") + handle + "\n";
+        out_ += std::string(" handle=") + handle + State(node) + UnixFacts(node) + "\n";
         if (depth + 1 >= kDeepestScenarioNode) return;
         DEVINST child = 0;
         if (tree_.GetChild(child, node) != kCrSuccess || child == 0) return;
@@ -53,6 +53,29 @@ public:
     const std::string& text() const { return out_; }
 
 private:
+    // A node's status where it has a problem (the default answer is a started node).
+    std::string State(DEVINST node) {
+        std::uint32_t status = 0, problem = 0;
+        if (tree_.GetStatus(node, status, problem) != kCrSuccess || !(status & kDnHasProblem)) return {};
+        char text[48];
+        std::snprintf(text, sizeof text, " status=0x%08x problem=%u", static_cast<unsigned>(status),
+                      static_cast<unsigned>(problem));
+        return text;
+    }
+
+    std::string UnixFacts(DEVINST node) {
+        if (!unix_) return {};
+        std::string text, driver;
+        if (unix_->GetInterfaceDriver(node, driver)) text += " bound=" + ScenarioText(driver);
+        UnixPortNode port;
+        if (!unix_->GetPortNode(node, port)) return text;
+        char mode[16];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(port.mode & 07777));
+        text += " group=" + ScenarioText(port.group) + " mode=" + mode + " open=" + (port.userMayOpen ? "yes" : "no");
+        if (port.modemManagerCandidate) text += port.modemManagerIgnores ? " mm=ignored" : " mm=candidate";
+        return text;
+    }
+
     bool ReadProperty(DEVINST node, std::uint32_t property, std::string& value) {
         std::vector<char> buffer(kBufferBytes, '\0');
         std::uint32_t length = kBufferBytes;
@@ -83,6 +106,7 @@ private:
     std::string Quoted(const std::string& ansi) const { return ScenarioText(toUtf8_(ansi)); }
 
     DeviceTree& tree_;
+    UnixDevices* unix_;
     const ToUtf8& toUtf8_;
     std::string out_;
 };
@@ -110,11 +134,11 @@ std::string ScenarioText(const std::string& utf8) {
     return text + "\"";
 }
 
-std::string WriteScenarioTree(DeviceTree& tree, const ToUtf8& toUtf8) {
+std::string WriteScenarioTree(DeviceTree& tree, const ToUtf8& toUtf8, UnixDevices* unixDevices) {
     DEVINST root = 0;
     const CONFIGRET located = tree.LocateRoot(root);
     if (located != kCrSuccess || root == 0) return "no-tree error=" + std::to_string(located) + "\n";
-    TreeWriter writer(tree, toUtf8);
+    TreeWriter writer(tree, unixDevices, toUtf8);
     writer.Node(root, 0);
     return writer.text();
 }
@@ -131,7 +155,8 @@ std::string WriteScenarioHardware(const Platform& platform, const ToUtf8& toUtf8
     std::set<std::uint32_t> codes = moreCodes;
     const std::string wave = platform.wave ? WriteScenarioWave(*platform.wave, toUtf8) : std::string();
     const std::string usb = platform.usb ? WriteScenarioUsb(*platform.usb, *platform.system, toUtf8, &codes) : std::string();
-    const std::string nodes = platform.deviceTree ? WriteScenarioTree(*platform.deviceTree, toUtf8) : std::string();
+    const std::string nodes =
+        platform.deviceTree ? WriteScenarioTree(*platform.deviceTree, toUtf8, platform.unixDevices) : std::string();
     std::string text = "\n# Wave devices.\n" + (wave.empty() ? "# (none)\n" : wave);
     text += "\n# USB host controllers, hubs and ports.\n" + (usb.empty() ? "# (no host controller opens)\n" : usb);
     if (!codes.empty()) text += "\n# The system's texts for the error codes above.\n" + WriteScenarioErrorTexts(*platform.system, codes, toUtf8);
@@ -143,8 +168,9 @@ std::string WriteScenarioHardware(const Platform& platform, const ToUtf8& toUtf8
 std::string WriteScenario(SyntheticMachine& machine) {
     const SyntheticSystem& system = machine.system;
     char settings[160];
-    std::snprintf(settings, sizeof settings, "language 0x%04x\nsystem-language 0x%04x\ncodepage %u\narguments %d\nhold %s\n",
-                  system.userLanguage, system.systemLanguage, system.codePage, std::max(system.argumentCount - 1, 0),
+    std::snprintf(settings, sizeof settings, "%slanguage 0x%04x\nsystem-language 0x%04x\ncodepage %u\narguments %d\nhold %s\n",
+                  machine.isLinux ? "os linux\n" : "", system.userLanguage, system.systemLanguage, system.codePage,
+                  std::max(system.argumentCount - 1, 0),
                   system.shiftHeld ? (system.controlHeld ? "shift+ctrl" : "shift") : system.controlHeld ? "ctrl" : "none");
     const unsigned codePage = system.codePage;
     auto toUtf8 = [codePage](const std::string& ansi) { return CodePageToUtf8(codePage, ansi); };
@@ -160,7 +186,8 @@ std::string WriteScenario(SyntheticMachine& machine) {
     // Asked afresh, as a run asks it, and left so for the next run.
     machine.usb.Attach(machine.system);
     machine.usb.Rewind();
-    const Platform platform{&machine.tree, &machine.system, &machine.wave, &machine.usb};
+    const Platform platform{&machine.tree, &machine.system, &machine.wave, &machine.usb,
+                            machine.isLinux ? &machine.tree : nullptr};
     const std::string text = settings + WriteScenarioHardware(platform, toUtf8, stated);
     machine.usb.Rewind();
     return text;

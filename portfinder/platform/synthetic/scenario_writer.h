@@ -23,8 +23,9 @@ std::string ScenarioText(const std::string& utf8);
 // The tree's nodes as "node" lines (handles kept), read with the same calls as the walk;
 // a value too long for the walk's buffer is read whole in a bigger one (up to 256 KiB).
 // Nodes below kDeepestScenarioNode levels are left out. When the root can't be had, a
-// "no-tree" line with what the configuration manager answered.
-std::string WriteScenarioTree(DeviceTree& tree, const ToUtf8& toUtf8);
+// "no-tree" line with what the configuration manager answered. A node's status is
+// written where it has a problem, and a Unix system's facts where unix is given.
+std::string WriteScenarioTree(DeviceTree& tree, const ToUtf8& toUtf8, UnixDevices* unixDevices = nullptr);
 
 // The wave devices as "wavein" and then "waveout" lines: each name, its whole interface
 // path (however long) and the queries that fail.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <tuple>
 
 #include "platform/synthetic/code_pages.h"
 
@@ -112,6 +113,9 @@ int SyntheticDeviceTree::AddNode(int parent, SyntheticNode node) {
                    Store(node.deviceDescription, kDescription), Store(node.deviceId, kDeviceId),
                    Store(node.driverKey, kDriverKey)};
     nodes_.push_back(entry);
+    if (node.status != (kDnDriverLoaded | kDnStarted) || node.problem != 0) states_[index] = {node.status, node.problem};
+    if (node.boundDriver) boundDrivers_[index] = *node.boundDriver;
+    if (node.portNode) portNodes_[index] = *node.portNode;
     if (parent != kNoParent) {
         Entry& p = nodes_[parent];
         if (p.lastChild < 0) {
@@ -133,6 +137,9 @@ SyntheticNode SyntheticDeviceTree::Node(int index) const {
     node.deviceDescription = Copy(entry.texts[kDescription]);
     node.deviceId = Copy(entry.texts[kDeviceId]);
     node.driverKey = Copy(entry.texts[kDriverKey]);
+    if (const auto state = states_.find(index); state != states_.end()) std::tie(node.status, node.problem) = state->second;
+    if (const auto bound = boundDrivers_.find(index); bound != boundDrivers_.end()) node.boundDriver = bound->second;
+    if (const auto port = portNodes_.find(index); port != portNodes_.end()) node.portNode = port->second;
     return node;
 }
 
@@ -153,6 +160,9 @@ void SyntheticDeviceTree::Clear() {
     rootError = kCrNoSuchDevnode;
     nodes_.clear();
     byHandle_.clear();
+    states_.clear();
+    boundDrivers_.clear();
+    portNodes_.clear();
     nextHandle_ = 1;
     blocks_.clear();
     classes_.clear();
@@ -222,6 +232,29 @@ CONFIGRET SyntheticDeviceTree::GetDeviceId(DEVINST node, char* buffer, std::uint
     std::memcpy(buffer, id.data(), id.size());
     if (id.size() < length) buffer[id.size()] = '\0';
     return kCrSuccess;
+}
+
+CONFIGRET SyntheticDeviceTree::GetStatus(DEVINST node, std::uint32_t& status, std::uint32_t& problem) {
+    const int index = byHandle_.Find(node);
+    if (index < 0) return kCrInvalidDevnode;
+    const auto state = states_.find(index);
+    status = state == states_.end() ? kDnDriverLoaded | kDnStarted : state->second.first;
+    problem = state == states_.end() ? 0 : state->second.second;
+    return kCrSuccess;
+}
+
+bool SyntheticDeviceTree::GetInterfaceDriver(DEVINST node, std::string& driver) {
+    const auto bound = boundDrivers_.find(byHandle_.Find(node));
+    if (bound == boundDrivers_.end()) return false;
+    driver = bound->second;
+    return true;
+}
+
+bool SyntheticDeviceTree::GetPortNode(DEVINST node, UnixPortNode& port) {
+    const auto found = portNodes_.find(byHandle_.Find(node));
+    if (found == portNodes_.end()) return false;
+    port = found->second;
+    return true;
 }
 
 // ---- system ----
@@ -349,7 +382,7 @@ std::uint32_t SyntheticSystem::StoreTextFile(const std::string& path, const char
 void SyntheticMachine::Install() {
     usb.Attach(system);
     usb.Rewind();
-    InstallPlatform(Platform{&tree, &system, &wave, &usb});
+    InstallPlatform(Platform{&tree, &system, &wave, &usb, isLinux ? &tree : nullptr});
 }
 
 }  // namespace portiq::synthetic

@@ -34,9 +34,17 @@ struct SyntheticNode {
     std::optional<std::string> deviceDescription;
     std::optional<std::string> deviceId;
     std::optional<std::string> driverKey;
+    // CM_Get_DevNode_Status's answer: by default started with its driver, no problem.
+    std::uint32_t status = kDnDriverLoaded | kDnStarted;
+    std::uint32_t problem = 0;
+    // A Unix-like system's facts (UnixDevices): the driver bound to an interface, the
+    // device node of a serial port.
+    std::optional<std::string> boundDriver;
+    std::optional<UnixPortNode> portNode;
 };
 
-class SyntheticDeviceTree : public DeviceTree {
+// The tree answers a Unix-like system's facts too: they are facts of its nodes.
+class SyntheticDeviceTree : public DeviceTree, public UnixDevices {
 public:
     static constexpr int kNoParent = -1;
 
@@ -66,6 +74,10 @@ public:
     CONFIGRET GetRegistryProperty(DEVINST node, std::uint32_t property, void* buffer,
                                   std::uint32_t& length) override;
     CONFIGRET GetDeviceId(DEVINST node, char* buffer, std::uint32_t length) override;
+    CONFIGRET GetStatus(DEVINST node, std::uint32_t& status, std::uint32_t& problem) override;
+
+    bool GetInterfaceDriver(DEVINST node, std::string& driver) override;
+    bool GetPortNode(DEVINST node, UnixPortNode& port) override;
 
 private:
     // A text in the store: its block, where it starts and its length; kAbsent for a value
@@ -128,6 +140,10 @@ private:
 
     Entries nodes_;
     HandleIndex byHandle_;
+    // What few nodes have, by node index: a status other than the default, Unix facts.
+    std::unordered_map<int, std::pair<std::uint32_t, std::uint32_t>> states_;
+    std::unordered_map<int, std::string> boundDrivers_;
+    std::unordered_map<int, UnixPortNode> portNodes_;
     DEVINST nextHandle_ = 1;
     // The texts, in blocks of 1 MiB (a longer text gets a block of its own). ASCII class
     // GUIDs are stored once: a tree has a few dozen classes and a million nodes.
@@ -193,6 +209,9 @@ struct SyntheticMachine {
     SyntheticSystem system;
     SyntheticWave wave;
     SyntheticUsb usb;
+    // A Linux PC (scenario "os linux"): its Unix facts are installed, and the diagnosis
+    // gives Linux's remedies.
+    bool isLinux = false;
 
     // Installs this machine as the process's platform, for a run that starts every answer
     // sequence from its first answer.

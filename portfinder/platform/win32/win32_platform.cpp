@@ -19,6 +19,9 @@ namespace portiq::win32 {
 static_assert(kCrSuccess == CR_SUCCESS && kCrNoSuchDevnode == CR_NO_SUCH_DEVNODE &&
               kCrInvalidDevnode == CR_INVALID_DEVNODE && kCrInvalidPointer == CR_INVALID_POINTER &&
               kCrFailure == CR_FAILURE && kCrBufferSmall == CR_BUFFER_SMALL && kCrNoSuchValue == CR_NO_SUCH_VALUE);
+static_assert(kDnDriverLoaded == DN_DRIVER_LOADED && kDnStarted == DN_STARTED && kDnHasProblem == DN_HAS_PROBLEM &&
+              kProbNotConfigured == CM_PROB_NOT_CONFIGURED && kProbFailedStart == CM_PROB_FAILED_START &&
+              kProbDisabled == CM_PROB_DISABLED && kProbFailedInstall == CM_PROB_FAILED_INSTALL);
 static_assert(kDrpDeviceDesc == CM_DRP_DEVICEDESC && kDrpClassGuid == CM_DRP_CLASSGUID &&
               kDrpDriver == CM_DRP_DRIVER && kDrpFriendlyName == CM_DRP_FRIENDLYNAME);
 static_assert(kMbOk == MB_OK && kMbIconExclamation == MB_ICONEXCLAMATION && kMbSystemModal == MB_SYSTEMMODAL);
@@ -131,6 +134,13 @@ CONFIGRET Win32DeviceTree::GetRegistryProperty(DEVINST node, std::uint32_t prope
 
 CONFIGRET Win32DeviceTree::GetDeviceId(DEVINST node, char* buffer, std::uint32_t length) {
     return CM_Get_Device_IDA(node, buffer, length, 0);
+}
+
+CONFIGRET Win32DeviceTree::GetStatus(DEVINST node, std::uint32_t& status, std::uint32_t& problem) {
+    ULONG flags = 0, number = 0;
+    const CONFIGRET result = CM_Get_DevNode_Status(&flags, &number, node, 0);
+    if (result == CR_SUCCESS) status = flags, problem = number;
+    return result;
 }
 
 LANGID Win32System::UserDefaultLanguage() { return GetUserDefaultLangID(); }

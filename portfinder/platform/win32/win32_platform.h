@@ -13,6 +13,7 @@ public:
     CONFIGRET GetRegistryProperty(DEVINST node, std::uint32_t property, void* buffer,
                                   std::uint32_t& length) override;
     CONFIGRET GetDeviceId(DEVINST node, char* buffer, std::uint32_t length) override;
+    CONFIGRET GetStatus(DEVINST node, std::uint32_t& status, std::uint32_t& problem) override;
 };
 
 class Win32System : public SystemServices {

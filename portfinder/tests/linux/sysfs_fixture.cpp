@@ -1,4 +1,5 @@
-// Lays out a recorded Linux system (sys/ and proc/asound/ under a folder), or writes it
+// Lays out a recorded Linux system (sys/, proc/asound/, dev/ and run/udev/data/ under a
+// folder), or writes it
 // for umockdev-run (Records below), from a compact description, one statement per line,
 // '#' starting a comment:
 //
@@ -8,11 +9,14 @@
 //   iface NAME ATTRS        an interface, in its device's folder; bInterfaceNumber from NAME
 //   proc PATH ATTRS         a folder under proc/asound
 //   sys PATH ATTRS          a folder under sys, for layouts no kernel makes
+//   udev NAME LINE...       an entry of udev's database (run/udev/data/c188:0), a line a word
 //
 // Devices and interfaces also get their link in sys/bus/usb/devices. ATTRS: key=VALUE
 // (a file holding VALUE and a line feed), key=@SET (the set's bytes) or key=@SET:N (N
 // bytes of the set, repeated as needed), +PATH (a folder), @PATH=TARGET (a symbolic
-// link), |PATH (a FIFO). A word in double quotes may hold \xNN escapes.
+// link), |PATH (a FIFO). A word in double quotes may hold \xNN escapes. A serial port's
+// folder (ttyUSB0/tty/ttyUSB0, tty/ttyACM0) and a card's get their class links, a port its
+// number ("dev") and its device node in dev/ (mode 0660, its owner whoever lays it out).
 #include "sysfs_fixture.h"
 
 #include <sys/stat.h>
@@ -84,6 +88,14 @@ public:
         if (kind && path.compare(0, 12, "sys/devices/") == 0) {
             Link(std::string("sys/class/") + kind + "/" + name, "../../" + path.substr(4));
         }
+        // A serial port's number and its device node, which the user who lays it out may open.
+        const bool usbSerial = name.compare(0, 6, "ttyUSB") == 0, acm = name.compare(0, 6, "ttyACM") == 0;
+        if (kind && (usbSerial || acm)) {
+            File(path + "/dev", std::string(usbSerial ? "188:" : "166:") + name.substr(6) + "\n");
+            File("dev/" + name, "");
+            fs::permissions(root_ + "/dev/" + name, fs::perms::owner_read | fs::perms::owner_write |
+                                                        fs::perms::group_read | fs::perms::group_write);
+        }
     }
 
     void File(const std::string& path, const std::string& bytes) override {
@@ -110,6 +122,11 @@ public:
         if (w[0] == "set") {
             for (std::size_t i = 2; i < w.size(); ++i) sets_[w[1]] += static_cast<char>(std::stoi(w[i], nullptr, 16));
             return;
+        }
+        if (w[0] == "udev") {  // an entry of udev's database: udev NAME LINE...
+            std::string lines;
+            for (std::size_t i = 2; i < w.size(); ++i) lines += w[i] + "\n";
+            return out_.File("run/udev/data/" + w[1], lines);
         }
         std::string dir;  // below sys/ or proc/asound/
         if (w[0] == "bus") {
@@ -202,6 +219,8 @@ public:
     }
 
     void File(const std::string& path, const std::string& bytes) override {
+        // umockdev makes the device nodes itself, and holds no udev database of its own.
+        if (path.compare(0, 4, "dev/") == 0 || path.compare(0, 4, "run/") == 0) return;
         const std::string cards = "proc/asound/";
         if (path.size() > cards.size() + 3 && path.compare(0, cards.size(), cards) == 0 &&
             path.compare(path.size() - 3, 3, "/id") == 0) {

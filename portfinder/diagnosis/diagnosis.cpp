@@ -1,0 +1,241 @@
+#include "diagnosis/diagnosis.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+#include "base/lang_strings.h"
+#include "base/log.h"
+#include "devtree/ansi_text.h"
+#include "devtree/box_models.h"
+#include "devtree/device_records.h"
+#include "devtree/device_tree_walk.h"
+#include "devtree/devnode_texts.h"
+#include "diagnosis/causes.h"
+#include "resources/portiq_resource.h"
+
+namespace portiq {
+
+std::string g_strDiagnosedElsewhere;
+
+namespace {
+
+constexpr int kFtdiVendor = 0x0403;
+constexpr int kCodecVendor = 0x08BB;
+constexpr char kCodecId[] = "USB\\VID_08BB";
+constexpr char kRootHubId[] = "USB\\ROOT_HUB";
+constexpr int kDeepestBoxNode = 8;  // a box's nodes: device, interface, port, and a few to spare
+
+DeviceTree& Tree() { return *CurrentPlatform().deviceTree; }
+UnixDevices* Unix() { return CurrentPlatform().unixDevices; }
+
+std::vector<DEVINST> Children(DEVINST node) {
+    std::vector<DEVINST> children;
+    DEVINST child = 0;
+    if (Tree().GetChild(child, node) != kCrSuccess) return children;
+    while (child != 0 && children.size() < 4096) {
+        children.push_back(child);
+        DEVINST sibling = 0;
+        if (Tree().GetSibling(sibling, child) != kCrSuccess) break;
+        child = sibling;
+    }
+    return children;
+}
+
+// The hub ports above a port: "2" of "2.3"; empty for a root hub's port.
+std::string HubPath(const std::string& portPath) {
+    const std::size_t dot = portPath.find_last_of('.');
+    return dot == std::string::npos ? std::string() : portPath.substr(0, dot);
+}
+
+// Where a port is, as its user finds it: on a Unix system as sysfs names it ("1-2.3",
+// its bus from a device's driver key on the same controller, which is its sysfs name),
+// else "2.3 on controller 0".
+std::string Place(int controller, const std::string& portPath) {
+    if (Unix()) {
+        for (const UsbDeviceRecord& record : g_usbDevices) {
+            const std::size_t dash = record.strDriverKey.find('-');
+            if (record.nHostController == controller && dash != std::string::npos) {
+                return record.strDriverKey.substr(0, dash + 1) + portPath;
+            }
+        }
+    }
+    return FormatPrintf(LoadLangString(IDS_DIAG_PLACE).c_str(), portPath, controller);
+}
+
+// The findings of one box, in the order they were made, each once.
+class BoxFindings {
+public:
+    void Add(Finding finding) {
+        const bool known = std::any_of(findings_.begin(), findings_.end(), [&](const Finding& f) {
+            return f.cause == finding.cause && f.subject == finding.subject;
+        });
+        if (!known) findings_.push_back(std::move(finding));
+    }
+    const std::vector<Finding>& all() const { return findings_; }
+
+private:
+    std::vector<Finding> findings_;
+};
+
+// What Windows says of a node: a problem number names the cause.
+void ExamineStatus(DEVINST node, const std::string& subject, BoxFindings& findings) {
+    std::uint32_t status = 0, problem = 0;
+    if (Tree().GetStatus(node, status, problem) != kCrSuccess || !(status & kDnHasProblem)) return;
+    LogPrintf("Diagnosis: %s (node %08x): status %08x, problem %d\n", subject, node, status, problem);
+    switch (problem) {
+        case kProbNotConfigured:
+        case kProbFailedInstall: return findings.Add({Cause::kNoDriver, subject, {}});
+        case kProbDisabled:  // on a Unix system: the device isn't authorized, its sysfs name the detail
+            return findings.Add({Cause::kDisabled, subject, GetDevNodeDriverKey(node)});
+        case kProbFailedStart: return findings.Add({Cause::kFailedStart, subject, {}});
+        default: return findings.Add({Cause::kOtherProblem, subject, std::to_string(problem)});
+    }
+}
+
+// What a Unix system says of a box's interface: who holds it where no serial port shows.
+void ExamineInterfaceDriver(DEVINST node, const std::string& subject, bool hasPort, BoxFindings& findings) {
+    std::string driver;
+    if (!Unix() || hasPort || !Unix()->GetInterfaceDriver(node, driver) || driver == "ftdi_sio") return;
+    LogPrintf("Diagnosis: %s (node %08x): bound to %s\n", subject, node, driver);
+    findings.Add({driver == "usbfs" ? Cause::kHeldByProgram : Cause::kOtherDriver, subject, driver});
+}
+
+// ... and of a serial port's device node: who may open it, whether the modem manager will.
+void ExaminePortNode(DEVINST node, const std::string& port, BoxFindings& findings) {
+    UnixPortNode facts;
+    if (!Unix() || !Unix()->GetPortNode(node, facts)) return;
+    if (!facts.userMayOpen) {
+        LogPrintf("Diagnosis: %s: group %s, mode %04o, this user may not open it\n", port, facts.group, facts.mode);
+        findings.Add({Cause::kNoAccess, port, facts.group});
+    }
+    if (facts.modemManagerCandidate && !facts.modemManagerIgnores) {
+        LogPrintf("Diagnosis: %s: ID_MM_CANDIDATE without ID_MM_DEVICE_IGNORE\n", port);
+        findings.Add({Cause::kModemManager, port, {}});
+    }
+}
+
+// A box's nodes below node: its interfaces (channel A, B) and their serial ports; a
+// codec's nodes all speak of the codec.
+void ExamineBelow(DEVINST node, const std::string& codec, int depth, BoxFindings& findings) {
+    if (depth > kDeepestBoxNode) return;
+    for (const DEVINST child : Children(node)) {
+        const std::string id = UpperCaseAscii(GetDevNodeDeviceId(child));
+        const std::string port = ParsePortName(GetDevNodeFriendlyName(child));
+        const std::size_t mi = id.find("&MI_");
+        std::string subject = codec;
+        if (subject.empty() && mi != std::string::npos && mi + 6 <= id.size()) {
+            const int number = std::stoi(id.substr(mi + 4, 2), nullptr, 16);
+            subject = FormatPrintf(LoadLangString(IDS_DIAG_CHANNEL).c_str(), static_cast<char>('A' + number % 26));
+        }
+        if (subject.empty()) subject = port.empty() ? LoadLangString(IDS_DIAG_THE_BOX) : port;
+        ExamineStatus(child, subject, findings);
+        if (codec.empty() && mi != std::string::npos) {
+            const std::vector<DEVINST> below = Children(child);
+            ExamineInterfaceDriver(child, subject, !below.empty(), findings);
+        }
+        if (codec.empty() && !port.empty()) ExaminePortNode(child, port, findings);
+        ExamineBelow(child, codec, depth + 1, findings);
+    }
+}
+
+// The box's own USB device and what hangs off it, then the sound codec beside it on the
+// box's own hub (never on a root hub: there it could be any radio's).
+void ExamineBox(const BoxNode& box, BoxFindings& findings) {
+    ExamineStatus(box.node, LoadLangString(IDS_DIAG_THE_BOX), findings);
+    ExamineBelow(box.node, {}, 1, findings);
+    if (box.parent == 0 || Contains(UpperCaseAscii(GetDevNodeDeviceId(box.parent)), kRootHubId)) return;
+    const std::string codec = LoadLangString(IDS_DIAG_SOUND_CODEC);
+    for (const DEVINST sibling : Children(box.parent)) {
+        if (sibling == box.node || !Contains(UpperCaseAscii(GetDevNodeDeviceId(sibling)), kCodecId)) continue;
+        ExamineStatus(sibling, codec, findings);
+        ExamineBelow(sibling, codec, 1, findings);
+    }
+}
+
+std::string StatusText(std::uint32_t status) {
+    switch (status) {
+        case 2: return LoadLangString(IDS_DIAG_FAILED_ENUMERATION);
+        case 3: return LoadLangString(IDS_DIAG_GENERAL_FAILURE);
+        case 4: return LoadLangString(IDS_DIAG_OVERCURRENT);
+        case 5: return LoadLangString(IDS_DIAG_NOT_ENOUGH_POWER);
+        default: return "connection status " + std::to_string(status);
+    }
+}
+
+Finding PortFailure(const UsbPortFailure& failure) {
+    const std::string place = Place(failure.nHostController, failure.strPortPath);
+    LogPrintf("Diagnosis: USB port %s: connection status %d, device %04x:%04x\n", place, failure.nStatus,
+              failure.nVendorId, failure.nProductId);
+    return {Cause::kPortFailure, place, StatusText(failure.nStatus)};
+}
+
+std::string Lines(const std::vector<Finding>& findings) {
+    std::string lines;
+    for (const Finding& finding : findings) lines += FindingLine(finding, Unix() != nullptr);
+    return lines;
+}
+
+// A short block: the device and where it is plugged in, its lines, an empty line.
+void AddElsewhere(const std::string& device, const std::string& place, const std::vector<Finding>& findings) {
+    g_strDiagnosedElsewhere += FormatPrintf(LoadLangString(IDS_DIAG_ELSEWHERE).c_str(), device, place) + "\n" +
+                               Lines(findings) + "\n";
+}
+
+}  // namespace
+
+void DiagnoseBoxes() {
+    g_strDiagnosedElsewhere.clear();
+    if (!CurrentPlatform().deviceTree) return;
+    std::vector<bool> failureTaken(g_usbPortFailures.size(), false);
+    std::map<std::size_t, std::string> linesAt;  // offset in g_strMessage: the lines that go there
+    for (int r = 0; r < static_cast<int>(g_usbDevices.size()); ++r) {
+        const UsbDeviceRecord& record = g_usbDevices[r];
+        if (ModelWord(record.strProduct).empty()) continue;
+        BoxFindings findings;
+        bool inTree = false;
+        for (const BoxNode& box : g_boxNodes) {
+            if (box.nRecord != r) continue;
+            inTree = true;
+            ExamineBox(box, findings);
+        }
+        // Plugged in, and no device node of Windows' has it: no driver took it.
+        if (!inTree) findings.Add({Cause::kNoDriver, LoadLangString(IDS_DIAG_THE_BOX), {}});
+        // A failing port on the box's own hub (not a root hub, where any device may fail).
+        for (std::size_t f = 0; f < g_usbPortFailures.size(); ++f) {
+            const UsbPortFailure& failure = g_usbPortFailures[f];
+            if (failureTaken[f] || failure.nHostController != record.nHostController ||
+                HubPath(failure.strPortPath).empty() || HubPath(failure.strPortPath) != HubPath(record.strPortPath)) {
+                continue;
+            }
+            failureTaken[f] = true;
+            findings.Add(PortFailure(failure));
+        }
+        if (findings.all().empty()) continue;
+        const auto block = std::find_if(g_boxBlocks.begin(), g_boxBlocks.end(), [&](const BoxBlock& b) {
+            return !b.strDriverKey.empty() && b.strDriverKey == record.strDriverKey;
+        });
+        if (block != g_boxBlocks.end()) {
+            linesAt[block->nEnd] += Lines(findings.all());
+        } else {
+            const std::string place = Unix() && record.strDriverKey.find('-') != std::string::npos
+                                          ? record.strDriverKey
+                                          : Place(record.nHostController, record.strPortPath);
+            AddElsewhere(record.strProduct, place, findings.all());
+        }
+    }
+    // A failing port of no box's hub whose device is an FTDI bridge or a box's codec.
+    for (std::size_t f = 0; f < g_usbPortFailures.size(); ++f) {
+        const UsbPortFailure& failure = g_usbPortFailures[f];
+        if (failureTaken[f] || (failure.nVendorId != kFtdiVendor && failure.nVendorId != kCodecVendor)) continue;
+        char ids[16];
+        std::snprintf(ids, sizeof ids, "%04x:%04x", failure.nVendorId, failure.nProductId);
+        const std::string device = FormatPrintf(LoadLangString(IDS_DIAG_USB_DEVICE).c_str(), ids);
+        AddElsewhere(device, Place(failure.nHostController, failure.strPortPath), {PortFailure(failure)});
+    }
+    // From the last block up, so that each offset still stands where the walk left it.
+    for (auto at = linesAt.rbegin(); at != linesAt.rend(); ++at) g_strMessage.insert(at->first, at->second);
+}
+
+}  // namespace portiq
