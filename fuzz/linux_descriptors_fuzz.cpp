@@ -1,7 +1,7 @@
 // The Linux platform's reading of what the kernel keeps for a USB device: its
 // "descriptors" file and its strings, as a recorded system's files may hold anything.
-// Input, through FuzzedDataProvider: the product, serial and interface strings, then the
-// descriptors file. The device sits on bus 1's port 1 with one interface holding a serial
+// Input, through FuzzedDataProvider: the product, serial and interface strings, the udev
+// database's entry of the serial port, then the descriptors file. The device sits on bus 1's port 1 with one interface holding a serial
 // port and a sound card. Checks: the machine built from it runs PortIQ's whole run, with
 // no NUL in the log; written out as a scenario it loads back and the run on it gives the
 // same report and log, as portiq --dump promises.
@@ -45,6 +45,12 @@ public:
     }
     std::string RealPath(const std::string&) override { return "/sys/devices/pci0000:00/0000:00:14.0/usb1"; }
     bool IsDirectory(const std::string& path) override { return folders.count(path) != 0; }
+    std::optional<linuxsys::PathStatus> Status(const std::string& path) override {
+        if (!files.count(path)) return std::nullopt;
+        return linuxsys::PathStatus{020660, 0, 20};
+    }
+    linuxsys::UserIds User() override { return {1000, {1000}}; }
+    std::string GroupName(unsigned) override { return "dialout"; }
 };
 
 std::string Run(synthetic::SyntheticMachine& machine) {
@@ -79,9 +85,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     files.files[device + "/serial"] = input.ConsumeRandomLengthString(300);
     files.files[device + "/bConfigurationValue"] = "1\n";
     files.files[interface + "/interface"] = input.ConsumeRandomLengthString(300);
+    files.files["/s/class/tty/ttyUSB0/dev"] = "188:0\n";
+    files.files["/d/ttyUSB0"] = "";
+    files.files["/r/c188:0"] = input.ConsumeRandomLengthString(300);
     files.files[device + "/descriptors"] = input.ConsumeRemainingBytesAsString();
 
-    const linuxsys::LinuxSystem system = linuxsys::ReadLinuxSystem(files, {"/s", "/a"});
+    linuxsys::SystemRoots roots;
+    roots.sysfs = "/s";
+    roots.procAsound = "/a";
+    roots.dev = "/d";
+    roots.udevData = "/r";
+    const linuxsys::LinuxSystem system = linuxsys::ReadLinuxSystem(files, roots);
     synthetic::SyntheticMachine machine;
     linuxsys::BuildMachine(system, machine);
     const std::string first = Run(machine);

@@ -32,6 +32,7 @@ struct BoxPort {
     const UsbDevice* device;
     const UsbInterface* interface;
     std::string model, role;  // "nova", "ptt-cw"
+    std::string tty;
 };
 
 std::string Lower(std::string text) {
@@ -86,7 +87,7 @@ public:
             byName_.emplace(device.name, &device);
             if (device.serialAsRead) ++serials_[LinkPart(*device.serialAsRead)];
             for (const UsbInterface& interface : device.interfaces) {
-                for (const std::string& tty : interface.ttys) ttys_.emplace(tty, BoxPort{&device, &interface, {}, {}});
+                for (const std::string& tty : interface.ttys) ttys_.emplace(tty, BoxPort{&device, &interface, {}, {}, tty});
             }
         }
         for (const SoundCard& card : system.cards) cardIds_.insert(card.id);
@@ -158,9 +159,17 @@ private:
             char number[8];
             std::snprintf(number, sizeof number, "%02x", port.interface->number);
             rules += "SUBSYSTEM==\"tty\", ENV{TAVRILINK_BOX}==\"" + tag + "\", ATTRS{bInterfaceNumber}==\"" + number +
-                     "\", SYMLINK+=\"tavrilink/" + tag + "-" + port.role + "\"\n";
+                     "\", SYMLINK+=\"tavrilink/" + tag + "-" + port.role + "\"" + KeepModemManagerAway(port) + "\n";
         }
         return rules + CardRule(box, device);
+    }
+
+    // A port udev offers the modem manager is one it probes, which can key the radio: the
+    // rules tell it to leave the port alone (and keep saying so once it is ignored).
+    static std::string KeepModemManagerAway(const BoxPort& port) {
+        const auto node = port.interface->portNodes.find(port.tty);
+        const bool candidate = node != port.interface->portNodes.end() && node->second.modemManagerCandidate;
+        return candidate ? ", ENV{ID_MM_DEVICE_IGNORE}=\"1\"" : "";
     }
 
     const SoundCard* AudioCard(const BoxBlock& box) const {

@@ -378,7 +378,12 @@ private:
         const std::string descriptor = "device" + Hex(answer.bytes.data() + offsetof(UsbNodeConnectionInformation, DeviceDescriptor),
                                                        sizeof(UsbDeviceDescriptor));
         if (status != kDeviceConnected) {
-            Line(indent, statement + (status != kNoDeviceConnected ? " status=" + std::to_string(status) : ""));
+            Line(indent, statement + (status != kNoDeviceConnected ? " device status=" + std::to_string(status) : ""));
+            // A device that failed after enumeration read its descriptor (one short of power).
+            const unsigned char* read = answer.bytes.data() + offsetof(UsbNodeConnectionInformation, DeviceDescriptor);
+            if (std::any_of(read, read + sizeof(UsbDeviceDescriptor), [](unsigned char b) { return b != 0; })) {
+                Line(indent + 2, descriptor);
+            }
         } else if (info.DeviceIsHub) {
             ChildHub(hub, port, statement, descriptor, indent, depth);
         } else {

@@ -298,7 +298,8 @@ bool SyntheticUsb::AnswerConnectionInformation(const SyntheticHub& hub, unsigned
     const bool connected = port->status == kDeviceConnected;
     UsbNodeConnectionInformation info{};
     info.ConnectionIndex = ReadAt<std::uint32_t>(buffer, 0);
-    if (connected) std::memcpy(&info.DeviceDescriptor, port->deviceDescriptor.data(), sizeof info.DeviceDescriptor);
+    // What enumeration read before it failed (a device short of power has given it).
+    std::memcpy(&info.DeviceDescriptor, port->deviceDescriptor.data(), sizeof info.DeviceDescriptor);
     info.CurrentConfigurationValue = connected ? 1 : 0;
     info.DeviceIsHub = port->hub >= 0 ? 1 : 0;
     info.DeviceAddress = static_cast<std::uint16_t>(connected ? info.ConnectionIndex : 0);

@@ -1,0 +1,216 @@
+// The diagnosis on one table of machines, each with the lines it must add under its
+// boxes: Windows PCs (the default machine, changed where a case says) and Linux PCs
+// (recorded systems). Every cause alone, two on one box, a healthy box beside a broken
+// one, and a machine where nothing is wrong.
+#include <filesystem>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "base/log.h"
+#include "platform/linux/linux_machine.h"
+#include "platform/linux/posix_files.h"
+#include "sysfs_fixture.h"
+#include "test_support.h"
+
+namespace portiq::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Edits = std::vector<std::pair<std::string, std::string>>;
+
+// The default machine's nodes and ports the cases change.
+const char kCom5[] = R"(id="FTDIBUS\VID_0403+PID_6010+TN0A1B2CA\0000" driver="{4d36e978-e325-11ce-bfc1-08002be10318}\0001")";
+const char kCom6[] = R"(id="FTDIBUS\VID_0403+PID_6010+TN0A1B2CB\0000" driver="{4d36e978-e325-11ce-bfc1-08002be10318}\0002")";
+const char kCom8[] = R"(id="FTDIBUS\VID_0403+PID_6010+TM0D4E5FB\0000" driver="{4d36e978-e325-11ce-bfc1-08002be10318}\0004")";
+const char kCodec[] = R"(id="USB\VID_08BB&PID_2902\6&3A4B5C6D&0&1" driver="{36fc9e60-c465-11cf-8056-444553540000}\0011")";
+const char kNovaA[] = R"(id="USB\VID_0403&PID_6010&MI_00\7&1D2E3F40&0&0000" driver="{36fc9e60-c465-11cf-8056-444553540000}\0013")";
+const char kNovaB[] = R"(id="USB\VID_0403&PID_6010&MI_01\7&1D2E3F40&0&0001" driver="{36fc9e60-c465-11cf-8056-444553540000}\0014")";
+const char kNova[] = R"(desc="USB Composite Device" id="USB\VID_0403&PID_6010\TN0A1B2C")";
+const char kNovaKey[] = R"( driver="{36fc9e60-c465-11cf-8056-444553540000}\0012")";
+const char kCable[] = R"(  port 2 device driver="{36fc9e60-c465-11cf-8056-444553540000}\0018")";
+const char kSecondController[] = "hc 1 ";
+
+// The lines of a report the diagnosis wrote, each run with the line it stands under.
+std::string Diagnoses(const std::string& report) {
+    std::string found, previous;
+    bool inRun = false;
+    for (std::size_t at = 0; at < report.size();) {
+        const std::size_t end = std::min(report.find('\n', at), report.size());
+        const std::string line = report.substr(at, end - at);
+        at = end + 1;
+        const bool diagnosis = line.compare(0, 2, "!\t") == 0;
+        if (diagnosis && !inRun) found += previous + "\n";
+        if (diagnosis) found += line + "\n";
+        inRun = diagnosis;
+        previous = line;
+    }
+    return found;
+}
+
+// Each edit replaces the first occurrence of a text; "line:TEXT" removes the line that holds TEXT.
+std::string Edited(std::string text, const Edits& edits) {
+    for (const auto& [from, to] : edits) {
+        const bool line = from.compare(0, 5, "line:") == 0;
+        const std::size_t at = text.find(line ? from.substr(5) : from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at == std::string::npos) continue;
+        if (!line) {
+            text.replace(at, from.size(), to);
+            continue;
+        }
+        const std::size_t start = text.rfind('\n', at) + 1;
+        text.erase(start, text.find('\n', at) + 1 - start);
+    }
+    return text;
+}
+
+class DiagnosisTest : public PortIqTest {
+protected:
+    void TearDown() override {
+        for (const std::string& dir : scratch_) fs::remove_all(dir);
+        PortIqTest::TearDown();
+    }
+
+    std::string RunWindows(const Edits& edits) {
+        ResetRunState();
+        machine = synthetic::SyntheticMachine();
+        LoadText(Edited(ReadFileBytes(ScenarioPath("default.scn")), edits));
+        CEnumDevicesApp().InitInstance();
+        return machine.system.messageBoxes.at(0).text;
+    }
+
+    // A recorded Linux system read as this user would (uid 1000 in group 1000, or root).
+    std::string RunLinux(const std::string& description, bool root) {
+        scratch_.push_back(fs::absolute(MakeScratchDirectory()).string());
+        const std::string at = scratch_.back() + "/root";
+        BuildSysfsFixture(ReadFileBytes(GoldenPath("linux/descriptors.txt")) + "\n" + description, at);
+        struct AsUser : linuxsys::PosixFiles {
+            bool root = false;
+            std::optional<linuxsys::PathStatus> Status(const std::string& path) override {
+                // Every node root's and dialout's (20), read and write for both.
+                if (!PosixFiles::Status(path)) return std::nullopt;
+                return linuxsys::PathStatus{020660, 0, 20};
+            }
+            linuxsys::UserIds User() override { return root ? linuxsys::UserIds{0, {0}} : linuxsys::UserIds{1000, {1000, 24}}; }
+            std::string GroupName(unsigned gid) override { return gid == 20 ? "dialout" : std::to_string(gid); }
+        } files;
+        files.root = root;
+        linuxsys::SystemRoots roots;
+        roots.sysfs = at + "/sys";
+        roots.procAsound = at + "/proc/asound";
+        roots.dev = at + "/dev";
+        roots.udevData = at + "/run/udev/data";
+        const linuxsys::LinuxSystem system = linuxsys::ReadLinuxSystem(files, roots);
+        built_ = std::make_unique<synthetic::SyntheticMachine>();
+        linuxsys::BuildMachine(system, *built_);
+        built_->Install();
+        CEnumDevicesApp().InitInstance();
+        return built_->system.messageBoxes.at(0).text;
+    }
+
+private:
+    std::vector<std::string> scratch_;
+    std::unique_ptr<synthetic::SyntheticMachine> built_;
+};
+
+TEST_F(DiagnosisTest, EachCauseIsNamedUnderItsBoxWithWhatToDo) {
+    struct Case {
+        const char* name;
+        Edits edits;
+        const char* expected;
+    };
+    const Case windows[] = {
+        {"nothing wrong", {}, ""},
+        {"a port disabled", {{kCom6, std::string(kCom6) + " problem=22"}},
+         "COM6\tTavrilink Nova PTT/CW port\n!\tCOM6: disabled. Enable it in Device Manager.\n"},
+        {"the serial driver not installed",
+         {{kNovaA, std::string(kNovaA) + " problem=28"}, {kNovaB, std::string(kNovaB) + " problem=28"},
+          {std::string("line:") + kCom5, ""}, {std::string("line:") + kCom6, ""}},
+         "Audio\tUSB Audio CODEC\n"
+         "!\tChannel A: the driver is not installed. Install the USB serial driver for FTDI chips, then replug the box.\n"
+         "!\tChannel B: the driver is not installed. Install the USB serial driver for FTDI chips, then replug the box.\n"},
+        {"the codec failed, and a healthy box beside", {{kCodec, std::string(kCodec) + " problem=10"}},
+         "COM6\tTavrilink Nova PTT/CW port\n!\tSound codec: could not start. Replug the box.\n"},
+        {"two causes on one box, and another box broken",
+         {{kCom5, std::string(kCom5) + " problem=22"}, {kCodec, std::string(kCodec) + " problem=43"},
+          {kCom8, std::string(kCom8) + " problem=22"}},
+         "COM6\tTavrilink Nova PTT/CW port\n"
+         "!\tCOM5: disabled. Enable it in Device Manager.\n"
+         "!\tSound codec: Device Manager shows problem code 43. Replug the box.\n"
+         "COM8\tTavrilink Meridian FSK port\n!\tCOM8: disabled. Enable it in Device Manager.\n"},
+        {"a port of the box's hub without power",
+         {{kSecondController, "    port 3 device status=5\n      device 12 01 00 02 00 00 00 40 e3 05 08 06 02 77 00 01 00 01\n" +
+                                  std::string(kSecondController)}},
+         "COM6\tTavrilink Nova PTT/CW port\n!\tUSB port 1.3 on controller 0: not enough power for the device. Plug the "
+         "box straight into the PC or into a powered hub, then replug it.\n"},
+        {"a box Windows has no node of",
+         {{std::string(kNova) + kNovaKey, R"(desc="USB Composite Device" id="USB\VID_0403&PID_6010\5&2B&0&2")"}},
+         "Tavrilink Nova (CAT+PTT/CW) at USB port 1.2 on controller 0:\n!\tThe box: the driver is not installed. "
+         "Install the USB serial driver for FTDI chips, then replug the box.\n"},
+        {"an FTDI bridge that failed enumeration, no box of its hub",
+         {{kCable, "  port 2 device status=2"}},
+         "USB device 0403:6001 at USB port 2 on controller 1:\n!\tUSB port 2 on controller 1: the device failed "
+         "enumeration. Plug the box straight into the PC or into a powered hub, then replug it.\n"},
+    };
+    for (const Case& c : windows) {
+        EXPECT_EQ(Diagnoses(RunWindows(c.edits)), c.expected) << c.name;
+    }
+
+    // A Nova on its own hub with its codec; each case gives its bridge's interfaces.
+    const std::string nova =
+        "bus 1 0000:00:14.0 maxchild=4\n"
+        "usb 1-2 descriptors=@hub maxchild=4 bConfigurationValue=1\n"
+        "usb 1-2.1 descriptors=@codec product=\"USB Audio CODEC\" bConfigurationValue=1\n"
+        "iface 1-2.1:1.0 @driver=snd-usb-audio +sound/card2\n"
+        "proc card2 id=CODEC +pcm0c\n"
+        "usb 1-2.2 descriptors=@ft2232 product=\"Tavrilink Nova (CAT+PTT/CW)\" serial=TN0A1B2C ";
+    const std::string a = "bConfigurationValue=1\niface 1-2.2:1.0 @driver=ftdi_sio +ttyUSB0/tty/ttyUSB0\n";
+    const std::string b = "iface 1-2.2:1.1 @driver=ftdi_sio +ttyUSB1/tty/ttyUSB1\n";
+    const std::string fix = ". Replug the box; if that doesn't help, run: sudo modprobe ftdi_sio\n";
+    const std::string noAccess = ": you may not open it (it belongs to the group dialout). Run: sudo usermod -aG dialout "
+                                 "$USER, then log in again.\n";
+    struct LinuxCase {
+        const char* name;
+        std::string description;
+        bool root;  // else a user outside the ports' group
+        std::string expected;
+    };
+    const LinuxCase linux[] = {
+        {"nothing wrong", nova + a + b, true, ""},
+        {"channel B unbound while A works", nova + a + "iface 1-2.2:1.1\n", true,
+         "/dev/ttyUSB0\tTavrilink Nova CAT port\n!\tChannel B: no driver is bound" + fix},
+        {"channel B held through usbfs", nova + a + "iface 1-2.2:1.1 @driver=usbfs\n", true,
+         "/dev/ttyUSB0\tTavrilink Nova CAT port\n!\tChannel B: held by a program through usbfs (a braille display "
+         "service does this). If you use no braille display, run: sudo systemctl mask --now brltty-udev.service "
+         "brltty.service, then replug the box.\n"},
+        {"channel B taken by another driver", nova + a + "iface 1-2.2:1.1 @driver=jtag_probe\n", true,
+         "/dev/ttyUSB0\tTavrilink Nova CAT port\n!\tChannel B: taken by the driver jtag_probe instead of ftdi_sio. "
+         "Run: sudo modprobe -r jtag_probe, then replug the box.\n"},
+        {"the box not authorized", nova + "authorized=0\n", true,
+         "Tavrilink Nova (CAT+PTT/CW) at USB port 1-2.2:\n!\tThe box: not authorized on this PC. Allow it: echo 1 | "
+         "sudo tee /sys/bus/usb/devices/1-2.2/authorized\n"},
+        {"a user outside the ports' group", nova + a + b, false,
+         "/dev/ttyUSB1\tTavrilink Nova PTT/CW port\n!\t/dev/ttyUSB0" + noAccess + "!\t/dev/ttyUSB1" + noAccess},
+        {"the modem manager probes one port, is told to leave the other",
+         nova + a + b + "udev c188:0 E:ID_MM_CANDIDATE=1\nudev c188:1 E:ID_MM_CANDIDATE=1 E:ID_MM_DEVICE_IGNORE=1\n", true,
+         "/dev/ttyUSB1\tTavrilink Nova PTT/CW port\n!\t/dev/ttyUSB0: the modem manager will probe it, which can key "
+         "the radio. Install the rules of portiq --udev-rules: they keep it away.\n"},
+        {"two causes on a box beside a healthy one",
+         nova + a + b + "usb 1-3 descriptors=@hub maxchild=4 bConfigurationValue=1\n"
+             "usb 1-3.1 descriptors=@codec product=\"USB Audio CODEC\" bConfigurationValue=1\niface 1-3.1:1.0\n"
+             "usb 1-3.2 descriptors=@ft2232 product=\"Tavrilink Nova (CAT+PTT/CW)\" serial=TN0A1B2D bConfigurationValue=1\n"
+             "iface 1-3.2:1.0 @driver=ftdi_sio +ttyUSB2/tty/ttyUSB2\niface 1-3.2:1.1\n",
+         true,
+         "/dev/ttyUSB2\tTavrilink Nova CAT port\n!\tChannel B: no driver is bound" + fix +
+             "!\tSound codec: no sound card. Replug the box.\n"},
+    };
+    for (const LinuxCase& c : linux) {
+        ResetRunState();
+        EXPECT_EQ(Diagnoses(RunLinux(c.description, c.root)), c.expected) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace portiq::testing
