@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "app/enum_devices_app.h"
 #include "base/log.h"
@@ -238,6 +239,16 @@ void ExpectSameTree(SyntheticDeviceTree& a, SyntheticDeviceTree& b, DEVINST node
                   b.GetRegistryProperty(nodeB, property, valueB, lengthB));
         EXPECT_STREQ(valueA, valueB) << "property " << property << " of node " << nodeA;
     }
+    std::uint32_t statusA = 0, problemA = 0, statusB = 0, problemB = 0;
+    EXPECT_EQ(a.GetStatus(nodeA, statusA, problemA), b.GetStatus(nodeB, statusB, problemB));
+    EXPECT_EQ(std::tie(statusA, problemA), std::tie(statusB, problemB)) << "node " << nodeA;
+    std::string driverA, driverB;
+    EXPECT_EQ(a.GetInterfaceDriver(nodeA, driverA), b.GetInterfaceDriver(nodeB, driverB));
+    EXPECT_EQ(driverA, driverB);
+    UnixPortNode portA, portB;
+    EXPECT_EQ(a.GetPortNode(nodeA, portA), b.GetPortNode(nodeB, portB));
+    EXPECT_EQ(std::tie(portA.group, portA.mode, portA.userMayOpen, portA.modemManagerCandidate, portA.modemManagerIgnores),
+              std::tie(portB.group, portB.mode, portB.userMayOpen, portB.modemManagerCandidate, portB.modemManagerIgnores));
     DEVINST childA = 0, childB = 0;
     const bool hasChild = a.GetChild(childA, nodeA) == kCrSuccess;
     ASSERT_EQ(hasChild, b.GetChild(childB, nodeB) == kCrSuccess);
@@ -253,13 +264,20 @@ void ExpectSameTree(SyntheticDeviceTree& a, SyntheticDeviceTree& b, DEVINST node
 }
 
 TEST(ScenarioWriter, ATreeWrittenOutReadsBackTheSame) {
-    for (const char* name : {"default.scn", "russian-user.scn"}) {
+    // A node's problem and a Linux PC's facts of its interfaces and ports read back too.
+    const std::string facts = "os linux\nnode class=none\n  node class=none problem=22\n"
+                              "  node class=none status=0x400 problem=43 bound=usbfs\n"
+                              "  node class=none group=dialout mode=0660 open=no mm=ignored\n";
+    for (const std::string name : {"default.scn", "russian-user.scn", "facts"}) {
         SyntheticMachine original;
         std::string error;
-        ASSERT_TRUE(LoadScenarioFile(testing::ScenarioPath(name), original, error)) << error;
+        std::istringstream inline_(facts);
+        ASSERT_TRUE(name == "facts" ? LoadScenario(inline_, original, error)
+                                    : LoadScenarioFile(testing::ScenarioPath(name), original, error)) << error;
         const unsigned codePage = original.system.codePage;
         const std::string written = WriteScenarioTree(
-            original.tree, [codePage](const std::string& ansi) { return CodePageToUtf8(codePage, ansi); });
+            original.tree, [codePage](const std::string& ansi) { return CodePageToUtf8(codePage, ansi); },
+            &original.tree);
         SyntheticMachine replayed;
         std::istringstream in("codepage " + std::to_string(codePage) + "\n" + written);
         ASSERT_TRUE(LoadScenario(in, replayed, error)) << error;

@@ -18,6 +18,9 @@
 #                  unwritable  PortIq.lst is a directory: Shift+Enter brings a second box
 #                              that says the log could not be saved
 #                  argument    started with an argument: a system-modal box, no log
+#                  diagnosis   as found, on SCENARIO with COM6 disabled (problem code 22):
+#                              the box names the problem and its remedy under COM6
+#                              (Russian only)
 #   ARTIFACTS_DIR  the screenshots go here, and the run's logs when the test fails
 #
 # Environment:
@@ -42,7 +45,7 @@ probe=$(gui_absolute "$2") || exit 2
 locale=$3 mode=$4 artifacts=$5 scenario=${6:-}
 case $mode in
     shift | ctrl | plain | unwritable | argument) ;;
-    found) [ -f "$scenario" ] || { echo "mode found needs a scenario file" >&2; exit 2; } ;;
+    found | diagnosis) [ -f "$scenario" ] || { echo "mode $mode needs a scenario file" >&2; exit 2; } ;;
     *) echo "unknown mode: $mode" >&2; exit 2 ;;
 esac
 mkdir -p "$artifacts" && artifacts=$(cd "$artifacts" && pwd) || exit 2
@@ -77,6 +80,11 @@ case $locale in
         expected_not_saved='The diagnostic log could not be saved to PortIq.lst.' ;;
 esac
 [ "$mode" = found ] && expected_box=$expected_found
+if [ "$mode" = diagnosis ]; then
+    [ "$language" = 1049 ] || { echo "mode diagnosis checks the Russian box" >&2; exit 2; }
+    disabled=$'COM6\tTavrilink Nova PTT/CW port\n!\tCOM6: отключён. Включите его в Диспетчере Устройств.\n'
+    expected_box=${expected_found/$'COM6\tTavrilink Nova PTT/CW port\n'/$disabled}
+fi
 # Wine has no device tree for PortIQ to walk and no USB host controller, so the log is
 # the sound list (whatever wave-input devices Wine offers) and then this one line.
 expected_log_end=$' *** ERROR *** Device tree root not located. ErrorCode = 19\r\n'
@@ -102,6 +110,10 @@ args=()
 [ "$mode" = argument ] && args=(sysmodal)
 # portiq-sim.exe reads the scenario through Wine's drive Z:, in the locale's language.
 [ "$mode" = found ] && args=(--show --language "$language" "Z:$scenario")
+if [ "$mode" = diagnosis ]; then
+    sed '/(COM6)/s/$/ problem=22/' "$scenario" >"$tmp/diagnosis.scn" || fail "could not write the scenario"
+    args=(--show --language "$language" "Z:$tmp/diagnosis.scn")
+fi
 
 # start_portiq: PortIQ.exe in a fresh working directory laid out for the mode.
 start_portiq() {
@@ -257,7 +269,7 @@ case $mode in
         cmp -s "$tmp/earlier.lst" "$list" || fail "PortIq.lst from an earlier run was changed"
         note "the earlier PortIq.lst is unchanged"
         ;;
-    argument | found)
+    argument | found | diagnosis)
         [ ! -e "$list" ] || fail "PortIq.lst was written though no key was held"
         note "no PortIq.lst, as expected"
         ;;
