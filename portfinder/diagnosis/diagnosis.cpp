@@ -79,14 +79,15 @@ private:
     std::vector<Finding> findings_;
 };
 
-// What Windows says of a node: a problem number names the cause.
-void ExamineStatus(DEVINST node, const std::string& subject, BoxFindings& findings) {
+// What Windows says of a node: a problem number names the cause. A codec without its
+// driver is one that couldn't start (the serial driver's remedy isn't its).
+void ExamineStatus(DEVINST node, const std::string& subject, bool codec, BoxFindings& findings) {
     std::uint32_t status = 0, problem = 0;
     if (Tree().GetStatus(node, status, problem) != kCrSuccess || !(status & kDnHasProblem)) return;
     LogPrintf("Diagnosis: %s (node %08x): status %08x, problem %d\n", subject, node, status, problem);
     switch (problem) {
         case kProbNotConfigured:
-        case kProbFailedInstall: return findings.Add({Cause::kNoDriver, subject, {}});
+        case kProbFailedInstall: return findings.Add({codec ? Cause::kFailedStart : Cause::kNoDriver, subject, {}});
         case kProbDisabled:  // on a Unix system: the device isn't authorized, its sysfs name the detail
             return findings.Add({Cause::kDisabled, subject, GetDevNodeDriverKey(node)});
         case kProbFailedStart: return findings.Add({Cause::kFailedStart, subject, {}});
@@ -130,7 +131,7 @@ void ExamineBelow(DEVINST node, const std::string& codec, int depth, BoxFindings
             subject = FormatPrintf(LoadLangString(IDS_DIAG_CHANNEL).c_str(), static_cast<char>('A' + number % 26));
         }
         if (subject.empty()) subject = port.empty() ? LoadLangString(IDS_DIAG_THE_BOX) : port;
-        ExamineStatus(child, subject, findings);
+        ExamineStatus(child, subject, !codec.empty(), findings);
         if (codec.empty() && mi != std::string::npos) {
             const std::vector<DEVINST> below = Children(child);
             ExamineInterfaceDriver(child, subject, !below.empty(), findings);
@@ -143,13 +144,13 @@ void ExamineBelow(DEVINST node, const std::string& codec, int depth, BoxFindings
 // The box's own USB device and what hangs off it, then the sound codec beside it on the
 // box's own hub (never on a root hub: there it could be any radio's).
 void ExamineBox(const BoxNode& box, BoxFindings& findings) {
-    ExamineStatus(box.node, LoadLangString(IDS_DIAG_THE_BOX), findings);
+    ExamineStatus(box.node, LoadLangString(IDS_DIAG_THE_BOX), false, findings);
     ExamineBelow(box.node, {}, 1, findings);
     if (box.parent == 0 || Contains(UpperCaseAscii(GetDevNodeDeviceId(box.parent)), kRootHubId)) return;
     const std::string codec = LoadLangString(IDS_DIAG_SOUND_CODEC);
     for (const DEVINST sibling : Children(box.parent)) {
         if (sibling == box.node || !Contains(UpperCaseAscii(GetDevNodeDeviceId(sibling)), kCodecId)) continue;
-        ExamineStatus(sibling, codec, findings);
+        ExamineStatus(sibling, codec, true, findings);
         ExamineBelow(sibling, codec, 1, findings);
     }
 }
@@ -189,6 +190,8 @@ void DiagnoseBoxes() {
     g_strDiagnosedElsewhere.clear();
     if (!CurrentPlatform().deviceTree) return;
     std::vector<bool> failureTaken(g_usbPortFailures.size(), false);
+    DEVINST root = 0;
+    const bool treeRead = Tree().LocateRoot(root) == kCrSuccess && root != 0;
     std::map<std::size_t, std::string> linesAt;  // offset in g_strMessage: the lines that go there
     for (int r = 0; r < static_cast<int>(g_usbDevices.size()); ++r) {
         const UsbDeviceRecord& record = g_usbDevices[r];
@@ -200,8 +203,8 @@ void DiagnoseBoxes() {
             inTree = true;
             ExamineBox(box, findings);
         }
-        // Plugged in, and no device node of Windows' has it: no driver took it.
-        if (!inTree) findings.Add({Cause::kNoDriver, LoadLangString(IDS_DIAG_THE_BOX), {}});
+        // Plugged in, and no device node of a tree that was read has it: no driver took it.
+        if (!inTree && treeRead) findings.Add({Cause::kNoDriver, LoadLangString(IDS_DIAG_THE_BOX), {}});
         // A failing port on the box's own hub (not a root hub, where any device may fail).
         for (std::size_t f = 0; f < g_usbPortFailures.size(); ++f) {
             const UsbPortFailure& failure = g_usbPortFailures[f];

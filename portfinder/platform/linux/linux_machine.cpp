@@ -255,10 +255,10 @@ private:
         return node;
     }
 
-    // A sound device whose audio interface got no card: its driver failed.
-    static bool IsCodecWithoutCard(const UsbDevice& device) {
+    // A device with an audio interface: a codec, whose one fact that matters is its card.
+    static bool IsAudioDevice(const UsbDevice& device) {
         const auto* configuration = device.ActiveConfiguration();
-        if (!configuration || IsSoundDevice(device) || device.interfaces.empty()) return false;
+        if (!configuration || device.interfaces.empty()) return false;
         const std::vector<InterfaceDescriptor> interfaces = InterfaceDescriptors(*configuration);
         return std::any_of(interfaces.begin(), interfaces.end(), [](const InterfaceDescriptor& d) { return d.interfaceClass == 1; });
     }
@@ -333,13 +333,13 @@ private:
         const std::string id = Printf("USB\\VID_%04X&PID_%04X\\", device.VendorId(), device.ProductId());
         // As Windows would show them: a device the system doesn't allow is disabled, a
         // codec whose driver failed couldn't start.
-        const bool codecFailed = IsCodecWithoutCard(device);
+        const bool audio = IsAudioDevice(device), codecFailed = audio && !IsSoundDevice(device);
         const SyntheticNode state = !device.authorized ? WithProblem(kProbDisabled)
                                     : codecFailed      ? WithProblem(kProbFailedStart)
                                                        : SyntheticNode{};
         const int node = Node(parent, kUsbClass, "", description, id + Instance(device), device.name, state);
         if (device.IsHub()) return HubDevices(node, device);
-        for (const UsbInterface& interface : device.interfaces) InterfaceNode(node, device, interface, !codecFailed);
+        for (const UsbInterface& interface : device.interfaces) InterfaceNode(node, device, interface, !audio);
     }
 
     // An interface without a driver is one whose driver isn't installed, as Windows says;
