@@ -185,8 +185,10 @@ int main(int argc, char** argv) {
         const std::string root = base + "/" + std::to_string(machine.buses) + "-buses";
         const std::string description = Describe(machine);
         portiq::testing::BuildSysfsFixture(descriptors + "\n" + description, root);
-        const std::vector<std::string> report = {PORTIQ_LINUX, "--sysfs-root", root + "/sys", "--proc-asound-root",
-                                                 root + "/proc/asound"};
+        // As on the live system: the boxes' ports' device nodes and udev's database are read too.
+        const std::vector<std::string> report = {PORTIQ_LINUX,       "--sysfs-root",     root + "/sys",
+                                                 "--proc-asound-root", root + "/proc/asound", "--dev-root",
+                                                 root + "/dev",        "--udev-data-root", root + "/run/udev/data"};
         std::vector<std::string> rules = report;
         rules.push_back("--udev-rules");
         const Measured run = Best(report), rulesRun = Best(rules);
