@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/linux/udev_rules.h"
 #include "base/log.h"
 #include "platform/linux/linux_machine.h"
 #include "platform/linux/posix_files.h"
@@ -102,15 +103,18 @@ protected:
         roots.procAsound = at + "/proc/asound";
         roots.dev = at + "/dev";
         roots.udevData = at + "/run/udev/data";
-        const linuxsys::LinuxSystem system = linuxsys::ReadLinuxSystem(files, roots);
+        system_ = linuxsys::ReadLinuxSystem(files, roots);
         built_ = std::make_unique<synthetic::SyntheticMachine>();
-        linuxsys::BuildMachine(system, *built_);
+        linuxsys::BuildMachine(system_, *built_);
         built_->Install();
         CEnumDevicesApp().InitInstance();
         return built_->system.messageBoxes.at(0).text;
     }
 
+    std::string UdevRules() { return linuxsys::WriteUdevRules(system_, g_boxBlocks, g_soundDevices, built_->system.codePage); }
+
 private:
+    linuxsys::LinuxSystem system_;
     std::vector<std::string> scratch_;
     std::unique_ptr<synthetic::SyntheticMachine> built_;
 };
@@ -209,6 +213,14 @@ TEST_F(DiagnosisTest, EachCauseIsNamedUnderItsBoxWithWhatToDo) {
     for (const LinuxCase& c : linux) {
         ResetRunState();
         EXPECT_EQ(Diagnoses(RunLinux(c.description, c.root)), c.expected) << c.name;
+    }
+    // The rules keep the modem manager away from both ports it was offered, the one it
+    // ignores already too: else the next rules written would drop it again.
+    ResetRunState();
+    RunLinux(nova + a + b + "udev c188:0 E:ID_MM_CANDIDATE=1\nudev c188:1 E:ID_MM_CANDIDATE=1 E:ID_MM_DEVICE_IGNORE=1\n", true);
+    const std::string rules = UdevRules();
+    for (const std::string role : {"-cat\"", "-ptt-cw\""}) {
+        EXPECT_NE(rules.find(role + ", ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n"), std::string::npos) << rules;
     }
 }
 
