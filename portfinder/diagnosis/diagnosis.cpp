@@ -25,7 +25,11 @@ constexpr int kFtdiVendor = 0x0403;
 constexpr int kCodecVendor = 0x08BB;
 constexpr char kCodecId[] = "USB\\VID_08BB";
 constexpr char kRootHubId[] = "USB\\ROOT_HUB";
-constexpr int kDeepestBoxNode = 8;  // a box's nodes: device, interface, port, and a few to spare
+// A box has a dozen nodes: a tree that gives one thousands, or many nodes with one box's
+// driver key, is looked at only so far.
+constexpr int kDeepestBoxNode = 8;
+constexpr int kMostBoxNodes = 256;
+constexpr int kMostNodesPerBox = 8;
 
 DeviceTree& Tree() { return *CurrentPlatform().deviceTree; }
 UnixDevices* Unix() { return CurrentPlatform().unixDevices; }
@@ -49,24 +53,31 @@ std::string HubPath(const std::string& portPath) {
     return dot == std::string::npos ? std::string() : portPath.substr(0, dot);
 }
 
-// Where a port is, as its user finds it: on a Unix system as sysfs names it ("1-2.3",
-// its bus from a device's driver key on the same controller, which is its sysfs name),
-// else "2.3 on controller 0".
+// Each controller's bus as sysfs names it ("1-" of "1-2.3"), from the driver keys of its
+// devices, which on a Unix system are their sysfs names.
+std::map<int, std::string> g_busNames;
+
+// Where a port is, as its user finds it: "1-2.3" on a Unix system, else "2.3 on controller 0".
 std::string Place(int controller, const std::string& portPath) {
-    if (Unix()) {
-        for (const UsbDeviceRecord& record : g_usbDevices) {
-            const std::size_t dash = record.strDriverKey.find('-');
-            if (record.nHostController == controller && dash != std::string::npos) {
-                return record.strDriverKey.substr(0, dash + 1) + portPath;
-            }
-        }
-    }
+    const auto bus = g_busNames.find(controller);
+    if (bus != g_busNames.end()) return bus->second + portPath;
     return FormatPrintf(LoadLangString(IDS_DIAG_PLACE).c_str(), portPath, controller);
+}
+
+void NameBuses() {
+    g_busNames.clear();
+    if (!Unix()) return;
+    for (const UsbDeviceRecord& record : g_usbDevices) {
+        const std::size_t dash = record.strDriverKey.find('-');
+        if (dash != std::string::npos) g_busNames.emplace(record.nHostController, record.strDriverKey.substr(0, dash + 1));
+    }
 }
 
 // The findings of one box, in the order they were made, each once.
 class BoxFindings {
 public:
+    int nodesLeft = kMostBoxNodes;
+
     void Add(Finding finding) {
         const bool known = std::any_of(findings_.begin(), findings_.end(), [&](const Finding& f) {
             return f.cause == finding.cause && f.subject == finding.subject;
@@ -117,17 +128,24 @@ void ExaminePortNode(DEVINST node, const std::string& port, BoxFindings& finding
     }
 }
 
+// Two upper-case hexadecimal digits ("01" of "&MI_01"); -1 where they are none.
+int HexByte(char high, char low) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1; };
+    return digit(high) < 0 || digit(low) < 0 ? -1 : digit(high) * 16 + digit(low);
+}
+
 // A box's nodes below node: its interfaces (channel A, B) and their serial ports; a
 // codec's nodes all speak of the codec.
 void ExamineBelow(DEVINST node, const std::string& codec, int depth, BoxFindings& findings) {
     if (depth > kDeepestBoxNode) return;
     for (const DEVINST child : Children(node)) {
+        if (--findings.nodesLeft < 0) return;
         const std::string id = UpperCaseAscii(GetDevNodeDeviceId(child));
         const std::string port = ParsePortName(GetDevNodeFriendlyName(child));
         const std::size_t mi = id.find("&MI_");
         std::string subject = codec;
-        if (subject.empty() && mi != std::string::npos && mi + 6 <= id.size()) {
-            const int number = std::stoi(id.substr(mi + 4, 2), nullptr, 16);
+        const int number = mi != std::string::npos && mi + 6 <= id.size() ? HexByte(id[mi + 4], id[mi + 5]) : -1;
+        if (subject.empty() && number >= 0) {
             subject = FormatPrintf(LoadLangString(IDS_DIAG_CHANNEL).c_str(), static_cast<char>('A' + number % 26));
         }
         if (subject.empty()) subject = port.empty() ? LoadLangString(IDS_DIAG_THE_BOX) : port;
@@ -189,7 +207,20 @@ void AddElsewhere(const std::string& device, const std::string& place, const std
 void DiagnoseBoxes() {
     g_strDiagnosedElsewhere.clear();
     if (!CurrentPlatform().deviceTree) return;
+    NameBuses();
     std::vector<bool> failureTaken(g_usbPortFailures.size(), false);
+    // The nodes of each box, and the blocks by the driver key their header names.
+    std::multimap<int, const BoxNode*> nodesOf;
+    for (const BoxNode& box : g_boxNodes) nodesOf.emplace(box.nRecord, &box);
+    std::map<std::pair<int, std::string>, std::vector<std::size_t>> failuresOn;  // by controller and hub
+    for (std::size_t f = 0; f < g_usbPortFailures.size(); ++f) {
+        const UsbPortFailure& failure = g_usbPortFailures[f];
+        failuresOn[{failure.nHostController, HubPath(failure.strPortPath)}].push_back(f);
+    }
+    std::map<std::string, const BoxBlock*> blockOf;
+    for (const BoxBlock& block : g_boxBlocks) {
+        if (!block.strDriverKey.empty()) blockOf.emplace(block.strDriverKey, &block);
+    }
     DEVINST root = 0;
     const bool treeRead = Tree().LocateRoot(root) == kCrSuccess && root != 0;
     std::map<std::size_t, std::string> linesAt;  // offset in g_strMessage: the lines that go there
@@ -197,30 +228,24 @@ void DiagnoseBoxes() {
         const UsbDeviceRecord& record = g_usbDevices[r];
         if (ModelWord(record.strProduct).empty()) continue;
         BoxFindings findings;
-        bool inTree = false;
-        for (const BoxNode& box : g_boxNodes) {
-            if (box.nRecord != r) continue;
-            inTree = true;
-            ExamineBox(box, findings);
-        }
+        const auto [first, last] = nodesOf.equal_range(r);
+        int nodes = 0;
+        for (auto box = first; box != last && nodes < kMostNodesPerBox; ++box, ++nodes) ExamineBox(*box->second, findings);
+        const bool inTree = nodes > 0;
         // Plugged in, and no device node of a tree that was read has it: no driver took it.
         if (!inTree && treeRead) findings.Add({Cause::kNoDriver, LoadLangString(IDS_DIAG_THE_BOX), {}});
         // A failing port on the box's own hub (not a root hub, where any device may fail).
-        for (std::size_t f = 0; f < g_usbPortFailures.size(); ++f) {
-            const UsbPortFailure& failure = g_usbPortFailures[f];
-            if (failureTaken[f] || failure.nHostController != record.nHostController ||
-                HubPath(failure.strPortPath).empty() || HubPath(failure.strPortPath) != HubPath(record.strPortPath)) {
-                continue;
-            }
+        const std::string hub = HubPath(record.strPortPath);
+        const auto failures = failuresOn.find({record.nHostController, hub});
+        for (std::size_t f : failures == failuresOn.end() || hub.empty() ? std::vector<std::size_t>() : failures->second) {
+            if (failureTaken[f]) continue;
             failureTaken[f] = true;
-            findings.Add(PortFailure(failure));
+            findings.Add(PortFailure(g_usbPortFailures[f]));
         }
         if (findings.all().empty()) continue;
-        const auto block = std::find_if(g_boxBlocks.begin(), g_boxBlocks.end(), [&](const BoxBlock& b) {
-            return !b.strDriverKey.empty() && b.strDriverKey == record.strDriverKey;
-        });
-        if (block != g_boxBlocks.end()) {
-            linesAt[block->nEnd] += Lines(findings.all());
+        const auto block = blockOf.find(record.strDriverKey);
+        if (block != blockOf.end()) {
+            linesAt[block->second->nEnd] += Lines(findings.all());
         } else {
             const std::string place = Unix() && record.strDriverKey.find('-') != std::string::npos
                                           ? record.strDriverKey
