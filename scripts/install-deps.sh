@@ -53,7 +53,7 @@ elif [ "$profile" != host ]; then
     packages+=(wine32:i386)
 fi
 
-have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+have_pkg() { LC_ALL=C dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
@@ -64,7 +64,7 @@ for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
 failed=()
 if [ ${#need[@]} -ne 0 ]; then
     echo "install-deps: installing ${need[*]} (this takes a few minutes)" >&2
-    if [[ " ${need[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [[ " ${need[*]} " == *":i386 "* ]] && ! LC_ALL=C dpkg --print-foreign-architectures | grep -qx i386; then
         $SUDO dpkg --add-architecture i386 || failed+=("dpkg --add-architecture i386")
     fi
     quiet_step "apt-get update" $SUDO apt-get update || failed+=("apt-get update")
@@ -77,7 +77,7 @@ fi
 ensure_locales() {
     local missing=()
     for l in en_US ru_RU uk_UA hi_IN; do
-        locale -a 2>/dev/null | grep -qi "^${l}\.utf-\?8$" || missing+=("$l")
+        LC_ALL=C locale -a 2>/dev/null | grep -qi "^${l}\.utf-\?8$" || missing+=("$l")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     for l in "${missing[@]}"; do

@@ -12,13 +12,17 @@
 # any time, on any machine with the same Debian packages. The programs are built with the
 # release preset (no folder names, no link time); each archive's entries go in in one
 # order, with the same modes and with the commit's time (SOURCE_DATE_EPOCH, by default
-# the last commit's), and README.txt names the commit.
+# the last commit's), and README.txt names the commit. Nor do they follow the user's
+# settings: the script runs in the C locale and UTC, and sets every staged file's mode.
 #
 # Environment: RELEASE_PRESET=release64 builds the x86_64 programs instead (archives
 # named -win64), for the archive test under wine64 where no i386 code runs; DIST=DIR
 # writes elsewhere than dist/ (replacing the .zip files there); JOBS the build's jobs.
 set -uo pipefail
 script=release
+# objdump names its fields in the user's language, and globs and sort order names by its
+# collation (SHA256SUMS' lines, the entries of a zip): the tools' output is read as C's.
+export LC_ALL=C TZ=UTC
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/lib.sh
@@ -66,8 +70,9 @@ done
 echo "=== packing into $dist ==="
 for folder in "$build"/archives/*/; do
     name=$(basename "$folder")
-    # zip stores each entry's mode and its time in local time, and takes entries in the
-    # order given: all fixed here. -X leaves out the owner's ids and the exact times.
+    # zip stores each entry's mode (the umask's) and its time in local time, and takes
+    # entries in the order given: all fixed here. -X leaves out the owner's ids and the
+    # exact times.
     chmod 644 "$folder"* && touch -d "@$SOURCE_DATE_EPOCH" "$folder"* &&
         (cd "$folder" && ls | LC_ALL=C sort | TZ=UTC zip -q -X -9 "$dist/$name.zip" -@) ||
         failed+=("packing $name.zip")

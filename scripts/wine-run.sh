@@ -14,6 +14,12 @@ if [ "$machine" = 8664 ]; then
     loader=/usr/lib/wine/wine64
     export WINEARCH=win64
 else
+    # test-all's BOXTOOLS_NO_I386=1 stands for a kernel that runs no i386 code, where the
+    # 32-bit loader can't start: a PE32 program run then would pass only here.
+    if [ "${BOXTOOLS_NO_I386:-0}" = 1 ]; then
+        echo "wine-run: BOXTOOLS_NO_I386=1: no 32-bit program runs here: $exe" >&2
+        exit 126
+    fi
     loader=/usr/lib/wine/wine
     export WINEARCH=win32
 fi

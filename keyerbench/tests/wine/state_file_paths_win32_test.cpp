@@ -42,7 +42,7 @@ TEST(StateFilePathsTest, WhereTheAnsiCallsFail) {
     EXPECT_EQ(portAfterRestart(base + "\\\xD0\x90\xD0\xBD\xD0\xB4\\cwbench.cfg"), 7);
     EXPECT_NE(GetFileAttributesW((std::wstring(here) + L"\\\u0410\u043d\u0434\\cwbench.cfg").c_str()),
               INVALID_FILE_ATTRIBUTES) << "named as Windows spells it, not after the UTF-8 bytes";
-    for (std::size_t units : {260u, 261u, kMaxPathUnits}) {
+    for (std::size_t units : {std::size_t{260}, std::size_t{261}, kMaxPathUnits}) {
         std::string name = base + std::string(units - utf16Length(base) - 12, 'd');
         for (std::size_t i = base.size(); i + 1 < name.size(); i += 200) {
             name[i] = '\\';  // folders of 199 letters
