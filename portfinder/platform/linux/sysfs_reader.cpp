@@ -292,9 +292,19 @@ private:
                 if (d.number == interface.number) settings.push_back(d);
             }
         }
-        interface.alternate = settings.size() == 1 ? settings[0].alternate : Number(at + "/bAlternateSetting", 10, 0);
-        const bool hasText = std::any_of(settings.begin(), settings.end(), [&](const InterfaceDescriptor& d) {
-            return d.alternate == interface.alternate && Wanted(d.stringIndex, device.IsHub());
+        // Only its string needs the setting in use: one the device's own strings don't give
+        // already (an FTDI bridge names its interfaces with its product's index).
+        const auto& d = device.descriptors.device;
+        const auto wanted = [&](const InterfaceDescriptor& setting) {
+            const unsigned index = setting.stringIndex;
+            return Wanted(index, device.IsHub()) && index != d[14] && index != d[15] && index != d[16];
+        };
+        const bool anyText = std::any_of(settings.begin(), settings.end(), wanted);
+        interface.alternate = settings.size() == 1 ? settings[0].alternate
+                              : anyText            ? Number(at + "/bAlternateSetting", 10, 0)
+                                                   : 0;
+        const bool hasText = std::any_of(settings.begin(), settings.end(), [&](const InterfaceDescriptor& setting) {
+            return setting.alternate == interface.alternate && wanted(setting);
         });
         if (hasText) interface.text = Text(at + "/interface");
         interface.driver = Basename(files_.LinkTarget(at + "/driver"));
@@ -354,10 +364,11 @@ private:
     }
 
     // A device the system doesn't allow ("authorized" 0: USB authorization, as USBGuard
-    // keeps it) is left unconfigured, without interfaces: only those are asked.
+    // keeps it) is left unconfigured, without interfaces: only those are asked (a hub
+    // shows none of a box's problems).
     void ReadAuthorized() {
         for (UsbDevice& device : system_.devices) {
-            if (device.IsRootHub() || !device.interfaces.empty()) continue;
+            if (device.IsHub() || !device.interfaces.empty()) continue;
             const std::optional<std::string> authorized = Text(devicesDir_ + "/" + device.name + "/authorized");
             device.authorized = !authorized || *authorized != "0";
         }
