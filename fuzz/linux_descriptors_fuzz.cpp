@@ -1,8 +1,8 @@
 // The Linux platform's reading of what the kernel keeps for a USB device: its
 // "descriptors" file and its strings, as a recorded system's files may hold anything.
 // Input, through FuzzedDataProvider: the product, serial and interface strings, the udev
-// database's entry of the serial port, then the descriptors file. The device sits on bus 1's port 1 with one interface holding a serial
-// port and a sound card. Checks: the machine built from it runs PortIQ's whole run, with
+// database's entry of the serial port, then the descriptors file. The device sits on bus
+// 1's port 1 with one interface holding a serial port and a sound card. Checks: the machine built from it runs PortIQ's whole run, with
 // no NUL in the log; written out as a scenario it loads back and the run on it gives the
 // same report and log, as portiq --dump promises.
 #include <fuzzer/FuzzedDataProvider.h>

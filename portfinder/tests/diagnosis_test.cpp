@@ -2,36 +2,27 @@
 // boxes: Windows PCs (the default machine, changed where a case says) and Linux PCs
 // (recorded systems). Every cause alone, two on one box, a healthy box beside a broken
 // one, and a machine where nothing is wrong.
-#include <filesystem>
-#include <memory>
 #include <utility>
 #include <vector>
 
 #include "app/linux/udev_rules.h"
-#include "base/log.h"
-#include "platform/linux/linux_machine.h"
 #include "platform/linux/posix_files.h"
-#include "sysfs_fixture.h"
-#include "test_support.h"
+#include "recorded_system.h"
 
 namespace portiq::testing {
 namespace {
 
-namespace fs = std::filesystem;
-
 using Edits = std::vector<std::pair<std::string, std::string>>;
 
 // The default machine's nodes and ports the cases change.
-const char kCom5[] = R"(id="FTDIBUS\VID_0403+PID_6010+TN0A1B2CA\0000" driver="{4d36e978-e325-11ce-bfc1-08002be10318}\0001")";
-const char kCom6[] = R"(id="FTDIBUS\VID_0403+PID_6010+TN0A1B2CB\0000" driver="{4d36e978-e325-11ce-bfc1-08002be10318}\0002")";
-const char kCom8[] = R"(id="FTDIBUS\VID_0403+PID_6010+TM0D4E5FB\0000" driver="{4d36e978-e325-11ce-bfc1-08002be10318}\0004")";
-const char kCodec[] = R"(id="USB\VID_08BB&PID_2902\6&3A4B5C6D&0&1" driver="{36fc9e60-c465-11cf-8056-444553540000}\0011")";
-const char kNovaA[] = R"(id="USB\VID_0403&PID_6010&MI_00\7&1D2E3F40&0&0000" driver="{36fc9e60-c465-11cf-8056-444553540000}\0013")";
-const char kNovaB[] = R"(id="USB\VID_0403&PID_6010&MI_01\7&1D2E3F40&0&0001" driver="{36fc9e60-c465-11cf-8056-444553540000}\0014")";
-const char kNova[] = R"(desc="USB Composite Device" id="USB\VID_0403&PID_6010\TN0A1B2C")";
-const char kNovaKey[] = R"( driver="{36fc9e60-c465-11cf-8056-444553540000}\0012")";
-const char kCable[] = R"(  port 2 device driver="{36fc9e60-c465-11cf-8056-444553540000}\0018")";
-const char kSecondController[] = "hc 1 ";
+const char kCom5[] = R"(+PID_6010+TN0A1B2CA\0000")";
+const char kCom6[] = R"(+PID_6010+TN0A1B2CB\0000")";
+const char kCom8[] = R"(+PID_6010+TM0D4E5FB\0000")";
+const char kCodec[] = R"(id="USB\VID_08BB&PID_2902\6&3A4B5C6D&0&1")";
+const char kNovaA[] = R"(PID_6010&MI_00\7&1D2E3F40&0&0000")";
+const char kNovaB[] = R"(PID_6010&MI_01\7&1D2E3F40&0&0001")";
+const char kPort[] = R"(class={4d36e978-e325-11ce-bfc1-08002be10318} name="USB Serial Port ()";
+const char kNoPort[] = R"(class=none name="USB Serial Port ()";
 
 // The lines of a report the diagnosis wrote, each run with the line it stands under.
 std::string Diagnoses(const std::string& report) {
@@ -50,30 +41,20 @@ std::string Diagnoses(const std::string& report) {
     return found;
 }
 
-// Each edit replaces the first occurrence of a text; "line:TEXT" removes the line that holds TEXT.
+// Each edit replaces the first occurrence of a text.
 std::string Edited(std::string text, const Edits& edits) {
     for (const auto& [from, to] : edits) {
-        const bool line = from.compare(0, 5, "line:") == 0;
-        const std::size_t at = text.find(line ? from.substr(5) : from);
+        const std::size_t at = text.find(from);
         EXPECT_NE(at, std::string::npos) << from;
-        if (at == std::string::npos) continue;
-        if (!line) {
-            text.replace(at, from.size(), to);
-            continue;
-        }
-        const std::size_t start = text.rfind('\n', at) + 1;
-        text.erase(start, text.find('\n', at) + 1 - start);
+        if (at != std::string::npos) text.replace(at, from.size(), to);
     }
     return text;
 }
 
-class DiagnosisTest : public PortIqTest {
-protected:
-    void TearDown() override {
-        for (const std::string& dir : scratch_) fs::remove_all(dir);
-        PortIqTest::TearDown();
-    }
+std::pair<std::string, std::string> Add(const std::string& after, const std::string& added) { return {after, after + added}; }
 
+class DiagnosisTest : public RecordedSystemTest {
+protected:
     std::string RunWindows(const Edits& edits) {
         ResetRunState();
         machine = synthetic::SyntheticMachine();
@@ -82,15 +63,12 @@ protected:
         return machine.system.messageBoxes.at(0).text;
     }
 
-    // A recorded Linux system read as this user would (uid 1000 in group 1000, or root).
+    // A recorded Linux system read as root, or as a user outside the ports' group: every
+    // node is root's and dialout's (20), read and write for both.
     std::string RunLinux(const std::string& description, bool root) {
-        scratch_.push_back(fs::absolute(MakeScratchDirectory()).string());
-        const std::string at = scratch_.back() + "/root";
-        BuildSysfsFixture(ReadFileBytes(GoldenPath("linux/descriptors.txt")) + "\n" + description, at);
         struct AsUser : linuxsys::PosixFiles {
             bool root = false;
             std::optional<linuxsys::PathStatus> Status(const std::string& path) override {
-                // Every node root's and dialout's (20), read and write for both.
                 if (!PosixFiles::Status(path)) return std::nullopt;
                 return linuxsys::PathStatus{020660, 0, 20};
             }
@@ -98,127 +76,91 @@ protected:
             std::string GroupName(unsigned gid) override { return gid == 20 ? "dialout" : std::to_string(gid); }
         } files;
         files.root = root;
-        linuxsys::SystemRoots roots;
-        roots.sysfs = at + "/sys";
-        roots.procAsound = at + "/proc/asound";
-        roots.dev = at + "/dev";
-        roots.udevData = at + "/run/udev/data";
-        system_ = linuxsys::ReadLinuxSystem(files, roots);
-        built_ = std::make_unique<synthetic::SyntheticMachine>();
-        linuxsys::BuildMachine(system_, *built_);
-        built_->Install();
-        CEnumDevicesApp().InitInstance();
-        return built_->system.messageBoxes.at(0).text;
+        return Run(files, Lay(description));
     }
-
-    std::string UdevRules() { return linuxsys::WriteUdevRules(system_, g_boxBlocks, g_soundDevices, built_->system.codePage); }
-
-private:
-    linuxsys::LinuxSystem system_;
-    std::vector<std::string> scratch_;
-    std::unique_ptr<synthetic::SyntheticMachine> built_;
 };
 
 TEST_F(DiagnosisTest, EachCauseIsNamedUnderItsBoxWithWhatToDo) {
-    struct Case {
-        const char* name;
-        Edits edits;
-        const char* expected;
-    };
-    const Case windows[] = {
-        {"nothing wrong", {}, ""},
-        {"a port disabled", {{kCom6, std::string(kCom6) + " problem=22"}},
-         "COM6\tTavrilink Nova PTT/CW port\n!\tCOM6: disabled. Enable it in Device Manager.\n"},
-        {"the serial driver not installed",
-         {{kNovaA, std::string(kNovaA) + " problem=28"}, {kNovaB, std::string(kNovaB) + " problem=28"},
-          {std::string("line:") + kCom5, ""}, {std::string("line:") + kCom6, ""}},
-         "Audio\tUSB Audio CODEC\n"
-         "!\tChannel A: the driver is not installed. Install the USB serial driver for FTDI chips, then replug the box.\n"
-         "!\tChannel B: the driver is not installed. Install the USB serial driver for FTDI chips, then replug the box.\n"},
-        {"the codec failed, and a healthy box beside", {{kCodec, std::string(kCodec) + " problem=10"}},
-         "COM6\tTavrilink Nova PTT/CW port\n!\tSound codec: could not start. Replug the box.\n"},
-        {"two causes on one box, and another box broken",
-         {{kCom5, std::string(kCom5) + " problem=22"}, {kCodec, std::string(kCodec) + " problem=43"},
-          {kCom8, std::string(kCom8) + " problem=22"}},
-         "COM6\tTavrilink Nova PTT/CW port\n"
-         "!\tCOM5: disabled. Enable it in Device Manager.\n"
-         "!\tSound codec: Device Manager shows problem code 43. Replug the box.\n"
-         "COM8\tTavrilink Meridian FSK port\n!\tCOM8: disabled. Enable it in Device Manager.\n"},
-        {"a port of the box's hub without power",
-         {{kSecondController, "    port 3 device status=5\n      device 12 01 00 02 00 00 00 40 e3 05 08 06 02 77 00 01 00 01\n" +
-                                  std::string(kSecondController)}},
-         "COM6\tTavrilink Nova PTT/CW port\n!\tUSB port 1.3 on controller 0: not enough power for the device. Plug the "
-         "box straight into the PC or into a powered hub, then replug it.\n"},
-        {"a box Windows has no node of",
-         {{std::string(kNova) + kNovaKey, R"(desc="USB Composite Device" id="USB\VID_0403&PID_6010\5&2B&0&2")"}},
-         "Tavrilink Nova (CAT+PTT/CW) at USB port 1.2 on controller 0:\n!\tThe box: the driver is not installed. "
-         "Install the USB serial driver for FTDI chips, then replug the box.\n"},
-        {"an FTDI bridge that failed enumeration, no box of its hub",
-         {{kCable, "  port 2 device status=2"}},
-         "USB device 0403:6001 at USB port 2 on controller 1:\n!\tUSB port 2 on controller 1: the device failed "
-         "enumeration. Plug the box straight into the PC or into a powered hub, then replug it.\n"},
-    };
-    for (const Case& c : windows) {
-        EXPECT_EQ(Diagnoses(RunWindows(c.edits)), c.expected) << c.name;
-    }
-
-    // A Nova on its own hub with its codec; each case gives its bridge's interfaces.
+    // Windows: the default machine, edited. Linux: a Nova on its own hub with its codec,
+    // and the bridge's interfaces each case gives.
+    const std::string hub = "hc 1 ", install = ". Install the USB serial driver for FTDI chips, then replug the box.\n";
+    const std::string plug = ". Plug the box straight into the PC or into a powered hub, then replug it.\n";
     const std::string nova =
-        "bus 1 0000:00:14.0 maxchild=4\n"
-        "usb 1-2 descriptors=@hub maxchild=4 bConfigurationValue=1\n"
+        "bus 1 0000:00:14.0 maxchild=4\nusb 1-2 descriptors=@hub maxchild=4 bConfigurationValue=1\n"
         "usb 1-2.1 descriptors=@codec product=\"USB Audio CODEC\" bConfigurationValue=1\n"
-        "iface 1-2.1:1.0 @driver=snd-usb-audio +sound/card2\n"
-        "proc card2 id=CODEC +pcm0c\n"
+        "iface 1-2.1:1.0 @driver=snd-usb-audio +sound/card2\nproc card2 id=CODEC +pcm0c\n"
         "usb 1-2.2 descriptors=@ft2232 product=\"Tavrilink Nova (CAT+PTT/CW)\" serial=TN0A1B2C ";
     const std::string a = "bConfigurationValue=1\niface 1-2.2:1.0 @driver=ftdi_sio +ttyUSB0/tty/ttyUSB0\n";
     const std::string b = "iface 1-2.2:1.1 @driver=ftdi_sio +ttyUSB1/tty/ttyUSB1\n";
-    const std::string fix = ". Replug the box; if that doesn't help, run: sudo modprobe ftdi_sio\n";
+    const std::string mm = nova + a + b + "udev c188:0 E:ID_MM_CANDIDATE=1\nudev c188:1 E:ID_MM_CANDIDATE=1 E:ID_MM_DEVICE_IGNORE=1\n";
+    const std::string replug = ". Replug the box; if that doesn't help, run: sudo modprobe ftdi_sio\n";
     const std::string noAccess = ": you may not open it (it belongs to the group dialout). Run: sudo usermod -aG dialout "
                                  "$USER, then log in again.\n";
-    struct LinuxCase {
+    const std::string catLine = "/dev/ttyUSB0\tTavrilink Nova CAT port\n";
+    struct Case {
         const char* name;
-        std::string description;
-        bool root;  // else a user outside the ports' group
+        Edits edits;              // a Windows PC's
+        std::string description;  // else a Linux PC's, read as root or as a user outside the ports' group
+        bool root;
         std::string expected;
     };
-    const LinuxCase linux[] = {
-        {"nothing wrong", nova + a + b, true, ""},
-        {"channel B unbound while A works", nova + a + "iface 1-2.2:1.1\n", true,
-         "/dev/ttyUSB0\tTavrilink Nova CAT port\n!\tChannel B: no driver is bound" + fix},
-        {"channel B held through usbfs", nova + a + "iface 1-2.2:1.1 @driver=usbfs\n", true,
-         "/dev/ttyUSB0\tTavrilink Nova CAT port\n!\tChannel B: held by a program through usbfs (a braille display "
-         "service does this). If you use no braille display, run: sudo systemctl mask --now brltty-udev.service "
-         "brltty.service, then replug the box.\n"},
-        {"channel B taken by another driver", nova + a + "iface 1-2.2:1.1 @driver=jtag_probe\n", true,
-         "/dev/ttyUSB0\tTavrilink Nova CAT port\n!\tChannel B: taken by the driver jtag_probe instead of ftdi_sio. "
-         "Run: sudo modprobe -r jtag_probe, then replug the box.\n"},
-        {"the box not authorized", nova + "authorized=0\n", true,
+    const Case cases[] = {
+        {"nothing wrong", {}, "", false, ""},
+        {"a port disabled", {Add(kCom6, " problem=22")}, "", false,
+         "COM6\tTavrilink Nova PTT/CW port\n!\tCOM6: disabled. Enable it in Device Manager.\n"},
+        {"the serial driver not installed (no ports)",
+         {Add(kNovaA, " problem=28"), Add(kNovaB, " problem=28"), {kPort, kNoPort}, {kPort, kNoPort}}, "", false,
+         "Audio\tUSB Audio CODEC\n!\tChannel A: the driver is not installed" + install +
+             "!\tChannel B: the driver is not installed" + install},
+        {"the codec failed, and a healthy box beside", {Add(kCodec, " problem=10")}, "", false,
+         "COM6\tTavrilink Nova PTT/CW port\n!\tSound codec: could not start. Replug the box.\n"},
+        {"two causes on one box, and another box broken",
+         {Add(kCom5, " problem=22"), Add(kCodec, " problem=43"), Add(kCom8, " problem=22")}, "", false,
+         "COM6\tTavrilink Nova PTT/CW port\n!\tCOM5: disabled. Enable it in Device Manager.\n"
+         "!\tSound codec: Device Manager shows problem code 43. Replug the box.\n"
+         "COM8\tTavrilink Meridian FSK port\n!\tCOM8: disabled. Enable it in Device Manager.\n"},
+        {"a port of the box's hub without power",
+         {{hub, "    port 3 device status=5\n      device 12 01 00 02 00 00 00 40 e3 05 08 06 02 77 00 01 00 01\n" + hub}},
+         "", false, "COM6\tTavrilink Nova PTT/CW port\n!\tUSB port 1.3 on controller 0: not enough power for the device" + plug},
+        {"a box Windows has no node of", {{R"(PID_6010\TN0A1B2C" driver="{36fc9e60-c465-11cf-8056-444553540000}\0012")", "X\""}},
+         "", false, "Tavrilink Nova (CAT+PTT/CW) at USB port 1.2 on controller 0:\n!\tThe box: the driver is not installed" + install},
+        {"an FTDI bridge that failed enumeration, no box of its hub",
+         {{R"(port 2 device driver="{36fc9e60-c465-11cf-8056-444553540000}\0018")", "port 2 device status=2"}}, "", false,
+         "USB device 0403:6001 at USB port 2 on controller 1:\n!\tUSB port 2 on controller 1: the device failed enumeration" + plug},
+        {"Linux: nothing wrong", {}, nova + a + b, true, ""},
+        {"Linux: channel B unbound while A works", {}, nova + a + "iface 1-2.2:1.1\n", true,
+         catLine + "!\tChannel B: no driver is bound" + replug},
+        {"Linux: channel B held through usbfs", {}, nova + a + "iface 1-2.2:1.1 @driver=usbfs\n", true,
+         catLine + "!\tChannel B: held by a program through usbfs (a braille display service does this). If you use "
+                   "no braille display, run: sudo systemctl mask --now brltty-udev.service brltty.service, then replug the box.\n"},
+        {"Linux: channel B taken by another driver", {}, nova + a + "iface 1-2.2:1.1 @driver=jtag_probe\n", true,
+         catLine + "!\tChannel B: taken by the driver jtag_probe instead of ftdi_sio. Run: sudo modprobe -r jtag_probe, "
+                   "then replug the box.\n"},
+        {"Linux: the box not authorized", {}, nova + "authorized=0\n", true,
          "Tavrilink Nova (CAT+PTT/CW) at USB port 1-2.2:\n!\tThe box: not authorized on this PC. Allow it: echo 1 | "
          "sudo tee /sys/bus/usb/devices/1-2.2/authorized\n"},
-        {"a user outside the ports' group", nova + a + b, false,
+        {"Linux: a user outside the ports' group", {}, nova + a + b, false,
          "/dev/ttyUSB1\tTavrilink Nova PTT/CW port\n!\t/dev/ttyUSB0" + noAccess + "!\t/dev/ttyUSB1" + noAccess},
-        {"the modem manager probes one port, is told to leave the other",
-         nova + a + b + "udev c188:0 E:ID_MM_CANDIDATE=1\nudev c188:1 E:ID_MM_CANDIDATE=1 E:ID_MM_DEVICE_IGNORE=1\n", true,
+        {"Linux: the modem manager probes one port, is told to leave the other", {}, mm, true,
          "/dev/ttyUSB1\tTavrilink Nova PTT/CW port\n!\t/dev/ttyUSB0: the modem manager will probe it, which can key "
          "the radio. Install the rules of portiq --udev-rules: they keep it away.\n"},
-        {"two causes on a box beside a healthy one",
+        {"Linux: two causes on a box beside a healthy one", {},
          nova + a + b + "usb 1-3 descriptors=@hub maxchild=4 bConfigurationValue=1\n"
              "usb 1-3.1 descriptors=@codec product=\"USB Audio CODEC\" bConfigurationValue=1\niface 1-3.1:1.0\n"
              "usb 1-3.2 descriptors=@ft2232 product=\"Tavrilink Nova (CAT+PTT/CW)\" serial=TN0A1B2D bConfigurationValue=1\n"
              "iface 1-3.2:1.0 @driver=ftdi_sio +ttyUSB2/tty/ttyUSB2\niface 1-3.2:1.1\n",
-         true,
-         "/dev/ttyUSB2\tTavrilink Nova CAT port\n!\tChannel B: no driver is bound" + fix +
-             "!\tSound codec: no sound card. Replug the box.\n"},
+         true, "/dev/ttyUSB2\tTavrilink Nova CAT port\n!\tChannel B: no driver is bound" + replug +
+                   "!\tSound codec: no sound card. Replug the box.\n"},
     };
-    for (const LinuxCase& c : linux) {
+    for (const Case& c : cases) {
         ResetRunState();
-        EXPECT_EQ(Diagnoses(RunLinux(c.description, c.root)), c.expected) << c.name;
+        const std::string report = c.description.empty() ? RunWindows(c.edits) : RunLinux(c.description, c.root);
+        EXPECT_EQ(Diagnoses(report), c.expected) << c.name;
     }
     // The rules keep the modem manager away from both ports it was offered, the one it
     // ignores already too: else the next rules written would drop it again.
-    ResetRunState();
-    RunLinux(nova + a + b + "udev c188:0 E:ID_MM_CANDIDATE=1\nudev c188:1 E:ID_MM_CANDIDATE=1 E:ID_MM_DEVICE_IGNORE=1\n", true);
-    const std::string rules = UdevRules();
+    RunLinux(mm, true);
+    const std::string rules = linuxsys::WriteUdevRules(system, g_boxBlocks, g_soundDevices, built->system.codePage);
     for (const std::string role : {"-cat\"", "-ptt-cw\""}) {
         EXPECT_NE(rules.find(role + ", ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n"), std::string::npos) << rules;
     }

@@ -5,62 +5,20 @@
 #include <fnmatch.h>
 
 #include <cstring>
-
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <memory>
 #include <sstream>
-#include <vector>
 
-#include "base/log.h"
-#include "devtree/device_records.h"
-#include "devtree/device_tree_walk.h"
-#include "platform/linux/linux_machine.h"
-#include "platform/linux/posix_files.h"
 #include "app/linux/udev_rules.h"
-#include "sysfs_fixture.h"
-#include "test_support.h"
+#include "platform/linux/posix_files.h"
+#include "recorded_system.h"
 
 namespace portiq::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-class LinuxPlatformTest : public PortIqTest {
-protected:
-    // Lays out a fixture of golden/linux and returns its root.
-    std::string Lay(const std::string& fixture) {
-        scratch.push_back(fs::absolute(MakeScratchDirectory()).string());
-        const std::string root = scratch.back() + "/root";
-        BuildSysfsFixture(ReadFileBytes(GoldenPath("linux/descriptors.txt")) + "\n" +
-                              ReadFileBytes(GoldenPath("linux/" + fixture + ".sys")),
-                          root);
-        return root;
-    }
-
-    // PortIQ's run on the system read from root; the report.
-    std::string Run(linuxsys::SystemFiles& files, const std::string& root) {
-        linuxsys::SystemRoots roots;
-        roots.sysfs = root + "/sys";
-        roots.procAsound = root + "/proc/asound";
-        roots.dev = root + "/dev";
-        roots.udevData = root + "/run/udev/data";
-        system = linuxsys::ReadLinuxSystem(files, roots);
-        built = std::make_unique<synthetic::SyntheticMachine>();
-        linuxsys::BuildMachine(system, *built);
-        ResetRunState();
-        built->Install();
-        CEnumDevicesApp().InitInstance();
-        return built->system.messageBoxes.at(0).text;
-    }
-
-    void TearDown() override { for (const std::string& dir : scratch) fs::remove_all(dir); }
-
-    linuxsys::LinuxSystem system;
-    std::unique_ptr<synthetic::SyntheticMachine> built;
-    std::vector<std::string> scratch;
-};
+using LinuxPlatformTest = RecordedSystemTest;
 
 // What rules give one device: udev's matching, for the keys the rules use. ATTRS and
 // KERNELS of a rule must all match on one device of the chain of parents.
@@ -132,25 +90,21 @@ TEST_F(LinuxPlatformTest, UdevRulesNameEachPortAndCardOfEachBoxFromTheFixturesAt
         {"ftdi-cable", "1-3:1.0/ttyUSB0/tty/ttyUSB0", "tty", ""},
         // Another radio's codec on a hub of its own: no id for it, none for the box beside.
         {"transceiver-beside-box", "1-5.2:1.0/sound/card1", "sound", ""},
-        {"transceiver-beside-box", "1-5.1:1.0/ttyUSB0/tty/ttyUSB0", "tty", ""},
         {"transceiver-beside-box", "1-6.2:1.1/ttyUSB2/tty/ttyUSB2", "tty", "tavrilink/nova-TN0DEAD1-ptt-cw"},
         {"unbound-bridge", "1-2.1:1.0/sound/card1", "sound", "NovaTN0B0B0B"},
         // Serial numbers udev can't compare as they read are keyed on the port; look-alikes
-        // keep their own.
+        // keep their own (udev-names.txt has every port, for udev itself).
         {"serial-numbers", "1-1:1.1/ttyUSB1/tty/ttyUSB1", "tty", "tavrilink/meridian-port1-1-ptt-cw"},
         {"serial-numbers", "1-2:1.0/ttyUSB2/tty/ttyUSB2", "tty", "tavrilink/nova-TN_1-cat"},
         {"serial-numbers", "1-3:1.0/ttyUSB3/tty/ttyUSB3", "tty", "tavrilink/nova-TNA1-cat"},
         {"serial-numbers", "1-4:1.0/ttyUSB4/tty/ttyUSB4", "tty", "tavrilink/nova-port1-4-cat"},
-        {"serial-numbers", "1-5:1.0/ttyUSB5/tty/ttyUSB5", "tty", "tavrilink/nova-port1-5-cat"},
-        {"serial-numbers", "1-6:1.0/ttyUSB6/tty/ttyUSB6", "tty", "tavrilink/nova-port1-6-cat"},
-        {"serial-numbers", "1-7.1:1.0/sound/card1", "sound", "NovaNovaNBUS011"},
         {"serial-numbers", "1-8.1:1.0/sound/card2", "sound", "OrbitTO0042"},
     };
     std::map<std::string, std::pair<std::string, std::string>> laid;  // fixture: root, rules
     for (const Case& c : cases) {
         auto& [root, rules] = laid[c.fixture];
         if (root.empty()) {
-            root = Lay(c.fixture);
+            root = LayFixture(c.fixture);
             linuxsys::PosixFiles files;
             const std::string report = Run(files, root);
             rules = linuxsys::WriteUdevRules(system, g_boxBlocks, g_soundDevices, built->system.codePage);
@@ -186,7 +140,7 @@ TEST_F(LinuxPlatformTest, AFileThePermissionsHideIsNotedAsSuch) {
             return PosixFiles::Read(path, limit);
         }
     } files;
-    const std::string root = Lay("box-with-codec");
+    const std::string root = LayFixture("box-with-codec");
     Run(files, root);
     ASSERT_EQ(system.notes.size(), 1u);
     EXPECT_EQ(system.notes[0], root + "/sys/bus/usb/devices/1-2.1/descriptors: can't be read: permission denied; "
@@ -198,7 +152,7 @@ TEST_F(LinuxPlatformTest, ABoxUnpluggedAtAnyReadIsReportedWholeOrNotAtAll) {
                               "/dev/ttyUSB1\tTavrilink Nova PTT/CW port\n\n\nGo to Device Manager to make\nchanges, if needed.";
     bool sawGone = false, sawWhole = false;
     for (int nth = 1;; ++nth) {
-        const std::string root = Lay("box-with-codec");
+        const std::string root = LayFixture("box-with-codec");
         UnpluggingFiles files(root + "/sys/bus/usb/devices/1-2.2", nth);
         const std::string report = Run(files, root);
         if (!files.Unplugged()) break;
@@ -210,12 +164,6 @@ TEST_F(LinuxPlatformTest, ABoxUnpluggedAtAnyReadIsReportedWholeOrNotAtAll) {
     EXPECT_TRUE(sawGone && sawWhole);
 }
 
-}  // namespace
-}  // namespace portiq::testing
-
-namespace portiq::testing {
-namespace {
-
 // The descriptors file as the kernel keeps it: the device descriptor, then each
 // configuration as it came, whatever its wTotalLength says.
 TEST(LinuxDescriptors, EachConfigurationStartsAtItsOwnHeaderAndTheActiveOneIsUsed) {
@@ -224,27 +172,22 @@ TEST(LinuxDescriptors, EachConfigurationStartsAtItsOwnHeaderAndTheActiveOneIsUse
     // wTotalLength 0x0200 where 18 bytes came, then 9 where 18 came.
     const std::string first = std::string("\x09\x02\x00\x02\x01\x01\x00\x80\x2d", 9) + interface;
     const std::string second = std::string("\x09\x02\x09\x00\x01\x02\x00\x80\x2d", 9) + interface;
-    struct Case {
+    const struct {
         std::string bytes;
         unsigned active;
-        std::size_t configurations;
-        std::string used;
+        std::string used;  // the configuration's bytes
+    } cases[] = {
+        {device + first + second, 2, second},
+        {device + first + second, 0, first},                                    // unconfigured: the first
+        {device + first + second.substr(0, 8), 1, first + second.substr(0, 8)},  // a header cut short
+        {device + first + std::string("\x00\x02", 2) + second, 2, first},        // a length of 0 ends it
     };
-    const Case cases[] = {
-        {device + first + second, 2, 2, second},
-        {device + first + second, 1, 2, first},
-        {device + first + second, 0, 2, first},                   // unconfigured: the first
-        {device + first + second.substr(0, 8), 1, 1, first + second.substr(0, 8)},  // a header cut short
-        {device + first + std::string("\x00\x02", 2) + second, 1, 1, first},       // a length of 0 ends it
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         linuxsys::UsbDevice usb;
         usb.descriptors = linuxsys::ParseUsbDescriptors(c.bytes);
         usb.activeConfiguration = c.active;
-        ASSERT_EQ(usb.descriptors.configurations.size(), c.configurations) << c.active;
         const std::vector<std::uint8_t>* used = usb.ActiveConfiguration();
-        ASSERT_TRUE(used);
-        EXPECT_EQ(std::string(used->begin(), used->end()), c.used) << c.active;
+        EXPECT_EQ(used ? std::string(used->begin(), used->end()) : "none", c.used) << c.active;
     }
 }
 

@@ -1,16 +1,12 @@
 #!/usr/bin/env bash
-# portiq's live path on the recorded systems of golden/linux: each becomes an umockdev
-# testbed (sysfs-fixture --umockdev), in which portiq runs without options and reads /sys
-# and /proc/asound as on a PC with the boxes plugged in.
-#
+# portiq's live path on the recorded systems of golden/linux, each an umockdev testbed
+# (sysfs-fixture --umockdev): "report" runs portiq without options there, and its report
+# and notes (paths written ROOT/sys/...) must be EXPECTED and NOTES (else none); "udev"
+# applies the rules portiq --udev-rules writes there with udevadm test to every tty and
+# card of each system TABLE names, which must get what TABLE says. What can't run here is
+# skipped with the reason ("umockdev_test: skipped: ...").
 #   umockdev_test.sh report WORK FIXTURE PORTIQ DESCRIPTORS SYSTEM.sys EXPECTED [NOTES]
-#       the report must be EXPECTED and the notes on standard error NOTES (else none),
-#       their paths written ROOT/sys/..., as the test of the laid-out folders has them
 #   umockdev_test.sh udev WORK FIXTURE PORTIQ DESCRIPTORS TABLE
-#       on each system TABLE names, the rules portiq --udev-rules writes there, applied by
-#       udevadm test to every tty and sound card, must give what TABLE says
-#
-# What can't run here is skipped, with the reason ("umockdev_test: skipped: ...").
 set -uo pipefail
 mode=$1 work=$2 fixture=$3 portiq=$4 descriptors=$5
 shift 5
@@ -25,10 +21,9 @@ testbed() {
         fail "sysfs-fixture can't make $1 a testbed"
 }
 
-# Runs a command in testbed $1 (made in $work, where a crash leaves it). umockdev diverts
-# the /proc paths that the testbed holds, so its /proc/asound goes in first. Its library
-# is preloaded ahead of a sanitized portiq's runtime, which AddressSanitizer refuses unless
-# told.
+# Runs a command in testbed $1, made in $work. umockdev diverts the /proc paths the testbed
+# holds, so /proc/asound goes in first; its library is preloaded ahead of a sanitized
+# portiq's runtime, which AddressSanitizer refuses unless told.
 in_testbed() {
     local name=$1
     shift
