@@ -125,8 +125,7 @@ void Panel::typed(unsigned wParam) {
     // A typed character stops a playing message; the player's last character goes to the
     // chip before this one, never after it.
     activeMsg.store(0);
-    stopSenders();
-    mx_.mx_char(ch);
+    sendTyped(mx_, ch);
     appendText(INBOUND, std::string(1, static_cast<char>(ch)));
 }
 
@@ -163,14 +162,17 @@ int Panel::dispatch(int id, int notification) {
         mx_.mx_pause(static_cast<unsigned char>(mxPause));
         return 1;
     case IDTUNE:
+        forgetReleasedToggles();
         mxTune = 1 - mxTune;
-        mx_.mx_key(static_cast<unsigned char>(mxTune));
+        tuneKey(mx_, mxTune != 0);
         return 1;
     case IDDIT:
+        forgetReleasedToggles();
         mxDirect ^= DIT_DIRECT;
         directKey(mx_, static_cast<unsigned char>(mxDirect & 0xFF));
         return 1;
     case IDDAH:
+        forgetReleasedToggles();
         mxDirect ^= DAH_DIRECT;
         directKey(mx_, static_cast<unsigned char>(mxDirect & 0xFF));
         return 1;
@@ -384,7 +386,7 @@ void Panel::clearBuffer() {
     stopPlayingAndTests();
     // After the flags: a character taken before they were cleared is now stale.
     newWindowGeneration(INBOUND);
-    mx_.mx_clearbuf();
+    clearChipBuffer(mx_);
     dlg_.selectAll(INBOUND);
     dlg_.replaceSelection(INBOUND, "");
 }
@@ -422,15 +424,10 @@ void Panel::open() {
 }
 
 void Panel::close() {
-    // The keying test runs on until the close has succeeded, but it can't press a contact
-    // between closeChip's release and the close.
-    if (closeChip(mx_, true) == MX_NOT_OPEN) {
+    if (closeChip(mx_) == MX_NOT_OPEN) {
         dlg_.setText(MXSERIAL, "MX not open");
         return;
     }
-    activeMsg.store(0);
-    random_keying.store(0);
-    test_string.store(0);
     // The test's own last release reaches the closed chip before anything can open it
     // again.
     awaitKeyingReleased();
@@ -438,6 +435,16 @@ void Panel::close() {
     dlg_.setText(IDOPENSTAT, "Closed");
     dlg_.setText(MXSERIAL, " ");
     mxOpen.store(0);
+}
+
+// A close released the contacts and Tune's key (perhaps on the open/close loop's
+// thread), so the next press of DIT, DAH or Tune keys again instead of releasing.
+void Panel::forgetReleasedToggles() {
+    const unsigned closes = chipCloses();
+    if (closes == closesSeen_) return;
+    closesSeen_ = closes;
+    mxDirect = 0;
+    mxTune = 0;
 }
 
 void Panel::resetDefaults() {
@@ -457,10 +464,10 @@ void Panel::exit() {
         stopPlayingAndTests();
         // The random keying test lets go of the contacts before the chip closes; it
         // notices its flag within one sleep slice, so this wait is short and bounded.
-        // closeChip releases them itself if it did not, and DIT or DAH held by the user.
+        // closeChip releases them itself if it did not, and DIT, DAH or Tune.
         awaitKeyingReleased();
         saveState();
-        closeChip(mx_, true);
+        closeChip(mx_);
         mxOpen.store(0);
     }
     window_.postQuit();

@@ -30,9 +30,10 @@
 //   posted for the Keyboard Entry Window before ClearBuf emptied it is dropped.
 // - The Keyboard Entry and Outgoing Morse Windows scroll for ever: before an insert
 //   would pass an edit's text limit, their oldest lines go (appendText).
-// - Closing: CloseMx and Exit close the chip through closeChip (workers.h), which lets
-//   go of any contact the keying test or DIT/DAH holds first. DIT and DAH stay toggles
-//   (mxDirect keeps what they last meant), but the chip's contacts are up after a close.
+// - Closing: CloseMx and Exit close the chip through closeChip (workers.h), which stops
+//   every sender and lets go of DIT, DAH, Tune's key, the buffer and PTT first. DIT, DAH
+//   and Tune are toggles; after any close (the loop's too) they start released again.
+//   ClearBuf ends PTT as well as the buffer.
 //
 // Every member runs on the window thread. The panel reaches the dialog's controls through
 // DialogControls and the chip through Keyer, so tests run it against recording fakes.
@@ -41,6 +42,7 @@
 #include "keyerlib/keyer.h"
 #include "platform/dialog.h"
 #include "workers/panel_post.h"
+#include "workers/workers.h"
 
 #include <string>
 #include <vector>
@@ -129,11 +131,13 @@ private:
     void resetDefaults();
     void exit();
     void showSpeedBar(int speed);
+    void forgetReleasedToggles();
     void stopPlayingAndTests();
 
     DialogControls& dlg_;
     Keyer& mx_;
     PanelWindow& window_;
+    unsigned closesSeen_ = chipCloses();
 };
 
 }  // namespace cwbench

@@ -76,6 +76,7 @@ protected:
         env.timing.loopDwellMs = 1;
         env.timing.busyPollMs = 1;
         env.timing.busyPatienceMs = 200;
+        env.timing.pttSettleMs = 1;
         setWorkerEnvironment(&env);
     }
     void TearDown() override {

@@ -459,7 +459,7 @@ TEST_F(PanelTest, ExitSavesAndClosesOnlyWhatIsOpen) {
     activeMsg = 2;
     panel.command(IDEXIT, 0);
     EXPECT_EQ(activeMsg.load(), 0);
-    EXPECT_EQ(calls(), Calls{"mx_close()"});
+    EXPECT_EQ(calls(), (Calls{"mx_clearbuf()", "mx_char(24)", "mx_char(0)", "mx_close()"}));
     EXPECT_EQ(files.files.count(test::kStateFile), 1u);
     EXPECT_EQ(mxOpen.load(), 0);
     EXPECT_EQ(window.quits, 2);

@@ -178,7 +178,9 @@ TEST_F(WorkersTest, APlayerHeldByItsBoxNeverPlaysBesideTheNextOne) {
     }
     boxes.cv.notify_all();
     ASSERT_TRUE(waitForWorkers(5s));
-    EXPECT_EQ(keyer.callsStartingWith("mx_char("), (Calls{"mx_char(65)", "mx_char(88)", "mx_char(89)", "mx_char(90)"}))
+    // ClearBuf and Exit each end PTT with 0x18 0.
+    EXPECT_EQ(keyer.callsStartingWith("mx_char("), (Calls{"mx_char(65)", "mx_char(24)", "mx_char(0)", "mx_char(88)", "mx_char(89)",
+                                                          "mx_char(90)", "mx_char(24)", "mx_char(0)"}))
         << "the first player ends once its box is closed, without sending B, C or D";
     EXPECT_EQ(keyer.callsStartingWith("mx_close(").size(), 1u);
 }
@@ -266,9 +268,67 @@ TEST_F(WorkersTest, NoCloseLeavesAContactDown) {
         EXPECT_EQ(*std::find_if(close, all.rend(), [](const std::string& c) { return c.rfind("mx_directkey(", 0) == 0; }),
                   "mx_directkey(0)") << "both contacts released before mx_close: " << button << " " << stuck;
     }
-    panel.command(IDDIT, 0);  // DIT held when the main window is destroyed: let go, the chip left open
-    releaseContactsAtExit(keyer);
-    EXPECT_EQ(calls().back(), "mx_directkey(0)");
+}
+
+TEST_F(WorkersTest, EveryCloseLeavesTheChipReleasedAndEmpty) {
+    std::atomic<int> sent{0};
+    struct Keying {
+        const char* what;
+        int button;  // pressed to start it, and again after the close: the press keys
+        const char* press;
+        std::function<int()> xoff;  // holds the message mid-way
+    };
+    const Keying keyings[] = {{"Tune", IDTUNE, "mx_key(1)", {}},
+                              {"DIT", IDDIT, "mx_directkey(2)", {}},
+                              {"DAH", IDDAH, "mx_directkey(1)", {}},
+                              {"KeyerTest", TESTSTR, nullptr, {}},
+                              {"PTT and a full buffer from a message played out", 0, nullptr, {}},
+                              {"a message held mid-way", 0, nullptr, [&] { return sent.load() >= 6 ? 1 : 0; }}};
+    const std::function<void()> paths[] = {[&] { panel.command(IDCLOSEX, 0); }, [&] { panel.command(IDEXIT, 0); },
+                                           [&] { closeChipAtExit(keyer); }, [&] {}};
+    loadConfigFile();
+    std::strcpy(mxf.msg1Buf, "[P]CQ CQ DE Q2ZX");
+    panel.init();
+    for (const Keying& keying : keyings) {
+        for (std::size_t path = 0; path < std::size(paths); ++path) {
+            const bool loop = path == 3;
+            env.timing.loopDwellMs = loop ? 100 : 1;
+            keyer.openResult = MX_SUCCESS;
+            sent = 0;
+            keyer.xoff = keying.xoff;
+            keyer.onCall = [&](const std::string& call) {
+                if (call.rfind("mx_char(", 0) == 0) ++sent;
+                if (call == "mx_close()") keyer.openResult = NO_ECHO_RESPONSE;  // the loop's second pass fails
+            };
+            if (loop) {
+                ASSERT_TRUE(startInitLoop());
+                ASSERT_TRUE(waitUntil([] { return mxOpen.load() == 1; }));
+            } else {
+                panel.command(IDOPEN, 0);
+            }
+            if (keying.button) panel.command(keying.button, 0);
+            if (!keying.button) {
+                ASSERT_TRUE(startMessage(1));
+            }
+            ASSERT_TRUE(waitUntil([&] {
+                if (keying.button == TESTSTR) return !keyer.callsStartingWith("mx_directkey(1)").empty();
+                return keying.button || sent.load() >= (keying.xoff ? 6 : 15);
+            }));
+            const std::size_t closes = keyer.linesAtClose().size();
+            paths[path]();
+            ASSERT_TRUE(waitForWorkers(5s));
+            keyer.onCall = nullptr;
+            keyer.xoff = nullptr;
+            const std::string where = std::string(keying.what) + ", path " + std::to_string(path);
+            ASSERT_EQ(keyer.linesAtClose().size(), closes + 1) << where;
+            EXPECT_TRUE(keyer.linesAtClose().back() == RecordingKeyer::Lines{}) << where;
+            EXPECT_EQ(activeMsg.load() + test_string.load() + random_keying.load() + mxOpen.load(), 0) << where;
+            if (!keying.press) continue;
+            panel.command(keying.button, 0);
+            EXPECT_EQ(calls().back(), keying.press) << where << ": the first press after the close keys";
+            panel.command(keying.button, 0);
+        }
+    }
 }
 
 TEST_F(WorkersTest, CallsignCompletionWaitsForTheChipThenLoadsTheBuffer) {
@@ -304,7 +364,7 @@ TEST_F(WorkersTest, OpenCloseLoopStopsAtTheFirstFailure) {
     ASSERT_TRUE(startInitLoop());
     EXPECT_FALSE(startInitLoop()) << "one loop at a time";
     ASSERT_TRUE(waitForWorkers(10s));
-    const Calls pass{"mx_open(4)", "mx_send_defaults()", "mx_getpot()", "mx_close()"};
+    const Calls pass{"mx_open(4)", "mx_send_defaults()", "mx_getpot()", "mx_clearbuf()", "mx_char(24)", "mx_char(0)", "mx_close()"};
     Calls expected = pass;
     expected.insert(expected.end(), pass.begin(), pass.end());
     expected.push_back("mx_open(4)");
@@ -313,7 +373,9 @@ TEST_F(WorkersTest, OpenCloseLoopStopsAtTheFirstFailure) {
     std::vector<std::string> expectedPosts;
     for (long passNo : {0, 1}) {
         expectedPosts.insert(expectedPosts.end(), {kind(PostKind::FillFromRecord, 0), kind(PostKind::LoopOpened, passNo * 256 + 20),
-                                                   shows(IDOPENSTAT, "Open"), shows(IDOPENSTAT, "Closed"), shows(MXSERIAL, " ")});
+                                                   shows(IDOPENSTAT, "Open")});
+        for (int indicator : {IDXOFF, IDBREAKIN, IDBUSY, IDTUNESTAT, IDWAIT}) expectedPosts.push_back(shows(indicator, " "));
+        expectedPosts.insert(expectedPosts.end(), {shows(IDOPENSTAT, "Closed"), shows(MXSERIAL, " ")});
     }
     expectedPosts.push_back(kind(PostKind::LoopFailed, 2));
     EXPECT_EQ(posted(), expectedPosts);

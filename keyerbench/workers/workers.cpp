@@ -67,11 +67,13 @@ private:
 // Held while a sender looks at its flag and passes one character to the chip.
 std::mutex g_sendLock;
 
-// Held around every mx_directkey and every mx_close, so that nothing presses a contact
-// between a close's release and the close itself. g_contacts is what the chip was last
-// told to hold; it changes only under the lock.
+// Held around every mx_directkey, mx_key and close, so that nothing presses a contact
+// between a close's release and the close itself. g_contacts and g_tuneDown are what the
+// chip was last told to hold; they change only under the lock.
 std::mutex g_keyLock;
 std::atomic<unsigned char> g_contacts{0};
+std::atomic<bool> g_tuneDown{false};
+std::atomic<unsigned> g_closes{0};
 
 std::atomic<int> g_running{0};
 std::atomic<int> g_keyingThreads{0};
@@ -92,11 +94,11 @@ LoopSettings publishedSettings() {
     return g_published;
 }
 
-// Takes the keying lock, waiting at most timing.keyingReleaseMs: a press stuck in the
-// library must not keep the chip from being released and closed. (Polled: ThreadSanitizer
-// can't follow a timed lock.)
-std::unique_lock<std::mutex> keyLockWithin() {
-    std::unique_lock<std::mutex> lock(g_keyLock, std::try_to_lock);
+// Takes the send or the keying lock, waiting at most timing.keyingReleaseMs: a call stuck
+// in the library must not keep the chip from being released and closed. (Polled:
+// ThreadSanitizer can't follow a timed lock.)
+std::unique_lock<std::mutex> lockWithin(std::mutex& m) {
+    std::unique_lock<std::mutex> lock(m, std::try_to_lock);
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(env().timing.keyingReleaseMs);
     while (!lock.owns_lock() && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -105,10 +107,17 @@ std::unique_lock<std::mutex> keyLockWithin() {
     return lock;
 }
 
-// Both contacts up whenever one may be down: when the lock could not be had, a press may
-// be on its way, so the release goes out regardless.
+// Both contacts and Tune's key up whenever one may be down: when the lock could not be
+// had, a press may be on its way, so the releases go out regardless.
 void releaseContacts(Keyer& k, const std::unique_lock<std::mutex>& lock) {
     if (g_contacts.exchange(0) != 0 || !lock.owns_lock()) k.mx_directkey(0);
+    if (g_tuneDown.exchange(false) || !lock.owns_lock()) k.mx_key(0);
+}
+
+void stopSendersAndTests() {
+    activeMsg.store(0);
+    test_string.store(0);
+    random_keying.store(0);
 }
 
 bool startWorker(void (*proc)(void*), void* arg) {
@@ -291,6 +300,9 @@ void ptrTestThread(void*) {
         if (std::chrono::steady_clock::now() >= giveUp) return;
         sleepMs(env().timing.busyPollMs);
     }
+    // One burst under the send lock: a close never comes between its bytes and clears
+    // the buffer before the port closes.
+    const std::unique_lock<std::mutex> sending = lockWithin(g_sendLock);
     k->mx_ptr_reset();
     for (char c : {'Q', '2', 'Z'}) k->mx_char(static_cast<unsigned char>(c));
     k->mx_load_nulls(10);
@@ -319,8 +331,8 @@ void initLoopThread(void*) {
         k->mx_getpot();
         mxOpen.store(1);
         sleepMs(t.loopDwellMs);
-        // The keying test or DIT/DAH may hold a contact: it is let go before the close.
-        closeChip(*k, false);
+        // Tune, DIT, DAH, the keying test or a message may be keying: all stop first.
+        closeChip(*k);
         showText(IDOPENSTAT, PanelText::Closed);
         showText(MXSERIAL, PanelText::Blank);
         mxOpen.store(0);
@@ -383,7 +395,7 @@ bool startInitLoop() {
     return true;
 }
 
-void stopSenders() { std::lock_guard<std::mutex> g(g_sendLock); }
+void stopSenders() { (void)lockWithin(g_sendLock); }
 
 void publishSettings() {
     std::lock_guard<std::mutex> g(g_publishedLock);
@@ -396,20 +408,51 @@ void directKey(Keyer& k, unsigned char contacts) {
     g_contacts.store(contacts);
 }
 
-int closeChip(Keyer& k, bool stopKeyingTest) {
-    const std::unique_lock<std::mutex> lock = keyLockWithin();
-    releaseContacts(k, lock);
+void tuneKey(Keyer& k, bool down) {
+    std::lock_guard<std::mutex> lock(g_keyLock);
+    k.mx_key(down ? 1 : 0);
+    g_tuneDown.store(down);
+}
+
+void sendTyped(Keyer& k, unsigned char c) {
+    const std::unique_lock<std::mutex> sending = lockWithin(g_sendLock);
+    k.mx_char(c);
+}
+
+void clearChipBuffer(Keyer& k) {
+    k.mx_clearbuf();
+    k.mx_char(BUFPTT_CMD);
+    k.mx_char(0);
+}
+
+int closeChip(Keyer& k) {
+    const bool open = mxOpen.load() != 0;
+    if (open) stopSendersAndTests();
+    const std::unique_lock<std::mutex> sending = lockWithin(g_sendLock);
+    const std::unique_lock<std::mutex> keying = lockWithin(g_keyLock);
+    releaseContacts(k, keying);
+    if (open) {
+        clearChipBuffer(k);
+        sleepMs(env().timing.pttSettleMs);
+    }
     const int result = k.mx_close();
-    // Cleared under the lock: the test presses nothing more on the chip just closed.
-    if (stopKeyingTest && result != MX_NOT_OPEN) random_keying.store(0);
+    ++g_closes;
+    if (result != MX_NOT_OPEN) {
+        stopSendersAndTests();  // also when the panel didn't know the chip was open
+        // A closed chip reports nothing more, so its last status would stand.
+        for (int indicator : {IDXOFF, IDBREAKIN, IDBUSY, IDTUNESTAT, IDWAIT}) showText(indicator, PanelText::Blank);
+    }
     return result;
 }
 
-void releaseContactsAtExit(Keyer& k) {
-    random_keying.store(0);
+void closeChipAtExit(Keyer& k) {
+    stopSendersAndTests();
     awaitKeyingReleased();
-    releaseContacts(k, keyLockWithin());
+    closeChip(k);
+    mxOpen.store(0);
 }
+
+unsigned chipCloses() { return g_closes.load(); }
 
 bool awaitKeyingReleased() {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(env().timing.keyingReleaseMs);

@@ -24,12 +24,15 @@
 //   that lock once, so after it returns no sender whose flag was cleared sends again. The
 //   lock is never held around anything that waits on a window (the parser's boxes are
 //   shown outside it), so Exit never waits for a box.
-// - No chip is closed with a contact down. Every mx_directkey (the keying test, DIT and
-//   DAH) and every close goes through one keying lock; a close releases both contacts
-//   first whenever one may be down, so no press can come between the release and
-//   mx_close. The lock is held only around the library calls of one press or one close,
-//   and a close waits for it at most timing.keyingReleaseMs: past that (a press stuck in
-//   the library) it releases and closes regardless. The callback never takes it.
+// - No chip is closed keying. Every close (CloseMx, Exit, the main window's end, each
+//   pass of the open/close loop) goes through closeChip: it stops every sender and the
+//   keying test, releases whatever contact may be down (DIT, DAH, Tune's key), empties
+//   the chip's buffer, ends PTT, and only then calls mx_close. It holds the send lock and
+//   the keying lock throughout, so no character, press or Tune can come between the
+//   release and mx_close; each lock is waited for at most timing.keyingReleaseMs, and
+//   past that (a call stuck in the library) the close goes on regardless. Every
+//   mx_directkey and mx_key goes through the keying lock. The callback never takes
+//   either lock.
 // - Workers are started detached and nobody joins them; the only waits are the bounded
 //   ones of Exit and CloseMx for the random keying test to release the contacts and end.
 #pragma once
@@ -70,7 +73,8 @@ struct WorkerTiming {
     int loopPassMs = 1;          // between passes
     int busyPollMs = 10;         // ptrTestThread, between looks at KBUSY
     int busyPatienceMs = 60000;  // ptrTestThread gives up when the chip stays busy this long
-    int keyingReleaseMs = 250;   // the most a close waits for the keying test to let go
+    int keyingReleaseMs = 250;   // the most a close waits for a sender or a press to let go
+    int pttSettleMs = 50;        // a close lets the chip take the PTT release before the port closes
 };
 
 struct WorkerEnvironment {
@@ -114,18 +118,30 @@ bool startInitLoop();
 // everything that may change them (the panel's commands and scroll bars, the Comm menu).
 void publishSettings();
 
-// --- Direct keying and closing (any thread) --------------------------------------------
+// --- Keying, sending and closing (any thread) -------------------------------------------
 
 // mx_directkey(contacts), under the keying lock: DIT and DAH of the panel, and the
 // keying test's release.
 void directKey(Keyer& k, unsigned char contacts);
-// mx_close, with both contacts released just before it (mx_directkey(0)) whenever one
-// may be down; returns mx_close's result. With stopKeyingTest, a close that found a
-// chip open also clears random_keying, so the test presses nothing on the closed chip.
-int closeChip(Keyer& k, bool stopKeyingTest);
-// The program ends with the chip left open (its main window was destroyed): stops the
-// keying test and releases the contacts all the same.
-void releaseContactsAtExit(Keyer& k);
+// mx_key(down), under the keying lock: the panel's Tune.
+void tuneKey(Keyer& k, bool down);
+// A typed character, sent under the send lock (after the player's last one).
+void sendTyped(Keyer& k, unsigned char c);
+// Drops what waits in the chip's buffer (mx_clearbuf) and ends PTT. PTT is a buffered
+// command (a message's [P]), so its release is the command [N] sent into the emptied
+// buffer, where the chip takes it at once. The chip reports no PTT state, so it is sent
+// whether or not a message turned PTT on.
+void clearChipBuffer(Keyer& k);
+// Closes the chip as above; returns mx_close's result. When mxOpen says nothing is open
+// the buffer is left alone (only a contact that may be down is released), and a close
+// that finds nothing open (MX_NOT_OPEN) stops nothing.
+int closeChip(Keyer& k);
+// The main window is gone and the program ends: stops every worker and closes the chip
+// the same way, without saving the settings.
+void closeChipAtExit(Keyer& k);
+// How many closes have released the chip so far: the panel's DIT, DAH and Tune toggles
+// start released again after one.
+unsigned chipCloses();
 
 // Returns once no sender is in the middle of passing a character to the chip.
 void stopSenders();

@@ -40,6 +40,11 @@ void RecordingKeyer::clear() {
     calls_.clear();
 }
 
+std::vector<RecordingKeyer::Lines> RecordingKeyer::linesAtClose() const {
+    std::lock_guard<std::mutex> g(lock_);
+    return atClose_;
+}
+
 MXSTATE RecordingKeyer::lastDefaults() const {
     std::lock_guard<std::mutex> g(lock_);
     return defaults_;
@@ -50,12 +55,21 @@ int RecordingKeyer::mx_open(unsigned char* rev, unsigned char comPort) {
     int result = openResult.load();
     if (result == MX_SUCCESS && open_.exchange(true)) result = MX_ALREADY_OPEN;
     if (result == MX_SUCCESS && rev) *rev = static_cast<unsigned char>(revision.load());
+    if (result == MX_SUCCESS) {
+        std::lock_guard<std::mutex> g(lock_);
+        lines_ = Lines{};  // each case of a test starts from a chip at rest
+        pttCommandTaken_ = false;
+    }
     return result;
 }
 
 int RecordingKeyer::mx_close() {
     record(call("mx_close"));
     bool was = open_.exchange(false);
+    if (was) {
+        std::lock_guard<std::mutex> g(lock_);
+        atClose_.push_back(lines_);
+    }
     if (closeFollowsOpen) return was ? MX_SUCCESS : MX_NOT_OPEN;
     return closeResult.load();
 }
@@ -92,6 +106,16 @@ int RecordingKeyer::mx_setmx2mode() {
 
 int RecordingKeyer::mx_char(unsigned char c) {
     record(call("mx_char", c));
+    std::lock_guard<std::mutex> g(lock_);
+    if (!open_) return MX_SUCCESS;
+    if (pttCommandTaken_) {
+        lines_.ptt = c != 0;
+        pttCommandTaken_ = false;
+    } else if (c == BUFPTT_CMD && lines_.waiting == 0) {
+        pttCommandTaken_ = true;
+    } else {
+        ++lines_.waiting;
+    }
     return MX_SUCCESS;
 }
 
@@ -102,6 +126,9 @@ int RecordingKeyer::mx_backspace() {
 
 int RecordingKeyer::mx_clearbuf() {
     record(call("mx_clearbuf"));
+    std::lock_guard<std::mutex> g(lock_);
+    lines_.waiting = 0;
+    pttCommandTaken_ = false;
     return MX_SUCCESS;
 }
 
@@ -112,11 +139,15 @@ int RecordingKeyer::mx_pause(unsigned char on) {
 
 int RecordingKeyer::mx_key(unsigned char down) {
     record(call("mx_key", down));
+    std::lock_guard<std::mutex> g(lock_);
+    if (open_) lines_.tune = down != 0;
     return MX_SUCCESS;
 }
 
 int RecordingKeyer::mx_directkey(unsigned char contacts) {
     record(call("mx_directkey", contacts));
+    std::lock_guard<std::mutex> g(lock_);
+    if (open_) lines_.contacts = contacts;
     return MX_SUCCESS;
 }
 

@@ -1,5 +1,11 @@
 // A keyer library for tests: records every call as text ("mx_weight(60)"), answers
 // mx_open, mx_close and mx_xoff as the test says, and is safe to call from any thread.
+//
+// It also keeps a small model of what an open chip holds, enough to say whether a close
+// left it keying: the contacts (mx_directkey), Tune's key (mx_key), PTT, and how many
+// bytes wait in its buffer. The model sends nothing: every byte waits until mx_clearbuf,
+// except a buffered PTT command that arrives with nothing before it, which the chip takes
+// at once.
 #pragma once
 
 #include "keyerlib/keyer.h"
@@ -32,6 +38,18 @@ public:
     MXCALLBACK callback() const { return callback_.load(); }
     bool isOpen() const { return open_.load(); }
     MXSTATE lastDefaults() const;
+
+    struct Lines {
+        int contacts = 0;
+        bool tune = false;
+        bool ptt = false;
+        int waiting = 0;
+        bool operator==(const Lines& o) const {
+            return contacts == o.contacts && tune == o.tune && ptt == o.ptt && waiting == o.waiting;
+        }
+    };
+    // What each mx_close of an open chip left it holding.
+    std::vector<Lines> linesAtClose() const;
 
     int mx_open(unsigned char* revision, unsigned char comPort) override;
     int mx_close() override;
@@ -75,6 +93,9 @@ private:
     std::atomic<MXCALLBACK> callback_{nullptr};
     std::atomic<bool> open_{false};
     MXSTATE defaults_{};
+    Lines lines_;
+    bool pttCommandTaken_ = false;  // its argument comes next
+    std::vector<Lines> atClose_;
 };
 
 }  // namespace cwbench

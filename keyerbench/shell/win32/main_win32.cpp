@@ -170,8 +170,9 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         return 0;
     }
     case WM_DESTROY:
-        // The chip stays open until the process ends, but no contact stays down with it.
-        releaseContactsAtExit(*g_keyer);
+        // Nothing may go on keying once the program is gone: close the chip as Exit does
+        // (the settings are saved only by Exit).
+        closeChipAtExit(*g_keyer);
         PostQuitMessage(0);
         return 0;
     case WM_COMMAND: {

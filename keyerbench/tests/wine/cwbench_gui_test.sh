@@ -14,10 +14,11 @@
 #                 Update with Weight 95 (the "Parameter Error" box) and 60 (sent), Msg1
 #                 edited to "CQ [S25]DE Q2ZX" and played (the speed changes), ClearBuf
 #                 stops it, the About box, CloseMx, Exit; then the state file's 1044 bytes
-#         stress  144 dpi, a thousand times real time, pushbutton 1 pressed every 20 ms: Msg1 plays,
-#                 RandChar (until its echoes pass the Outgoing Morse Window's limit, the newest
-#                 shown) and KeyerTest run, then Exit; the program must end, the
-#                 message's characters reach the chip in order and both contacts end released
+#         stress  144 dpi, a thousand times real time, pushbutton 1 pressed every 20 ms: Msg1
+#                 (PTT on, then text) plays, RandChar (until its echoes pass the Outgoing Morse
+#                 Window's limit, the newest shown) and KeyerTest run, then Tune and Exit; the
+#                 program must end, the message's characters reach the chip in order, and the
+#                 chip closes with its key up, PTT off and its buffer cleared
 #         release the program where a user unpacked it, with MORSIXDLL already beside it:
 #                 OpenMx, a typed E comes back, Exit; the state file is written beside it
 #   cwbench runs from a folder named in Cyrillic, which the ANSI code page 1252 can't spell
@@ -195,7 +196,7 @@ exit_program() {
 
 # Control ids (keyerbench/resources/cwbench_resource.h).
 IDEXIT=2 INBOUND=103 OUTBOUND=101 MXSERIAL=107 IDWEIGHT=116 CLEARBUF=204 IDOPEN=210 IDCLOSEX=211
-IDUPDATE=408 IDOPENSTAT=424 TESTSTR=201 IDP5PTT=428 IDP5KEY=430 IDOUTCFG=431 IDLOOP=438 ID_PDLTONE=124
+IDUPDATE=408 IDOPENSTAT=424 IDTUNE=421 TESTSTR=201 IDP5PTT=428 IDP5KEY=430 IDOUTCFG=431 IDLOOP=438 ID_PDLTONE=124
 CM_MSGTEXT=601 CM_MSGSAVE=603 IDOK=1
 
 # --- The runs -----------------------------------------------------------------------------------
@@ -355,8 +356,8 @@ run_stress() {
     local message='!"#$%&()*+/:;<=>@]^_`{|}~'
     {
         printf '\x01\x00\x00\x00\x02\x3c\x05\x32\x00\x00\x05\x14\x00\x00\x00\x32\x32\x06\xff'  # 60 WPM, no Farns
-        printf '%s' "$message"
-        head -c $((1044 - 19 - ${#message})) /dev/zero
+        printf '[P]%s' "$message"
+        head -c $((1044 - 22 - ${#message})) /dev/zero
     } >"$tmp/state.cfg"
     local buttons= i
     for i in $(seq 1 90); do buttons+="${buttons:+,}1@$((i * 20000))"; done
@@ -369,9 +370,13 @@ run_stress() {
     click "$TESTSTR"
     sleep 2
     check_window_limit
+    click "$IDTUNE"
+    wait_for "Tune's key in the trace" 10 trace_has 'call mx_key(1)'
     exit_program
     # What the chip was sent: the message's characters in order, restarted by the
-    # pushbuttons, none skipped or twice; the contacts released before the chip closed.
+    # pushbuttons, none skipped or twice; the contacts released before the chip closed;
+    # at the close the key up, PTT off and nothing sent since the buffer was cleared but
+    # PTT's release (0x18 0).
     awk -v msg="$message" '
         { sub(/\r$/, "") }  # the DLL writes its trace with CR LF line ends
         $2 == "call" && $3 ~ /^mx_char\(/ {
@@ -382,16 +387,22 @@ run_stress() {
             next_i++; sent++
         }
         $2 == "call" && $3 ~ /^mx_directkey\(/ { last_key = $3; if (closed) keyed_after = 1 }
+        $2 == "key" && !closed { key = $3 } $2 == "ptt" && !closed { ptt = $3; ptt_ons += ($3 == "on") }
+        $2 == "call" && $3 == "mx_clearbuf()" && !closed { since_clear = 0 }
+        $2 == "call" && $3 ~ /^mx_char\(/ && !closed { since_clear++ }
         $2 == "call" && $3 == "mx_close()" { closed = 1 }
         $2 == "echo" { echoes++ } $2 == "status" { statuses++ } $2 == "button" { buttons++ }
         END {
-            printf "plays=%d sent=%d echoes=%d statuses=%d buttons=%d last_key=%s closed=%d keyed_after=%d\n",
+            printf "plays=%d sent=%d echoes=%d statuses=%d buttons=%d last_key=%s closed=%d keyed_after=%d",
                    plays, sent, echoes, statuses, buttons, last_key, closed, keyed_after
+            printf " ptt_ons=%d at_close: key=%s ptt=%s sent_since_clear=%d\n", ptt_ons, key, ptt, since_clear
             exit bad
         }' "$work/trace.txt" >"$tmp/stress.txt" || fail "$(cat "$tmp/stress.txt")"
     note "stress: $(cat "$tmp/stress.txt")"
     grep -q 'plays=[1-9]' "$tmp/stress.txt" || fail "the message never played"
     grep -q 'last_key=mx_directkey(0) closed=1 keyed_after=0' "$tmp/stress.txt" || fail "the contacts were not released before the chip closed"
+    grep -q 'ptt_ons=[1-9][0-9]* at_close: key=up ptt=off sent_since_clear=2$' "$tmp/stress.txt" ||
+        fail "the chip was closed keying, with PTT on or with bytes in its buffer"
 }
 
 run_release() {
