@@ -379,6 +379,9 @@ run_stress() {
     # PTT's release (0x18 0).
     awk -v msg="$message" '
         { sub(/\r$/, "") }  # the DLL writes its trace with CR LF line ends
+        $2 == "key" && !closed { key = $3 } $2 == "ptt" && !closed { ptt = $3; ptt_ons += ($3 == "on") }
+        $2 == "call" && $3 == "mx_clearbuf()" && !closed { since_clear = 0 }
+        $2 == "call" && $3 ~ /^mx_char\(/ && !closed { since_clear++ }
         $2 == "call" && $3 ~ /^mx_char\(/ {
             c = substr($3, 9) + 0; ch = sprintf("%c", c)
             if (index(msg, ch) == 0) next
@@ -387,9 +390,6 @@ run_stress() {
             next_i++; sent++
         }
         $2 == "call" && $3 ~ /^mx_directkey\(/ { last_key = $3; if (closed) keyed_after = 1 }
-        $2 == "key" && !closed { key = $3 } $2 == "ptt" && !closed { ptt = $3; ptt_ons += ($3 == "on") }
-        $2 == "call" && $3 == "mx_clearbuf()" && !closed { since_clear = 0 }
-        $2 == "call" && $3 ~ /^mx_char\(/ && !closed { since_clear++ }
         $2 == "call" && $3 == "mx_close()" { closed = 1 }
         $2 == "echo" { echoes++ } $2 == "status" { statuses++ } $2 == "button" { buttons++ }
         END {
