@@ -29,8 +29,10 @@ std::atomic<bool> g_keepUnreadFile{false};
 enum class Place { Undecided, BesideProgram, PerUser };
 Place g_place = Place::Undecided;
 std::string g_userConfigName;
-// Set once the user has been told that no state file can be made, so that each later
-// save of the run doesn't say it again.
+std::string g_virtualStoreName;
+// Set once the user has been told that saves don't happen (no state file can be made,
+// or the one there couldn't be read), so that each later save of the run doesn't say it
+// again.
 bool g_toldCannotSave = false;
 
 // Waits between tries at replacing the state file, about a second in all: time for a
@@ -48,9 +50,11 @@ void setDefaults() {
 
 void errorBox(const char* text) { platform().messageBox(text, "Error", kMbIconExclamation); }
 
+// A new name: nothing has been met under it yet.
 void forgetPlace() {
     g_place = Place::Undecided;
     g_toldCannotSave = false;
+    g_keepUnreadFile = false;
 }
 
 // Whether the program's folder takes the state file: a new file can be made beside it,
@@ -81,10 +85,10 @@ Written writeImage(Platform& p, const char* path) {
     return ok && written == kStateFileSize ? Written::Whole : Written::Failed;
 }
 
-int cannotSave() {
+int cannotSave(const char* why) {
     if (!g_toldCannotSave) {
         g_toldCannotSave = true;
-        errorBox(kCannotSaveText);
+        errorBox(why);
     }
     return 0;
 }
@@ -130,9 +134,10 @@ bool setConfigName(const char* path) {
     return true;
 }
 
-void setUserConfigName(const char* path) {
+void setUserConfigName(const char* path, const char* virtualStoreCopy) {
     forgetPlace();
     g_userConfigName = path ? path : "";
+    g_virtualStoreName = virtualStoreCopy ? virtualStoreCopy : "";
 }
 
 const char* stateFileName() { return g_place == Place::PerUser ? g_userConfigName.c_str() : szConfigName; }
@@ -151,10 +156,14 @@ int loadConfigFile(void*) {
         g_place = g_userConfigName.empty() || besideProgramTakesTheFile(p) ? Place::BesideProgram : Place::PerUser;
     OpenError why = OpenError::None;
     std::unique_ptr<File> f = p.openForRead(stateFileName(), why);
-    // The first start whose settings are kept per user: those beside the program, if
-    // any, carry over.
+    // The first start whose settings are kept per user: what the user saved last carries
+    // over. Whatever that is, the new per-user file is written.
     const bool carryOver = deciding && g_place == Place::PerUser && !f && why == OpenError::NotFound;
-    if (carryOver) f = p.openForRead(szConfigName, why);
+    for (const std::string& from : {g_virtualStoreName, std::string(szConfigName)}) {
+        if (!carryOver || f || from.empty()) continue;
+        OpenError ignored = OpenError::None;
+        f = p.openForRead(from.c_str(), ignored);
+    }
     if (!f) {
         setDefaults();
         // Only an absent file is written; one that is there but can't be read keeps its
@@ -175,20 +184,21 @@ int loadConfigFile(void*) {
     }
     f.reset();
     std::memcpy(&mxf, image, total);
-    g_keepUnreadFile = !ok;
+    g_keepUnreadFile = !ok && !carryOver;
+    // From now on the per-user file is the one.
+    if (carryOver) saveState();
     if (!ok) {
         errorBox("Read file failed.");
         return 0;
     }
-    // From now on the per-user file is the one.
-    if (carryOver) saveState();
     return 1;
 }
 
 int saveState() {
     // A file that could not be read is left as it is, as one that can't be created; with
     // no name there is no file to write.
-    if (g_keepUnreadFile || szConfigName[0] == 0) return 1;
+    if (szConfigName[0] == 0) return 1;
+    if (g_keepUnreadFile) return cannotSave(kKeptUnreadText);
     // The image goes to a new file that then replaces the old one, keeping its
     // attributes and permissions, so that a failed write never leaves a damaged state
     // file. Through a symbolic link the link stays and its target is replaced: the new
@@ -204,7 +214,7 @@ int saveState() {
     Written written = writeImage(p, temp.c_str());
     const bool inPlace = written == Written::NotCreated;
     if (inPlace) written = writeImage(p, name);
-    if (written == Written::NotCreated) return cannotSave();
+    if (written == Written::NotCreated) return cannotSave(kCannotSaveText);
     if (written == Written::Failed) {
         if (!inPlace) p.remove(temp.c_str());
         errorBox("Save State Failed.");

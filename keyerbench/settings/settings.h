@@ -90,8 +90,9 @@ extern MXF mxf;
 // doesn't (a standard user can't write under Program Files, and cwbench's manifest turns
 // off the file virtualization that would have redirected the write), the settings are
 // kept per user, in the file setUserConfigName names (%LOCALAPPDATA%\cwbench\cwbench.cfg,
-// the same 1044 bytes); its first start there begins from the file beside the program
-// when that one is there and readable, so that an existing setup carries over. The first
+// the same 1044 bytes); its first start there begins from the VirtualStore copy an earlier
+// build saved through Windows' file virtualization, else from the file beside the program,
+// whichever is there and readable first, so that an existing setup carries over. The first
 // loadConfigFile after the names are set decides which, by trying to make a file beside
 // the program as every save does.
 
@@ -107,9 +108,10 @@ extern char szConfigName[kConfigNameSize];
 bool setConfigName(const char* path);
 
 // Sets the per-user state file's path; empty: there is no per-user place, and the state
-// file stays beside the program whatever happens. The place is decided anew at the next
-// load.
-void setUserConfigName(const char* path);
+// file stays beside the program whatever happens. virtualStoreCopy (may be empty) is
+// where Windows' file virtualization kept the state file beside the program. The place
+// is decided anew at the next load.
+void setUserConfigName(const char* path, const char* virtualStoreCopy = "");
 
 // The state file in use: szConfigName, or the per-user file once loadConfigFile has
 // found that the program's folder can't take szConfigName.
@@ -125,6 +127,8 @@ bool removeStateFile();
 // Returns 1, or 0 after "Read file failed.". A file that could not be opened or read is
 // then kept as it is by every saveState until the user deletes it ("ResetDefaults"
 // deletes it and loads again) or a later load reads it: it may hold the user's messages.
+// (A file carried over to the per-user place is only read: whatever it held, the new
+// per-user file is written.)
 // The window argument is not used.
 int loadConfigFile(void* hwnd = nullptr);
 
@@ -135,14 +139,18 @@ int loadConfigFile(void* hwnd = nullptr);
 // file for a moment) is tried again for about a second, and where Windows stopped
 // halfway and took the old file away, the image is written in its place, so that a whole
 // state file is there afterwards. A read-only file is not replaced (no message). Returns
-// 1, also when the file is being kept as loadConfigFile found it; returns 0 after
-// "Save State Failed." when a write or the replacement fails, and after kCannotSaveText
-// (shown once a run) when no state file can be made at all.
+// 1; 0 after "Save State Failed." when a write or the replacement fails, after
+// kCannotSaveText when no state file can be made at all, and after kKeptUnreadText when
+// the file is being kept as loadConfigFile found it (each of the last two shown once a
+// run).
 int saveState();
 
 inline constexpr char kCannotSaveText[] =
     "cwbench can't save its settings: no state file can be written beside the program or in "
     "%LOCALAPPDATA%\\cwbench. Changes are kept until cwbench ends.";
+inline constexpr char kKeptUnreadText[] =
+    "cwbench couldn't read its state file, so it doesn't save over it: changes are kept until "
+    "cwbench ends. ResetDefaults deletes the file and starts afresh.";
 
 // Shows the register block as fifteen "%02x " fields in a box "Local State Registers".
 // The window argument is not used.

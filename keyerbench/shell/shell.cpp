@@ -108,7 +108,15 @@ bool loadStartupSettings(OsFamily family) {
         clearNames();
     }
     const std::string userData = p.userDataFolder();
-    setUserConfigName(userData.empty() ? "" : inFolder(inFolder(userData, "cwbench"), "cwbench.cfg").c_str());
+    // An earlier cwbench without a manifest, run where the user can't write, saved through
+    // Windows' file virtualization into %LOCALAPPDATA%\VirtualStore\<its folder without
+    // the drive>: that copy is what the user last saved.
+    std::string virtualStore;
+    if (const std::string beside = szConfigName; !userData.empty() && beside.size() > 3 && beside[1] == ':' &&
+                                                  (beside[2] == '\\' || beside[2] == '/'))
+        virtualStore = inFolder(inFolder(userData, "VirtualStore"), beside.c_str() + 3);
+    setUserConfigName(userData.empty() ? "" : inFolder(inFolder(userData, "cwbench"), "cwbench.cfg").c_str(),
+                      virtualStore.c_str());
     loadConfigFile();
     return named;
 }

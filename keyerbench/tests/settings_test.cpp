@@ -1,6 +1,7 @@
 // The settings record's load, save and show, against files held in memory, including
 // the failures a real disk can't be made to produce on demand.
 #include "settings/settings.h"
+#include "shell/shell.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -109,7 +110,7 @@ TEST_F(SettingsTest, ReadFailureKeepsWhatWasReadAndSaysSo) {
     EXPECT_EQ(fs.files.at(kPath), sample);
     // The half-read record is never written over the file.
     mxf.comPort = 3;
-    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(saveState(), 0);
     EXPECT_EQ(fs.files.at(kPath), sample);
     EXPECT_EQ(fs.files.size(), 1u);
 }
@@ -123,16 +124,17 @@ TEST_F(SettingsTest, FileThatCouldNotBeReadIsKeptUntilTheUserDeletesIt) {
     EXPECT_EQ(fs.files.at(kPath), sampleImage());
     EXPECT_TRUE(fs.boxes().empty());
     // Saving while it is still locked keeps the old file.
-    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(saveState(), 0);
     EXPECT_EQ(fs.files.at(kPath), sampleImage());
     // So does a save once the lock has gone (a COM port chosen later): the defaults in
     // memory never replace the messages the file may hold.
     fs.locked.clear();
     mxf.comPort = 4;
-    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(saveState(), 0);
     EXPECT_EQ(fs.files.at(kPath), sampleImage());
     EXPECT_EQ(fs.files.size(), 1u);
-    EXPECT_TRUE(fs.boxes().empty());
+    ASSERT_EQ(fs.boxes().size(), 1u) << "the saves that don't happen say so, once";
+    EXPECT_EQ(fs.boxes()[0].text, kKeptUnreadText);
     // "ResetDefaults": the user deletes the file and loads again, which writes it anew.
     EXPECT_TRUE(fs.remove(kPath));
     EXPECT_EQ(loadConfigFile(), 1);
@@ -217,18 +219,18 @@ TEST_F(SettingsTest, ASaveDisturbedByAnotherProgramLeavesAWholeStateFile) {
 
 // A standard user can't write the program's folder under Program Files.
 TEST_F(SettingsTest, AProgramFolderTheUserCantWriteKeepsTheSettingsPerUser) {
-    const std::string beside = "C:\\Program Files\\cw\\cwbench.cfg", perUser = "C:\\Users\\u\\cw\\cwbench.cfg";
+    const std::string beside = "C:\\Program Files\\cw\\cwbench.cfg", perUser = "C:\\Users\\u\\cwbench\\cwbench.cfg";
+    fs.program = "C:\\Program Files\\cw\\cwbench.exe";
+    fs.userData = "C:\\Users\\u";
     auto start = [&] {
         std::memset(&mxf, 0, sizeof mxf);
-        setConfigName(beside.c_str());
-        setUserConfigName(perUser.c_str());
-        return loadConfigFile();
+        return loadStartupSettings(OsFamily::WindowsNT);
     };
     fs.readOnlyFolders = {"C:\\Program Files\\cw"};
     fs.files[beside] = sampleImage();
     EXPECT_EQ(start(), 1);
     EXPECT_EQ(fs.files.at(perUser), sampleImage()) << "carried over";
-    EXPECT_EQ(fs.folders, std::set<std::string>{"C:\\Users\\u\\cw"});
+    EXPECT_EQ(fs.folders, std::set<std::string>{"C:\\Users\\u\\cwbench"});
     mxf.comPort = 5;
     saveState();
     start();
@@ -237,9 +239,23 @@ TEST_F(SettingsTest, AProgramFolderTheUserCantWriteKeepsTheSettingsPerUser) {
     removeStateFile();
     loadConfigFile();
     EXPECT_EQ(fs.files.at(perUser)[0], 1);
+    // What an earlier build saved through the file virtualization comes first; a file
+    // beside the program that can't be opened stops no save.
+    for (bool virtualized : {true, false}) {
+        fs.files = {{beside, sampleImage()}};
+        if (virtualized) fs.files["C:\\Users\\u\\VirtualStore\\Program Files\\cw\\cwbench.cfg"] = Bytes(kStateFileSize, 7);
+        fs.locked = {beside};
+        start();
+        mxf.msg4Buf[0] = 'K';
+        EXPECT_EQ(saveState(), 1);
+        EXPECT_EQ(fs.files.at(perUser)[0], virtualized ? 7 : 1);
+        EXPECT_EQ(fs.files.at(perUser)[787], 'K');
+    }
+    EXPECT_TRUE(fs.boxes().empty());
     // Where neither folder can be written, the user is told, once.
     fs.files.clear();
-    fs.readOnlyFolders.insert("C:\\Users\\u\\cw");
+    fs.locked.clear();
+    fs.readOnlyFolders.insert("C:\\Users\\u\\cwbench");
     start();
     EXPECT_EQ(saveState(), 0);
     EXPECT_EQ(fs.files.size() + fs.boxes().size(), 1u) << "no file, one box";

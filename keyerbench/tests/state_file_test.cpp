@@ -76,11 +76,12 @@ TEST_F(StateFileTest, DirectoryInThePlaceOfTheFileStaysADirectory) {
     setConfigName(path.c_str());
     EXPECT_EQ(loadConfigFile(), 1);
     EXPECT_EQ(mxf.comPort, 1);
-    EXPECT_EQ(saveState(), 1);
+    EXPECT_EQ(saveState(), 0);
     EXPECT_TRUE(std::filesystem::is_directory(path));
     EXPECT_EQ(test::readFile(path + "/keep"), (Bytes{1, 2, 3}));
     EXPECT_FALSE(std::filesystem::exists(path + ".new"));
-    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, kKeptUnreadText);
 }
 
 }  // namespace

@@ -41,11 +41,12 @@ TEST(LockedStateFileTest, LoadAndSaveLeaveALockedFileAsItWas) {
         ASSERT_TRUE(lock.valid());
         EXPECT_EQ(loadConfigFile(), 1);
         EXPECT_EQ(mxf.comPort, 1);
-        EXPECT_EQ(saveState(), 1);
+        EXPECT_EQ(saveState(), 0);
     }
     EXPECT_EQ(test::readFile(path), old);
     EXPECT_EQ(GetFileAttributesA((path + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, kKeptUnreadText);
 }
 
 }  // namespace
