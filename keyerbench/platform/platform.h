@@ -11,8 +11,9 @@
 //   canWrite        CreateFileW(GENERIC_WRITE, all sharing, OPEN_EXISTING), closed at once
 //   read, write     one ReadFile/WriteFile
 //   finalPath       GetFinalPathNameByHandleW
-//   replace         ReplaceFileW (MoveFileExW where there is nothing to replace, or to
-//                   finish what ReplaceFileW left halfway)
+//   replace         ReplaceFileW, the old file moved to `to`.old and deleted afterwards
+//                   (MoveFileExW where there is nothing to replace, or to finish what
+//                   ReplaceFileW left halfway)
 //   remove          DeleteFileW
 //   isFile          GetFileAttributesW
 //   createFolder    CreateDirectoryW
@@ -63,8 +64,8 @@ enum class ReplaceResult {
     // as it was, `from` in place: the user's choice, not worth a second try.
     ReadOnly,
     // Nothing was replaced and `from` is in place. `to` is as it was, unless Windows
-    // stopped halfway and the move that finishes the job failed too: `to` is then gone
-    // (deleted, or moved aside under a name of Windows' own). Another handle on either
+    // stopped halfway and neither finishing the job nor moving the old file back worked:
+    // `to` is then gone (it stays as `to`.old). Another handle on either
     // file (a virus scanner, the indexer, a sync client) makes this happen for a moment,
     // so a second try may succeed.
     Failed

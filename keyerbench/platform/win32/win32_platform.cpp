@@ -104,21 +104,30 @@ public:
         const std::wstring source = widePath(from);
         const std::wstring target = widePath(to);
         // ReplaceFileW keeps the old file's attributes, security and short name. No merge
-        // errors are ignored: a file whose security can't be kept isn't replaced.
-        if (ReplaceFileW(target.c_str(), source.c_str(), nullptr, 0, nullptr, nullptr)) return ReplaceResult::Replaced;
+        // errors are ignored: a file whose security can't be kept isn't replaced. The old
+        // file is moved to a backup name of ours, so that where Windows stops halfway it
+        // is known where the old file went.
+        const std::wstring backup = target + L".old";
+        DeleteFileW(backup.c_str());  // one a disturbed save left behind
+        if (ReplaceFileW(target.c_str(), source.c_str(), backup.c_str(), 0, nullptr, nullptr)) {
+            DeleteFileW(backup.c_str());
+            return ReplaceResult::Replaced;
+        }
         switch (GetLastError()) {
         case ERROR_FILE_NOT_FOUND:
             // Nothing to replace yet.
             return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) ? ReplaceResult::Replaced
                                                                                         : ReplaceResult::Failed;
-        case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
         case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
-            // Halfway: without a backup name the old file is deleted (1176) or moved aside
-            // under a name of Windows' own (1177), and the new one is still under its own
-            // name. Finish the move.
-            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                       ? ReplaceResult::Replaced
-                       : ReplaceResult::Failed;
+            // Halfway: the old file is under the backup name and the new one still under
+            // its own. Finish the move, then the old file goes. (With a backup name, 1176
+            // leaves both files as they were: tried again like any other failure.)
+            if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);  // the old file back
+                return ReplaceResult::Failed;
+            }
+            DeleteFileW(backup.c_str());
+            return ReplaceResult::Replaced;
         default: {
             const DWORD attributes = GetFileAttributesW(target.c_str());
             return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)

@@ -42,6 +42,8 @@ TEST(StateFilePathsTest, WhereTheAnsiCallsFail) {
     EXPECT_EQ(portAfterRestart(base + "\\\xD0\x90\xD0\xBD\xD0\xB4\\cwbench.cfg"), 7);
     EXPECT_NE(GetFileAttributesW((std::wstring(here) + L"\\\u0410\u043d\u0434\\cwbench.cfg").c_str()),
               INVALID_FILE_ATTRIBUTES) << "named as Windows spells it, not after the UTF-8 bytes";
+    EXPECT_EQ(GetFileAttributesW((std::wstring(here) + L"\\\u0410\u043d\u0434\\cwbench.cfg.old").c_str()),
+              INVALID_FILE_ATTRIBUTES) << "the replaced file's backup is gone";
     for (std::size_t units : {std::size_t{260}, std::size_t{261}, kMaxPathUnits}) {
         std::string name = base + std::string(units - utf16Length(base) - 12, 'd');
         for (std::size_t i = base.size(); i + 1 < name.size(); i += 200) {
