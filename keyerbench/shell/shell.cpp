@@ -123,14 +123,19 @@ bool loadStartupSettings(OsFamily family) {
 
 void openHelp(ShellWindow& window) {
     Platform& p = platform();
-    if (szHelpName[0] && p.isFile(szHelpName)) {
+    if (szHelpName[0] && p.isFile(szHelpName) && window.helpEngineThere()) {
         window.runHelpEngine(szHelpName);
         return;
     }
     const std::string folder(szModuleFileName, folderLength(szModuleFileName));
     const std::string readme = folder.empty() ? std::string() : inFolder(folder, kReadmeName);
-    if (!readme.empty() && p.isFile(readme.c_str()) && window.openDocument(readme.c_str())) return;
-    p.messageBox(kNoHelpText, "Help", kMbIconInformation);
+    if (readme.empty() || !p.isFile(readme.c_str())) {
+        p.messageBox(kNoHelpText, "Help", kMbIconInformation);
+    } else if (!window.openDocument(readme.c_str())) {
+        // It is there, but no program opens text files: say where it is.
+        const std::string text = "cwbench couldn't open its help, " + readme + ". Open it in Notepad.";
+        p.messageBox(text.c_str(), "Help", kMbIconInformation);
+    }
 }
 
 WindowSize windowSizeForDpi(int dpi) {

@@ -83,12 +83,15 @@ public:
     virtual void runAbout() = 0;
     // The help file at its index, through the Windows help engine.
     virtual void runHelpEngine(const char* helpFile) = 0;
+    // Whether Windows may have the help engine: not from Windows 10 and Server 2012 on.
+    virtual bool helpEngineThere() = 0;
     // Opens the document in the program the user has for its kind (ShellExecuteW "open").
     // False when none could be started.
     virtual bool openDocument(const char* path) = 0;
 };
 
-// Help > Help: the help file, README.txt, or a box that says where help is (see above).
+// Help > Help: the help file where the help engine may be there, else README.txt, or a
+// box that says where help is (see above) or that README.txt couldn't be opened.
 void openHelp(ShellWindow& window);
 
 // A menu command of the main window: 1 when it was handled, else 0.

@@ -71,6 +71,8 @@ public:
     void runMessageEditor() override { did.push_back("editor " + std::to_string(editMsg)); }
     void runAbout() override { did.push_back("about"); }
     void runHelpEngine(const char* file) override { did.push_back(std::string("help engine ") + file); }
+    bool helpEngineThere() override { return helpEngine; }
+    bool helpEngine = true;
     bool openDocument(const char* path) override {
         did.push_back(std::string("open ") + path);
         return documentOpens;
@@ -190,14 +192,16 @@ TEST_F(MenuTest, HelpOpensTheHelpFileElseReadmeElseSaysWhereHelpIs) {
     formStartupNames(OsFamily::WindowsNT, "C:\\cw\\cwbench.exe");
     files.files = {{"C:\\cw\\cwbench.hlp", {}}, {"C:\\cw\\README.txt", {}}};
     menuCommand(CM_HELP, shell, keyer);
-    files.files.erase("C:\\cw\\cwbench.hlp");
+    shell.helpEngine = false;  // Windows 10: README.txt instead
     menuCommand(CM_HELP, shell, keyer);
+    files.files.erase("C:\\cw\\cwbench.hlp");
     shell.documentOpens = false;  // no program for text files
     menuCommand(CM_HELP, shell, keyer);
     files.files.clear();
     EXPECT_EQ(menuCommand(CM_HELP, shell, keyer), 1);
     EXPECT_EQ(shell.did, (Calls{"help engine C:\\cw\\cwbench.hlp", "open C:\\cw\\README.txt", "open C:\\cw\\README.txt"}));
     ASSERT_EQ(files.boxes().size(), 2u);
+    EXPECT_EQ(files.boxes()[0].text, "cwbench couldn't open its help, C:\\cw\\README.txt. Open it in Notepad.");
     EXPECT_EQ(files.boxes()[1].text, kNoHelpText);
 }
 

@@ -14,6 +14,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <versionhelpers.h>
 
 #include <algorithm>
 #include <cstring>
@@ -86,6 +87,13 @@ public:
         const DWORD length = GetShortPathNameW(name.c_str(), shortName, MAX_PATH);
         if (length > 0 && length < MAX_PATH) name.assign(shortName, length);
         WinHelpW(hwnd_, name.c_str(), HELP_INDEX, 0);
+    }
+    bool helpEngineThere() override {
+        // Windows 10 and Server 2012 have no help engine and can't be given one; Vista to
+        // 8.1 can have it installed, and without it their own box says where to get it
+        // (KB 917607). The manifest declares Windows 10, so the version is told as it is.
+        if (IsWindowsVersionOrGreater(10, 0, 0)) return false;
+        return !(IsWindowsServer() && IsWindows8OrGreater());
     }
     bool openDocument(const char* path) override {
         // ShellExecuteW may hand the document to a shell extension, which needs COM on
