@@ -1,11 +1,13 @@
-# boxtools_version_header(NAME VERSION): version/NAME_version.h in the build tree, which
-# the .rc files include for their VERSIONINFO blocks: NAME_VERSION_BINARY (the four numbers
-# of FILEVERSION, comma-separated) and NAME_VERSION_TEXT ("1.2.3"). Every target sees the
-# folder, and windres too (cmake/EmbedResources.cmake).
+# boxtools_version_files(NAME VERSION [MANIFEST...]): version/NAME_version.h in the build
+# tree, which the .rc files include for their VERSIONINFO blocks: NAME_VERSION_BINARY (the four
+# numbers of FILEVERSION, comma-separated) and NAME_VERSION_TEXT ("1.2.3"). Each MANIFEST,
+# a template X.manifest.in, becomes version/X.manifest with @ASSEMBLY_VERSION@ the same
+# version in the four parts an assemblyIdentity takes ("1.2.3.0"). Every target sees the
+# folder, and windres too, which finds the manifests there (cmake/EmbedResources.cmake).
 set(BOXTOOLS_VERSION_DIR ${CMAKE_BINARY_DIR}/version)
 include_directories(${BOXTOOLS_VERSION_DIR})
 
-function(boxtools_version_header name version)
+function(boxtools_version_files name version)
     if(NOT version MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
         message(FATAL_ERROR "${name}'s version \"${version}\" is not MAJOR.MINOR.PATCH")
     endif()
@@ -15,4 +17,9 @@ function(boxtools_version_header name version)
 #define ${macro}_VERSION_BINARY ${CMAKE_MATCH_1},${CMAKE_MATCH_2},${CMAKE_MATCH_3},0
 #define ${macro}_VERSION_TEXT \"${version}\"
 ")
+    set(ASSEMBLY_VERSION ${version}.0)
+    foreach(template IN LISTS ARGN)
+        get_filename_component(manifest ${template} NAME_WLE)
+        configure_file(${PROJECT_SOURCE_DIR}/${template} ${BOXTOOLS_VERSION_DIR}/${manifest} @ONLY)
+    endforeach()
 endfunction()

@@ -324,6 +324,7 @@ TEST(ResourceTest, MenuIconAndVersion) {
     ASSERT_NE(manifest, nullptr);
     const std::string_view xml(static_cast<const char*>(LockResource(LoadResource(nullptr, manifest))),
                                SizeofResource(nullptr, manifest));
+    EXPECT_NE(xml.find("name=\"cwbench\" version=\"" CWBENCH_VERSION_TEXT ".0\""), std::string_view::npos);
     EXPECT_NE(xml.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string_view::npos);
     EXPECT_NE(xml.find(">true</dpiAware>"), std::string_view::npos);
 }
