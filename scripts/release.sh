@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds the archives a Windows user downloads, into dist/:
+# Builds the archives a Windows user downloads, into dist/, each holding one folder of its
+# own name (PortIQ-<version>-win32/ ...), so that archives unpacked side by side keep
+# their own README.txt:
 #   PortIQ-<version>-win32.zip    PortIQ.exe, portiq-dump.exe, README.txt, LICENSE.txt
 #   cwbench-<version>-win32.zip   cwbench.exe, README.txt, LICENSE.txt (the chip's own
 #                                 morsixdll.dll comes with the chip)
@@ -11,9 +13,10 @@
 # Reproducible: one commit gives the same archives, byte for byte, in any folder and at
 # any time, on any machine with the same Debian packages. The programs are built with the
 # release preset (no folder names, no link time); each archive's entries go in in one
-# order, with the same modes and with the commit's time (SOURCE_DATE_EPOCH, by default
-# the last commit's), and README.txt names the commit. Nor do they follow the user's
-# settings: the script runs in the C locale and UTC, and sets every staged file's mode.
+# order, its folder first, with the same modes and with the commit's time
+# (SOURCE_DATE_EPOCH, by default the last commit's), and README.txt names the commit. Nor
+# do they follow the user's settings: the script runs in the C locale and UTC, and sets
+# every staged file's mode.
 #
 # Environment: RELEASE_PRESET=release64 builds the x86_64 programs instead (archives
 # named -win64), for the archive test under wine64 where no i386 code runs; DIST=DIR
@@ -71,10 +74,11 @@ echo "=== packing into $dist ==="
 for folder in "$build"/archives/*/; do
     name=$(basename "$folder")
     # zip stores each entry's mode (the umask's) and its time in local time, and takes
-    # entries in the order given: all fixed here. -X leaves out the owner's ids and the
-    # exact times.
-    chmod 644 "$folder"* && touch -d "@$SOURCE_DATE_EPOCH" "$folder"* &&
-        (cd "$folder" && ls | LC_ALL=C sort | TZ=UTC zip -q -X -9 "$dist/$name.zip" -@) ||
+    # entries in the order given: all fixed here, the folder's own entry too (named alone,
+    # without -r, zip stores it as an entry and nothing under it). -X leaves out the
+    # owner's ids and the exact times.
+    chmod 644 "$folder"* && chmod 755 "$folder" && touch -d "@$SOURCE_DATE_EPOCH" "$folder"* "$folder" &&
+        (cd "$folder/.." && find "$name" | LC_ALL=C sort | TZ=UTC zip -q -X -9 "$dist/$name.zip" -@) ||
         failed+=("packing $name.zip")
 done
 [ -n "$(ls "$dist"/*.zip 2>/dev/null)" ] || failed+=("no archive was staged in $build/archives")
