@@ -6,7 +6,7 @@
 #   cwbench-<version>-win32.zip   cwbench.exe, README.txt, LICENSE.txt (the chip's own
 #                                 morsixdll.dll comes with the chip)
 #   keyersim-<version>-win32.zip  the simulated chip's morsixdll.dll, README.txt, LICENSE.txt
-#   SHA256SUMS                    the three archives' SHA-256 sums
+#   SHA256SUMS                    the three archives' SHA-256 sums, with CR LF line ends
 # The versions come from CMakeLists.txt. No archive is written when a program imports a
 # DLL that isn't Windows' own. Installs what it needs first (install-deps.sh release).
 #
@@ -82,7 +82,9 @@ for folder in "$build"/archives/*/; do
         failed+=("packing $name.zip")
 done
 [ -n "$(ls "$dist"/*.zip 2>/dev/null)" ] || failed+=("no archive was staged in $build/archives")
-(cd "$dist" && sha256sum -- *.zip >SHA256SUMS) || failed+=("SHA256SUMS")
+# CR LF line ends, for Notepad before Windows 10 1809 (which shows LF ends as one line);
+# sha256sum -c reads them too.
+(cd "$dist" && sha256sum -- *.zip | sed 's/$/\r/' >SHA256SUMS) || failed+=("SHA256SUMS")
 
 [ ${#failed[@]} -eq 0 ] && { ls -l "$dist"; cat "$dist/SHA256SUMS"; }
 finish "${failed[@]}"
