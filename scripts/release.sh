@@ -8,7 +8,8 @@
 #   keyersim-<version>-win32.zip  the simulated chip's morsixdll.dll, README.txt, LICENSE.txt
 #   SHA256SUMS                    the three archives' SHA-256 sums, with CR LF line ends
 # The versions come from CMakeLists.txt. No archive is written when a program imports a
-# DLL that isn't Windows' own. Installs what it needs first (install-deps.sh release).
+# DLL that isn't Windows' own, or isn't marked for Windows Vista (subsystem version 6.0).
+# Prints each program's size. Installs what it needs first (install-deps.sh release).
 #
 # Reproducible: one commit gives the same archives, byte for byte, in any folder and at
 # any time, on any machine with the same Debian packages. The programs are built with the
@@ -54,19 +55,24 @@ rm -rf "$build/archives"
 cmake --build --preset "$preset" -j "${JOBS:-$(nproc)}" || finish "building the $preset preset"
 
 # Every program imports only Windows' own DLLs (cwbench.exe also the chip's library): a
-# MinGW runtime DLL, or any other, would be missing on the user's PC.
-echo "=== the DLLs each program imports ==="
+# MinGW runtime DLL, or any other, would be missing on the user's PC. And each asks for
+# subsystem version 6.0, which Windows XP refuses with a message of its own.
+echo "=== each program's size, subsystem version and the DLLs it imports ==="
 rm -f "$dist"/*.zip "$dist/SHA256SUMS"
 failed=()
 windows_own='kernel32|user32|gdi32|advapi32|shell32|shlwapi|ole32|oleaut32|comctl32|comdlg32|cfgmgr32|setupapi|winmm|msvcrt|version'
 for program in "$build"/archives/*/*.exe "$build"/archives/*/*.dll; do
     allowed=$windows_own
     [ "$(basename "$program")" = cwbench.exe ] && allowed+='|morsixdll'
-    dlls=$(objdump -p "$program" | sed -n 's/^\tDLL Name: //p')
+    headers=$(objdump -p "$program")
+    dlls=$(sed -n 's/^\tDLL Name: //p' <<<"$headers")
+    subsystem=$(awk '$1 == "MajorSubsystemVersion" { major = $2 } $1 == "MinorSubsystemVersion" { print major "." $2 }' <<<"$headers")
     foreign=$(echo $(grep -viE "^($allowed)\.dll$" <<<"$dlls"))
-    echo "${program#"$build"/archives/}:" $dlls
+    echo "${program#"$build"/archives/}: $(stat -c %s "$program") bytes, subsystem ${subsystem:-unknown}," $dlls
     [ -n "$dlls" ] && [ -z "$foreign" ] ||
         failed+=("${program#"$build"/archives/} imports ${foreign:-no DLL objdump can read}")
+    [ "$subsystem" = 6.0 ] ||
+        failed+=("${program#"$build"/archives/} has subsystem version ${subsystem:-unknown}, not 6.0")
 done
 [ ${#failed[@]} -eq 0 ] || finish "${failed[@]}"
 
