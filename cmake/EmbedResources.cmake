@@ -10,7 +10,7 @@ function(boxtools_embed_resources target rc_file symbol)
     get_filename_component(rc_dir ${rc_file} DIRECTORY)
     set(res ${CMAKE_CURRENT_BINARY_DIR}/${rc_name}.res)
     set(cpp ${CMAKE_CURRENT_BINARY_DIR}/${rc_name}_res.cpp)
-    file(GLOB rc_deps ${rc_dir}/*.h ${rc_dir}/*.manifest ${BOXTOOLS_VERSION_DIR}/*.h)
+    file(GLOB rc_deps ${rc_dir}/*.h ${BOXTOOLS_VERSION_DIR}/*.h ${BOXTOOLS_VERSION_DIR}/*.manifest)
     add_custom_command(OUTPUT ${res}
         COMMAND ${BOXTOOLS_WINDRES} -I ${rc_dir} -I ${BOXTOOLS_VERSION_DIR} -O res -i ${rc_file} -o ${res}
         DEPENDS ${rc_file} ${rc_deps}

@@ -1,7 +1,6 @@
 #include "config.h"
 
 #include <cstdlib>
-#include <sstream>
 
 namespace keyersim {
 
@@ -16,6 +15,20 @@ bool parseInt(const std::string& text, long lo, long hi, int& out) {
     return true;
 }
 
+// The comma-separated items of a value, split as std::getline would split them (an empty
+// item between two commas counts, none after a final comma) but without a stringstream,
+// whose locale and stream code would make up most of the DLL.
+std::vector<std::string> commaItems(const std::string& text) {
+    std::vector<std::string> items;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t comma = text.find(',', start);
+        if (comma == std::string::npos) comma = text.size();
+        items.push_back(text.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return items;
+}
+
 }  // namespace
 
 bool parsePorts(const std::string& text, std::vector<int>& ports) {
@@ -24,9 +37,7 @@ bool parsePorts(const std::string& text, std::vector<int>& ports) {
         return true;
     }
     std::vector<int> result;
-    std::stringstream items(text);
-    std::string item;
-    while (std::getline(items, item, ',')) {
+    for (const std::string& item : commaItems(text)) {
         std::size_t dash = item.find('-');
         int lo = 0;
         int hi = 0;
@@ -46,9 +57,7 @@ bool parsePorts(const std::string& text, std::vector<int>& ports) {
 
 bool parseButtons(const std::string& text, std::vector<ButtonPress>& buttons) {
     std::vector<ButtonPress> result;
-    std::stringstream items(text);
-    std::string item;
-    while (std::getline(items, item, ',')) {
+    for (const std::string& item : commaItems(text)) {
         std::size_t at = item.find('@');
         int button = 0;
         int ms = 0;

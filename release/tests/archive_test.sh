@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The archives as a Windows user gets them: each unpacked into a fresh Wine prefix under
+# The archives as a Windows user gets them: side by side in a fresh Wine prefix under
 # "C:\Program Files (x86)\Радио утилиты\" and run there on an English system.
 # portiq-dump.exe writes this machine as a scenario that portiq-sim.exe replays; PortIQ.exe
 # shows its box and writes its log with Shift held (portiq_gui_test.sh); cwbench.exe runs
@@ -14,9 +14,10 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 export WINEPREFIX=${TMPDIR:-/tmp}/release-archives-wine-$(id -u)
 rm -rf "$WINEPREFIX"
 folder="$WINEPREFIX/drive_c/Program Files (x86)/Радио утилиты"
-mkdir -p "$folder" && for zip in "$dist"/*.zip; do unzip -q "$zip" -d "$folder/$(basename "$zip" .zip)" || exit 1; done
+mkdir -p "$folder" && for zip in "$dist"/*.zip; do unzip -q "$zip" -d "$folder" || exit 1; done
 portiq=$(echo "$folder"/PortIQ-*) cwbench=$(echo "$folder"/cwbench-*)
 failed=()
+[ "$(LC_ALL=C ls "$folder")" = "$(cd "$dist" && LC_ALL=C ls -- *.zip | sed 's/\.zip$//')" ] || failed+=("the archives unpacked into: $(echo $(ls "$folder"))")
 [ ! -e "$cwbench/morsixdll.dll" ] || failed+=("the cwbench archive holds a morsixdll.dll")
 cp "$folder"/keyersim-*/morsixdll.dll "$cwbench/" || exit 1
 

@@ -315,15 +315,16 @@ TEST(ResourceTest, MenuIconAndVersion) {
     ASSERT_NE(version, nullptr);
     const char* block = static_cast<const char*>(LockResource(LoadResource(nullptr, version)));
     const DWORD size = SizeofResource(nullptr, version);
-    // The version CMakeLists.txt sets, as UTF-16 in the block.
-    const std::wstring needle = L"" CWBENCH_VERSION_TEXT;
+    // The version CMakeLists.txt sets and the holder LICENSE names, as UTF-16 in the block.
     const std::wstring_view all(reinterpret_cast<const wchar_t*>(block), size / 2);
-    EXPECT_NE(all.find(needle), std::wstring_view::npos);
+    for (const wchar_t* needle : {L"" CWBENCH_VERSION_TEXT, L"" BOXTOOLS_COMPANY_NAME, L"" BOXTOOLS_LEGAL_COPYRIGHT})
+        EXPECT_NE(all.find(needle), std::wstring_view::npos) << needle;
 
     HRSRC manifest = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
     ASSERT_NE(manifest, nullptr);
     const std::string_view xml(static_cast<const char*>(LockResource(LoadResource(nullptr, manifest))),
                                SizeofResource(nullptr, manifest));
+    EXPECT_NE(xml.find("name=\"cwbench\" version=\"" CWBENCH_VERSION_TEXT ".0\""), std::string_view::npos);
     EXPECT_NE(xml.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string_view::npos);
     EXPECT_NE(xml.find(">true</dpiAware>"), std::string_view::npos);
 }
