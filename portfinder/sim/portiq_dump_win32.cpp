@@ -4,8 +4,9 @@
 // in the machine on which PortIQ got something wrong, and the whole run can be replayed on
 // it with portiq-sim. Writes the file named on the command line, or else PortIq.scn in the
 // current directory, or where that can't be written (a program folder under Program Files,
-// as Explorer starts it there) on the user's Desktop; prints the full path of the file it
-// wrote.
+// as Explorer starts it there) or is Windows' own (an elevated prompt starts in System32,
+// which a 32-bit program's writes are quietly redirected from) on the user's Desktop;
+// prints the full path of the file as Windows wrote it.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -29,15 +30,38 @@ std::string AnsiToUtf8(const std::string& ansi) {
     return utf8;
 }
 
+// Where an open file really is: the file system's redirection may have moved the name
+// it was opened by. Empty when Windows can't say.
+std::wstring FinalPath(HANDLE file) {
+    wchar_t path[32768];
+    const DWORD length = GetFinalPathNameByHandleW(file, path, 32768, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= 32768) return {};
+    const std::wstring full(path, length);
+    if (full.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\" + full.substr(7);
+    if (full.compare(0, 4, L"\\\\?\\") == 0) return full.substr(4);
+    return full;
+}
+
 // A file's name and the whole text written to it; false when it can't be created or
-// written.
-bool WriteWholeFile(const std::wstring& name, const std::string& text) {
+// written. wrote: where Windows put it.
+bool WriteWholeFile(const std::wstring& name, const std::string& text, std::wstring& wrote) {
     const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                     written == text.size();
+    wrote = FinalPath(file);
     return CloseHandle(file) && ok;
+}
+
+// The current directory is the Windows folder or one inside it.
+bool InWindowsFolder() {
+    wchar_t windows[MAX_PATH] = L"", current[MAX_PATH] = L"";
+    const UINT w = GetWindowsDirectoryW(windows, MAX_PATH);
+    const DWORD c = GetCurrentDirectoryW(MAX_PATH, current);
+    if (w == 0 || w >= MAX_PATH || c == 0 || c >= MAX_PATH || c < w) return false;
+    return CompareStringOrdinal(current, static_cast<int>(w), windows, static_cast<int>(w), TRUE) == CSTR_EQUAL &&
+           (c == w || current[w] == L'\\');
 }
 
 std::wstring FullPath(const std::wstring& name) {
@@ -99,11 +123,11 @@ int main() {
     }
     text += portiq::synthetic::WriteScenarioHardware(platform, AnsiToUtf8);
 
-    std::wstring name = given.empty() ? L"PortIq.scn" : given;
-    bool written = WriteWholeFile(name, text);
+    std::wstring name = given.empty() ? L"PortIq.scn" : given, wrote;
+    bool written = !(given.empty() && InWindowsFolder()) && WriteWholeFile(name, text, wrote);
     if (!written && given.empty()) {
         const std::wstring desktop = DesktopFile(L"PortIq.scn");
-        if (!desktop.empty() && WriteWholeFile(desktop, text)) {
+        if (!desktop.empty() && WriteWholeFile(desktop, text, wrote)) {
             name = desktop;
             written = true;
         }
@@ -112,6 +136,6 @@ int main() {
         Print(STD_ERROR_HANDLE, L"portiq-dump: can't write " + FullPath(name) + L"\n");
         return 1;
     }
-    Print(STD_OUTPUT_HANDLE, L"portiq-dump: this PC is in " + FullPath(name) + L"\n");
+    Print(STD_OUTPUT_HANDLE, L"portiq-dump: this PC is in " + (wrote.empty() ? FullPath(name) : wrote) + L"\n");
     return 0;
 }
