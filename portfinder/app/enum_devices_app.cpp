@@ -2,6 +2,7 @@
 
 #include "base/lang_strings.h"
 #include "base/log.h"
+#include "base/printf_format.h"
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
 #include "diagnosis/diagnosis.h"
@@ -35,8 +36,18 @@ void SaveListFile(unsigned boxType) {
     SystemServices& system = *CurrentPlatform().system;
     const std::uint32_t error = system.WriteTextFile(kListFileName, g_strLog.data(), g_strLog.size());
     if (error == 0) return;
+    // A folder a standard user can't write (Program Files, where PortIQ may be started
+    // from): the Desktop takes the file, and the user is told where it is.
+    if (const std::string desktop = system.DesktopFolder(); !desktop.empty()) {
+        const std::string there = desktop + "\\" + kListFileName;
+        if (system.WriteTextFile(there.c_str(), g_strLog.data(), g_strLog.size()) == 0) {
+            const std::string text = FormatPrintf(LoadLangString(IDS_LIST_SAVED_ELSEWHERE).c_str(), there.c_str());
+            system.ShowMessageBox(text.c_str(), "PortIQ", boxType | kMbIconInformation);
+            return;
+        }
+    }
     // The user asked for the log by holding a key; a silent failure would look like success.
-    std::string text = LoadLangString(IDS_LIST_NOT_SAVED);
+    std::string text = FormatPrintf(LoadLangString(IDS_LIST_NOT_SAVED).c_str(), system.CurrentFolder().c_str());
     const std::string reason = system.SystemErrorText(error);
     if (!reason.empty()) text += (text.empty() ? "" : "\n\n") + reason;
     system.ShowMessageBox(text.c_str(), "PortIQ", boxType | kMbIconExclamation);

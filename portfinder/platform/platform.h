@@ -54,6 +54,7 @@ inline constexpr std::uint32_t kProbFailedInstall = 28;  // its drivers are not 
 // Message box types (MB_*) and virtual keys (VK_*) used by the run.
 inline constexpr unsigned kMbOk = 0x0000;
 inline constexpr unsigned kMbIconExclamation = 0x0030;
+inline constexpr unsigned kMbIconInformation = 0x0040;
 inline constexpr unsigned kMbSystemModal = 0x1000;
 inline constexpr int kVkShift = 0x10;
 inline constexpr int kVkControl = 0x11;
@@ -181,10 +182,17 @@ public:
     // system has none.
     virtual std::string SystemErrorText(std::uint32_t code) = 0;
 
-    // Creates or truncates the file name in the current directory, opened for writing in
-    // text mode (every "\n" stored as CR LF), writes size bytes of text and closes it.
-    // Returns 0, or the system error code when the file can't be created or written.
+    // Creates or truncates the file name (in the current directory, or a full path),
+    // opened for writing in text mode (every "\n" stored as CR LF), writes size bytes of
+    // text and closes it. Returns 0, or the system error code when the file can't be
+    // created or written.
     virtual std::uint32_t WriteTextFile(const char* name, const char* text, std::size_t size) = 0;
+
+    // GetCurrentDirectoryA: the current directory, ANSI; empty when it can't be had.
+    virtual std::string CurrentFolder() = 0;
+    // SHGetFolderPathA(CSIDL_DESKTOPDIRECTORY): the user's Desktop folder, ANSI; empty
+    // when the user has none.
+    virtual std::string DesktopFolder() = 0;
 };
 
 // Multimedia results (MMSYSERR_*) and the two driver messages the sound list sends.

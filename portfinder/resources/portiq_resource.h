@@ -6,6 +6,7 @@
 #define IDS_FOUND_DEVICE 5
 #define IDS_FTDI_PORTS_FOUND 6
 #define IDS_LIST_NOT_SAVED 7
+#define IDS_LIST_SAVED_ELSEWHERE 8
 
 // The diagnosis: one text per cause (Windows' remedy, and a Unix system's where it
 // differs), the words it names things with, and the hub port statuses.

@@ -60,6 +60,8 @@ public:
     std::uint32_t WriteTextFile(const char* name, const char* text, std::size_t size) override {
         return machine_.WriteTextFile(name, text, size);
     }
+    std::string CurrentFolder() override { return machine_.CurrentFolder(); }
+    std::string DesktopFolder() override { return machine_.DesktopFolder(); }
 
 private:
     SyntheticSystem& machine_;

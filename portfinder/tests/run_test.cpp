@@ -121,7 +121,20 @@ TEST_F(Run, AListFileThatCantBeWrittenIsReportedAndTheRunEndsNormally) {
     EXPECT_EQ(box.caption, "PortIQ");
     EXPECT_EQ(box.type, kMbOk | kMbSystemModal | kMbIconExclamation);
     EXPECT_EQ(synthetic::CodePageToUtf8(1251, box.text),
-              "Не удалось сохранить диагностический журнал в файл PortIq.lst.\n\nAccess is denied.\r\n");
+              "Не удалось сохранить диагностический журнал в файл PortIq.lst ни в папке C:\\PortIQ, ни на рабочем столе."
+              "\n\nAccess is denied.\r\n");
+
+    // A folder the user can't write (Program Files): the Desktop takes the file.
+    ResetRunState();
+    machine = synthetic::SyntheticMachine();
+    machine.system.fileWriteError = 5;
+    machine.system.desktop = "C:\\Users\\ham\\Desktop";
+    RunScenario("default.scn", "hold shift\n");
+    ASSERT_EQ(machine.system.messageBoxes.size(), 2u);
+    EXPECT_EQ(machine.system.messageBoxes[1].text,
+              "The current folder can't be written, so the diagnostic log was saved as C:\\Users\\ham\\Desktop\\PortIq.lst.");
+    EXPECT_EQ(machine.system.messageBoxes[1].type, kMbOk | kMbIconInformation);
+    EXPECT_EQ(machine.system.fileWrites.back().path, "C:\\Users\\ham\\Desktop\\PortIq.lst");
 }
 
 TEST_F(Run, ARealFileSystemRefusalIsReportedToo) {
@@ -133,7 +146,8 @@ TEST_F(Run, ARealFileSystemRefusalIsReportedToo) {
     CEnumDevicesApp().InitInstance();
     ASSERT_EQ(machine.system.messageBoxes.size(), 2u);
     EXPECT_EQ(machine.system.messageBoxes[1].text,
-              "The diagnostic log could not be saved to PortIq.lst.\n\nThe system cannot find the path specified.\r\n");
+              "The diagnostic log could not be saved to PortIq.lst, either in C:\\PortIQ or on the Desktop.\n\n"
+              "The system cannot find the path specified.\r\n");
 }
 
 TEST_F(Run, RussianAndUkrainianUsersGetTheirLanguage) {

@@ -351,9 +351,13 @@ struct FileCloser {
 }  // namespace
 
 std::uint32_t SyntheticSystem::WriteTextFile(const char* name, const char* text, std::size_t size) {
-    const std::string path = fileDirectory.empty() ? std::string(name) : fileDirectory + "/" + name;
-    const std::uint32_t result = fileWriteError ? fileWriteError : StoreTextFile(path, text, size);
-    fileWrites.push_back({path, result});
+    const std::string full = name;
+    const bool onDesktop = !desktop.empty() && full.rfind(desktop + "\\", 0) == 0;
+    const std::string file = onDesktop ? full.substr(desktop.size() + 1) : full;
+    const std::string path = fileDirectory.empty() ? file : fileDirectory + "/" + file;
+    const std::uint32_t error = onDesktop ? desktopWriteError : fileWriteError;
+    const std::uint32_t result = error ? error : StoreTextFile(path, text, size);
+    fileWrites.push_back({onDesktop ? full : path, result});
     return result;
 }
 

@@ -179,7 +179,10 @@ public:
     std::uint32_t lastError = 0;
     std::map<std::uint32_t, std::string> errorTexts;  // FormatMessage's answers, ANSI; DefaultErrorTexts() at first
     std::string fileDirectory;                        // where files go; empty: current directory
-    std::uint32_t fileWriteError = 0;                 // non-zero: every file write fails with it
+    std::uint32_t fileWriteError = 0;                 // non-zero: every write in the current folder fails with it
+    std::string currentFolder = "C:\\PortIQ";        // what CurrentFolder answers
+    std::string desktop;                              // the Desktop's path; empty: none. Its files go to fileDirectory too
+    std::uint32_t desktopWriteError = 0;              // non-zero: every write on the Desktop fails with it
     ResourceImage resources;
     std::vector<ShownMessageBox> messageBoxes;        // every box shown, in order
     std::vector<FileWrite> fileWrites;                // every file written, in order
@@ -198,6 +201,8 @@ public:
     std::uint32_t LastError() override;
     std::string SystemErrorText(std::uint32_t code) override;
     std::uint32_t WriteTextFile(const char* name, const char* text, std::size_t size) override;
+    std::string CurrentFolder() override { return currentFolder; }
+    std::string DesktopFolder() override { return desktop; }
 
 private:
     static std::uint32_t StoreTextFile(const std::string& path, const char* text, std::size_t size);

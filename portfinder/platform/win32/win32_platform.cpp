@@ -7,6 +7,7 @@
 #include <mmddk.h>
 #include <winioctl.h>
 #include <usbioctl.h>
+#include <shlobj.h>
 // clang-format on
 
 #include <cstddef>
@@ -192,6 +193,17 @@ std::uint32_t Win32System::WriteTextFile(const char* name, const char* text, std
     const bool closed = std::fclose(file) == 0;
     if (written && closed) return 0;
     return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+}
+
+std::string Win32System::CurrentFolder() {
+    char folder[MAX_PATH];
+    const DWORD length = GetCurrentDirectoryA(MAX_PATH, folder);
+    return length > 0 && length < MAX_PATH ? std::string(folder, length) : std::string();
+}
+
+std::string Win32System::DesktopFolder() {
+    char folder[MAX_PATH];
+    return SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, folder) == S_OK ? folder : "";
 }
 
 unsigned Win32Wave::WaveInGetNumDevs() { return waveInGetNumDevs(); }

@@ -29,6 +29,8 @@ public:
     std::uint32_t LastError() override;
     std::string SystemErrorText(std::uint32_t code) override;
     std::uint32_t WriteTextFile(const char* name, const char* text, std::size_t size) override;
+    std::string CurrentFolder() override;
+    std::string DesktopFolder() override;
 };
 
 class Win32Wave : public WaveDevices {
