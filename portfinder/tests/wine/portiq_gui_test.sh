@@ -15,8 +15,8 @@
 #                  shift       Enter with Shift held: PortIq.lst is written, CR LF line ends
 #                  ctrl        the same with Ctrl held
 #                  plain       Enter alone: a PortIq.lst already there is left as it was
-#                  unwritable  PortIq.lst is a directory: Shift+Enter brings a second box
-#                              that says the log could not be saved
+#                  unwritable  PortIq.lst is a directory, here and on the Desktop: Shift+Enter
+#                              brings a second box that says the log could not be saved
 #                  argument    started with an argument: a system-modal box, no log
 #                  diagnosis   as found, on SCENARIO with COM6 disabled (problem code 22):
 #                              the box names the problem and its remedy under COM6
@@ -67,17 +67,17 @@ case $locale in
         language=1049
         expected_box='Не подключен Tavrilink или не установлен драйвер.'
         expected_found="Найден интерфейс №1"$'\nAudio'"$boxes""Найден интерфейс №2$boxes2"$'Найдены FTDI порты:\tCOM3\n\nПри необходимости делайте изменения\nв Диспетчере Устройств.'
-        expected_not_saved='Не удалось сохранить диагностический журнал в файл PortIq.lst.' ;;
+        expected_not_saved='Не удалось сохранить диагностический журнал в файл PortIq.lst ни в папке Z:' ;;
     uk* )
         language=1058
         expected_box='Не підключений інтерфейс або не встановлений драйвер.'
         expected_found="Знайдено інтерфейс №1"$'\nAudio'"$boxes""Знайдено інтерфейс №2$boxes2"$'Знайдено FTDI порти:\tCOM3\n\nПри необхідності робіть зміни\nу Диспетчері Пристроїв.'
-        expected_not_saved='Не вдалося зберегти діагностичний журнал у файл PortIq.lst.' ;;
+        expected_not_saved='Не вдалося зберегти діагностичний журнал у файл PortIq.lst ні в теці Z:' ;;
     * )
         language=1033
         expected_box='Tavrilink device not found or drivers not installed.'
         expected_found=$'Found device #1\nAudio'"$boxes"$'Found device #2'"$boxes2"$'FTDI ports found:\tCOM3\n\nGo to Device Manager to make\nchanges, if needed.'
-        expected_not_saved='The diagnostic log could not be saved to PortIq.lst.' ;;
+        expected_not_saved='The diagnostic log could not be saved to PortIq.lst, either in Z:' ;;
 esac
 [ "$mode" = found ] && expected_box=$expected_found
 if [ "$mode" = diagnosis ]; then
@@ -125,7 +125,12 @@ start_portiq() {
             printf 'an earlier run\r\n*** FOUND: COM3\r\n\x00\xff' >"$work/PortIq.lst"
             cp "$work/PortIq.lst" "$tmp/earlier.lst"
             ;;
-        unwritable) mkdir "$work/PortIq.lst" ;;
+        unwritable)
+            # Where the current folder can't take the log the Desktop does: neither can here.
+            mkdir "$work/PortIq.lst"
+            desktop_list="$WINEPREFIX/drive_c/users/$(id -un)/Desktop/PortIq.lst"
+            rm -rf "$desktop_list" && mkdir -p "$desktop_list"
+            ;;
     esac
     note "starting $(basename "$exe") ${args[*]}, LC_ALL=$locale, mode $mode"
     gui_run_program "$work" "${wine_env[@]}" "$wine_run" "$exe" "${args[@]}"
@@ -191,7 +196,7 @@ check_box() {
     read_text=$(sed -n '3,$p' "$tmp/$1.probe")
     if [ "$1" = error ]; then
         case $read_text in
-            "$2"$'\n\n'?*) ;;
+            "$2"*$'\n\n'?*) ;;
             *) fail "the second box says \"$read_text\"; expected \"$2\", a blank line and the reason" ;;
         esac
     else
@@ -275,6 +280,7 @@ case $mode in
         ;;
     unwritable)
         if [ ! -d "$list" ] || [ -n "$(ls -A "$list")" ]; then fail "the PortIq.lst directory was changed"; fi
+        rmdir "$desktop_list"
         ;;
 esac
 note "PASSED: $tag"
