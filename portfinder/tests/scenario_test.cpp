@@ -345,14 +345,22 @@ const char kOddValues[] =
     "node class=none id=E\"\\t root\\xff\"\n"
     "  node class={c} name=\"\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 (COM9) \x7f\xc2\x85\" driver=\"{k}\\1\" handle=0xfffffff0\n";
 
+// A UTF-8 machine: a wave name of 32 bytes, cut inside its é to 31, and bytes that are
+// no UTF-8 in the tree and a controller's path.
+const char kUtf8Values[] =
+    "codepage 65001\nwavein name=\"USB Audio CODEC, 30 bytes long\xc3\xa9\" interface=x\n"
+    "hc interface=E\"\\\\\\\\?\\\\pci#\\xe9\" hub=R\n"
+    "node class=none name=E\"Port \\xd0 (COM3)\"\n";
+
 TEST(ScenarioWriter, AWrittenMachineReplaysTheWholeRunAndWritesOutTheSame) {
     for (const char* name :
-         {"default.scn", "usb-hubs-and-failures.scn", "odd-drivers.scn", "lynx-and-orbit.scn", "russian-user.scn", ""}) {
+         {"default.scn", "usb-hubs-and-failures.scn", "odd-drivers.scn", "lynx-and-orbit.scn", "russian-user.scn", "", "utf-8"}) {
         SyntheticMachine original;
         std::string error;
-        std::istringstream odd(kOddValues);
-        ASSERT_TRUE(*name ? LoadScenarioFile(testing::ScenarioPath(name), original, error)
-                          : LoadScenario(odd, original, error)) << name << ": " << error;
+        std::istringstream odd(*name ? kUtf8Values : kOddValues);
+        const bool file = *name && std::string(name) != "utf-8";
+        ASSERT_TRUE(file ? LoadScenarioFile(testing::ScenarioPath(name), original, error)
+                         : LoadScenario(odd, original, error)) << name << ": " << error;
         const std::string written = WriteScenario(original);
         SyntheticMachine replayed;
         std::istringstream in(written);

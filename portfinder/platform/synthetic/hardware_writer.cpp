@@ -54,7 +54,7 @@ std::string WaveLine(const char* keyword, unsigned device, GetCaps getCaps, Mess
         return std::string(keyword) + " fail=caps\n";
     }
     std::string line = std::string(keyword) + " name=" +
-                       ScenarioText(toUtf8(std::string(caps.szPname, strnlen(caps.szPname, sizeof caps.szPname))));
+                       CodePageScenarioText(toUtf8(std::string(caps.szPname, strnlen(caps.szPname, sizeof caps.szPname))));
     std::vector<std::string> failing;
     std::uint32_t bytes = 0;
     if (message(device, kDrvQueryDeviceInterfaceSize, reinterpret_cast<std::uintptr_t>(&bytes), 0) != kMmSysErrNoError) {
@@ -260,7 +260,7 @@ private:
         for (Listed& listed : listed_) {
             if (!listed.written && listed.named && listed.driverKey == driverKey) {
                 listed.written = true;
-                return " interface=" + ScenarioText(toUtf8_(listed.path));
+                return " interface=" + CodePageScenarioText(toUtf8_(listed.path));
             }
         }
         return "";
@@ -283,7 +283,7 @@ private:
     // written before has is the same controller to the walk, which goes no further.
     void ListedController(Listed& listed) {
         listed.written = true;
-        const std::string statement = "hc interface=" + ScenarioText(toUtf8_(listed.path));
+        const std::string statement = "hc interface=" + CodePageScenarioText(toUtf8_(listed.path));
         if (!listed.opened) {
             Line(0, statement);
             return Failure(2, "open", listed.openError);
