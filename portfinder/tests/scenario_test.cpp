@@ -63,6 +63,7 @@ TEST(Scenario, TextsTakeTheCodePageOfTheUsersLanguageAndUsbTextsStayUtf16) {
         "node class=none name=\"Последовательный порт (COM4)\"\n"
         "wavein name=\"Микрофон (USB Audio CODEC с очень длинным именем)\" interface=\"\\\\?\\usb#mi_00#k#\"\n"
         "hc 0 driver=\"Контроллер\"\n"
+        "error-text 5 text=\"Нет доступа.\"\nerror-text 5 text=\"Отказано в доступе.\"\n"  // the later holds
         "language 0x419\n");
     std::string error;
     ASSERT_TRUE(LoadScenario(in, machine, error)) << error;
@@ -76,6 +77,7 @@ TEST(Scenario, TextsTakeTheCodePageOfTheUsersLanguageAndUsbTextsStayUtf16) {
     EXPECT_EQ(CodePageToUtf8(1251, caps.szPname), "Микрофон (USB Audio CODEC с оче");  // 31 bytes and a NUL
     EXPECT_EQ(machine.wave.devices.at(0).interfacePath, u"\\\\?\\usb#mi_00#k#");
     EXPECT_EQ(machine.usb.HostController(0)->driverKey, u"Контроллер");
+    EXPECT_EQ(CodePageToUtf8(1251, machine.system.SystemErrorText(5)), "Отказано в доступе.");
 
     SyntheticMachine western;
     std::istringstream latin("node class=none name=\"Порт\"\n");

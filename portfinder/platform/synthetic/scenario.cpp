@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <unordered_set>
 #include <sstream>
 #include <vector>
@@ -578,7 +579,7 @@ private:
         }
         Enclosing(line);
         machine_.system.errorTexts[static_cast<std::uint32_t>(code)] = line.Value(kText);
-        errorTexts_.push_back(static_cast<std::uint32_t>(code));
+        errorTexts_.insert(static_cast<std::uint32_t>(code));
         return true;
     }
 
@@ -966,7 +967,7 @@ private:
     Statement line_;  // reused from line to line, so its buffers are too
     std::uint64_t nextLine_ = 1;
     std::vector<Frame> open_;
-    std::vector<std::uint32_t> errorTexts_;              // the codes whose texts this scenario states
+    std::set<std::uint32_t> errorTexts_;  // the codes whose texts this scenario states, each converted once
     std::unordered_set<std::string> interfacesTaken_;  // HubNameKey of every interface path
     unsigned codePage_ = 0;
     bool systemLanguageGiven_ = false;
