@@ -108,6 +108,7 @@ private:
         std::uint32_t openError = 0;
         bool named = false;  // its driver key name came back
         std::u16string driverKey;
+        std::u16string rootHub;  // where the driver key didn't: its root hub's name, if that came
         bool written = false;
     };
 
@@ -250,15 +251,22 @@ private:
                 std::uint32_t length = 0;
                 listed.named = AskName(controller.get(), kIoctlGetHcdDriverkeyName, kHcdNameOffset, 0,
                                        kHcdNameBufferBytes, listed.driverKey, length).ok;
+                if (!listed.named) {
+                    AskName(controller.get(), kIoctlUsbGetRootHubName, kHcdNameOffset, 0, kHcdNameBufferBytes,
+                            listed.rootHub, length);
+                }
             }
             listed_.push_back(listed);
         }
     }
 
-    // The interface= of the listed path that reaches the controller of this driver key.
-    std::string InterfaceOf(const std::u16string& driverKey) {
+    // The interface= of the listed path that reaches the controller of this driver key or,
+    // where the key doesn't come back, of this root hub (no two controllers share one).
+    std::string InterfaceOf(bool named, const std::u16string& driverKey, const std::u16string& rootHub) {
         for (Listed& listed : listed_) {
-            if (!listed.written && listed.named && listed.driverKey == driverKey) {
+            const bool same = named ? listed.named && listed.driverKey == driverKey
+                                    : !listed.named && !rootHub.empty() && listed.rootHub == rootHub;
+            if (!listed.written && same) {
                 listed.written = true;
                 return " interface=" + CodePageScenarioText(toUtf8_(listed.path));
             }
@@ -307,8 +315,8 @@ private:
             AskName(controller, kIoctlGetHcdDriverkeyName, kHcdNameOffset, 0, kHcdNameBufferBytes, driverKey, keyLength);
         const Answer hub =
             AskName(controller, kIoctlUsbGetRootHubName, kHcdNameOffset, 0, kHcdNameBufferBytes, rootHub, hubLength);
+        if (linked) line += InterfaceOf(key.ok, driverKey, hub.ok ? rootHub : u"");
         if (key.ok) {
-            if (linked) line += InterfaceOf(driverKey);
             driverKeys_.insert(driverKey);
             line += " driver=" + Quoted(driverKey) + LengthKey(kHcdNameOffset, driverKey, keyLength);
         }
