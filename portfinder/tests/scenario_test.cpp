@@ -348,10 +348,12 @@ const char kOddValues[] =
     "  node class={c} name=\"\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 (COM9) \x7f\xc2\x85\" driver=\"{k}\\1\" handle=0xfffffff0\n";
 
 // A UTF-8 machine: a wave name of 32 bytes, cut inside its é to 31, and bytes that are
-// no UTF-8 in the tree and a controller's path.
+// no UTF-8 in the tree and a controller's path; a linked controller whose driver key
+// fails, listed by its path too.
 const char kUtf8Values[] =
     "codepage 65001\nwavein name=\"USB Audio CODEC, 30 bytes long\xc3\xa9\" interface=x\n"
     "hc interface=E\"\\\\\\\\?\\\\pci#\\xe9\" hub=R\n"
+    "hc 3 interface=\"\\\\?\\pci#z\" hub=\"Hub 3\"\n  fail driverkey\n"
     "node class=none name=E\"Port \\xd0 (COM3)\"\n";
 
 TEST(ScenarioWriter, AWrittenMachineReplaysTheWholeRunAndWritesOutTheSame) {
