@@ -335,7 +335,7 @@ const char kOddValues[] =
     "hc 2 driver=x hub=\"\" ports=1\n"  // a root hub whose name opens nothing
     "hc interface=\"\\\\?\\pci#x\" driver=y hub=\"Hub 2\" ports=1\n  port 1 device driver-length=300\n"
     "    fail driverkey-size error=0\n"
-    "hc 0 driver=\xe2\x82\xac hub=\"Hub \xc2\x9f\" ports=3\n"
+    "hc 0 driver=\xe2\x82\xac hub=\"Hub \xc2\x9f\" ports=5\n"
     "  port 1 device\tdriver=\"{k}\\1\"\n"
     "    device 12 01 00 02 00 00 00 40 03 04 10 60 00 05 01 02 00 01\n"
     "    string 0 times=1 04 03 07 04\n    fail string 0 error=0\n"
@@ -344,6 +344,7 @@ const char kOddValues[] =
     "  port 3 hub=\"name-not-returned-1\" ports=1\n"  // the name the writer gives a hub it can't name
     "    port 1 hub=lost ports=2\n"
     "      fail hub-name\n"
+    "  port 4 hub=\"\" ports=1\n  port 5 hub=\"\" ports=1\n"  // two hubs whose names come back empty
     "node class=none id=E\"\\t root\\xff\"\n"
     "  node class={c} name=\"\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 (COM9) \x7f\xc2\x85\" driver=\"{k}\\1\" handle=0xfffffff0\n";
 

@@ -211,10 +211,10 @@ private:
 
     // A port's hub that the walk doesn't open by its name gets a name of its own, chosen
     // at the end among the names no hub has: "name-not-returned-N".
-    void PlaceholderHub(int indent, const std::string& statement) {
+    void PlaceholderHub(int indent, const std::string& statement, const std::string& keys = "") {
         out_ += std::string(indent, ' ') + statement + " hub=\"";
         placeholders_.push_back(out_.size());
-        out_ += "\"\n";
+        out_ += "\"" + keys + "\n";
     }
 
     void NamePlaceholders() {
@@ -407,9 +407,20 @@ private:
                                       kNodeConnectionNameBytes, name, length);
         const std::u16string opened =
             answer.ok ? NameTheWalkOpens(name, length, kConnectionNameOffset, kNodeConnectionNameBytes) : u"";
-        // Without a name, too deep, or walked already: the walk doesn't follow it. (A hub
-        // written already that didn't open fails to open again, as a placeholder does.)
-        if (!answer.ok || depth + 1 > kDeepestHub || opened_.count(UpperCaseAscii(HubPath(opened))) || Written(opened)) {
+        // Without a name, too deep, or walked already: the walk doesn't follow it.
+        const bool walked = opened_.count(UpperCaseAscii(HubPath(opened))) != 0;
+        // A name written already whose hub didn't open (two hubs whose names came back
+        // empty): the walk tries it again and fails again, and so must its placeholder.
+        if (answer.ok && depth + 1 <= kDeepestHub && !walked && Written(opened)) {
+            UniqueDeviceHandle again(usb_, usb_.CreateFileA(HubPath(opened).c_str()));
+            if (!again) {
+                const std::uint32_t error = system_.LastError();
+                PlaceholderHub(indent, statement, " ports=0");
+                Line(indent + 2, descriptor);
+                return Failure(indent + 2, "hub-open", error);
+            }
+        }
+        if (!answer.ok || depth + 1 > kDeepestHub || walked || Written(opened)) {
             PlaceholderHub(indent, statement);
             Line(indent + 2, descriptor);
             if (!answer.ok) Failure(indent + 2, "hub-name", answer.error);
