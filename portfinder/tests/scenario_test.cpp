@@ -150,6 +150,9 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
     EXPECT_EQ(LoadError("hc 0 driver=\"\xed\xa0\x80\"\n"), "line 1: a value that isn't UTF-8 (byte 0xED at 1)");
     EXPECT_EQ(LoadError("hc 0 driver=\"\xf4\x90\x80\x80\"\n"), "line 1: a value that isn't UTF-8 (byte 0xF4 at 1)");
     EXPECT_EQ(LoadError("node class=none id=\"x\xe2\x82\"\n"), "line 1: a value that isn't UTF-8 (byte 0xE2 at 2)");
+    // A byte escaped in a code-page text counts as one; written as it is, it is no UTF-8.
+    EXPECT_EQ(LoadError("node class=none id=E\"a\\xe9\xc3\"\n"), "line 1: a value that isn't UTF-8 (byte 0xC3 at 3)");
+    EXPECT_EQ(LoadError("node class=none id=E\"\xed\xb2\x80\"\n"), "line 1: a value that isn't UTF-8 (byte 0xED at 1)");
     EXPECT_EQ(LoadError("node class=none id=E\"a\\x00\"\n"), "line 1: \\x00 in a value: a text ends at its NUL");
     EXPECT_EQ(LoadError("node class=none id=E\"a\\q\"\n"),
               "line 1: an escape is \\\", \\\\, \\t, \\r, \\n or \\x and two hex digits");

@@ -304,26 +304,30 @@ private:
         }
         if (quoted && c == '"') {
             Take();
-            return Utf8(statement, value, 0, error);
+            return Utf8(statement, value, error);
         }
         if (c == '\n' || c == kEnd) {
-            return quoted ? Fails(statement, error, "a quoted text has no closing quote") : Utf8(statement, value, 0, error);
+            return quoted ? Fails(statement, error, "a quoted text has no closing quote") : Utf8(statement, value, error);
         }
-        if (!quoted && (c == ' ' || c == '\t' || c == '\r' || c == '"')) return Utf8(statement, value, 0, error);
+        if (!quoted && (c == ' ' || c == '\t' || c == '\r' || c == '"')) return Utf8(statement, value, error);
         if (IsControl(c)) return ControlCharacter(statement, error, c, " in a value");
         return Fails(statement, error, "a value of more than 1048576 bytes");
     }
 
     // The rest of E"...": \" a quote, \\ a backslash, \t \r \n, \xHH the character
     // U+00HH (not NUL), or in a code-page text a byte (AppendEscapedByte); every other
-    // character as it stands. What stands between escapes is UTF-8 in itself.
+    // character as it stands. What stands between those bytes is UTF-8 in itself.
     bool EscapedText(const Statement& statement, std::string& value, bool codePageText, std::string& error) {
-        for (std::size_t literal = 0;; literal = value.size()) {
+        held_.clear();  // where each held byte starts
+        for (;;) {
             Run(value, kLongestValue, [](unsigned char c) { return c >= ' ' && c != '"' && c != '\\'; });
-            if (!Utf8(statement, value, literal, error)) return false;
             const int c = Peek();
             if (c == '"') {
                 Take();
+                held_.push_back(value.size());
+                for (std::size_t i = 0, from = 0; i < held_.size(); from = held_[i++] + 3) {
+                    if (!Utf8(statement, value, from, held_[i], 2 * i, error)) return false;
+                }
                 return true;
             }
             if (c == '\n' || c == kEnd) return Fails(statement, error, "a quoted text has no closing quote");
@@ -345,6 +349,7 @@ private:
             if (character < 0x80) {
                 value += static_cast<char>(character);
             } else if (codePageText) {
+                held_.push_back(value.size());
                 AppendEscapedByte(value, character);
                 nonAscii_ = true;
             } else {
@@ -357,16 +362,22 @@ private:
 
     // A value is UTF-8 through and through: a malformed sequence would become characters
     // the value never showed (an overlong C0 81 a control character, C0 80 a NUL).
-    bool Utf8(const Statement& statement, const std::string& value, std::size_t from, std::string& error) {
-        const bool ascii = std::all_of(value.begin() + from, value.end(), [](char c) { return (c & 0x80) == 0; });
+    bool Utf8(const Statement& statement, const std::string& value, std::string& error) {
+        return Utf8(statement, value, 0, value.size(), 0, error);
+    }
+    // The part from up to end, between two bytes an E"..." text holds; a fault's place
+    // counts each held byte before it as one (shift: the bytes more that they take).
+    bool Utf8(const Statement& statement, const std::string& value, std::size_t from, std::size_t end, std::size_t shift,
+              std::string& error) {
+        const bool ascii = std::all_of(value.begin() + from, value.begin() + end, [](char c) { return (c & 0x80) == 0; });
         if (ascii) return true;
         nonAscii_ = true;
-        const std::size_t malformed = FirstMalformedUtf8(std::string_view(value).substr(from));
+        const std::size_t malformed = FirstMalformedUtf8(std::string_view(value).substr(from, end - from));
         if (malformed == std::string::npos) return true;
         const std::size_t at = from + malformed;
         char text[64];
         std::snprintf(text, sizeof text, "a value that isn't UTF-8 (byte 0x%02X at %zu)",
-                      static_cast<unsigned>(static_cast<unsigned char>(value[at])), at + 1);
+                      static_cast<unsigned>(static_cast<unsigned char>(value[at])), at + 1 - shift);
         return Fails(statement, error, text);
     }
 
@@ -432,6 +443,7 @@ private:
     const char* end_ = nullptr;
     std::uint64_t nextLine_;
     std::string word_;
+    std::vector<std::size_t> held_;
     bool nonAscii_ = false;
 };
 
