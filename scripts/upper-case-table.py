@@ -4,9 +4,11 @@ machine upper-cases, from the Unicode Character Database's UnicodeData.txt (Debi
 unicode-data package installs it as /usr/share/unicode/UnicodeData.txt).
 
 Windows upper-cases text one UTF-16 code point at a time from its upper casing table,
-whose entries are the simple uppercase mappings (field 12): ß has none and stays. Only
-the Basic Multilingual Plane is taken (the table maps UTF-16 code points), and only the
-letters whose capital takes as many bytes in UTF-8: CharUpperBuffA upper-cases in place.
+whose entries are the simple uppercase mappings (field 12): ß has none and stays. A
+mapping whose capital lower-cases to another letter (field 13) isn't in it: µ's capital
+is μ's, ς's is σ's, and the title-case ǅ's is ǆ's; those stay too. Only the Basic
+Multilingual Plane is taken (the table maps UTF-16 code points), and only the letters
+whose capital takes as many bytes in UTF-8: CharUpperBuffA upper-cases in place.
 
     scripts/upper-case-table.py [UnicodeData.txt] > portfinder/platform/synthetic/upper_case_table.cpp
 """
@@ -21,23 +23,23 @@ def ranges(path):
     """Runs of letters with the same distance to their capitals, every letter (step 1)
     or every other one (step 2, where small and capital letters alternate)."""
     runs = []
-    version = None
     with open(path, encoding="ascii") as data:
-        for line in data:
-            fields = line.split(";")
-            small, capital = int(fields[0], 16), fields[12]
-            if not capital or small > 0xFFFF or int(capital, 16) > 0xFFFF:
+        rows = [line.split(";") for line in data]
+    lower = {int(fields[0], 16): int(fields[13], 16) for fields in rows if fields[13]}
+    for fields in rows:
+        small, capital = int(fields[0], 16), fields[12]
+        if not capital or small > 0xFFFF or int(capital, 16) > 0xFFFF:
+            continue
+        capital = int(capital, 16)
+        if utf8_length(small) != utf8_length(capital) or lower.get(capital) != small:
+            continue
+        delta = capital - small
+        if runs:
+            first, last, run_delta, step = runs[-1]
+            if run_delta == delta and small - last in ((1, 2) if step == 0 else (step,)):
+                runs[-1] = (first, small, delta, small - last)
                 continue
-            capital = int(capital, 16)
-            if utf8_length(small) != utf8_length(capital):
-                continue
-            delta = capital - small
-            if runs:
-                first, last, run_delta, step = runs[-1]
-                if run_delta == delta and small - last in ((1, 2) if step == 0 else (step,)):
-                    runs[-1] = (first, small, delta, small - last)
-                    continue
-            runs.append((small, small, delta, 0))
+        runs.append((small, small, delta, 0))
     return [(first, last, delta, step or 1) for first, last, delta, step in runs]
 
 

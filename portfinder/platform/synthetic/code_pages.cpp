@@ -74,8 +74,9 @@ namespace {
 // one UTF-16 code point at a time from its upper casing table ([MS-UCODEREF] 3.1.5.3,
 // which CharUpperBuffA reaches through the ANSI code page); the table's entries are the
 // Unicode Character Database's simple uppercase mappings (UnicodeData.txt), where ß has
-// none and stays. A letter whose capital is longer in UTF-8 has no row: CharUpperBuffA
-// works in place.
+// none, less those whose capital lower-cases to another letter (µ, ς, the title-case ǅ):
+// all of these stay. A letter whose capital is longer in UTF-8 has no row either:
+// CharUpperBuffA works in place.
 char32_t CapitalOf(char32_t c) {
     if (c < 0x80) return c >= U'a' && c <= U'z' ? c - 0x20 : c;  // most of what is upper-cased
     const UpperCaseRange* end = kUpperCaseRanges + kUpperCaseRangeCount;

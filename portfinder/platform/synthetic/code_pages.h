@@ -41,8 +41,9 @@ std::u16string CodePageToWide(unsigned codePage, const std::string& text);
 
 // CharUpperBuffA's rule for code page 1251 or 1252: every small letter whose capital the
 // code page holds becomes that capital (é to É in 1252, ж to Ж in 1251); every other
-// byte stays. On UTF-8 (65001) every whole small letter whose capital takes as many
-// bytes (ł to Ł, α to Α); the others, and bytes that aren't UTF-8, stay.
+// byte stays. On UTF-8 (65001) every whole small letter that Windows' case table holds
+// and whose capital takes as many bytes (ł to Ł, α to Α); the others, and bytes that
+// aren't UTF-8, stay.
 void UpperCaseInCodePage(unsigned codePage, char* text, std::size_t length);
 
 // Where the first sequence that isn't UTF-8 starts (a stray or missing continuation
