@@ -1,10 +1,11 @@
-// Searches and case mapping on ANSI text as the walks use them. The code pages PortIQ
-// meets (1251, 1252) are single-byte, and device instance IDs and interface paths are
-// ASCII by the platform's rules, so byte-wise operations give what the multibyte ones
-// give.
+// Searches and case mapping on ANSI text as the walks use them. Searches are byte-wise:
+// the texts searched for are ASCII, and no byte of a UTF-8 letter is.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "platform/platform.h"
 
 namespace portiq {
 
@@ -22,6 +23,16 @@ inline std::string UpperCaseAscii(std::string text) {
     for (char& c : text) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
+    return text;
+}
+
+// Upper-cased as the sound list upper-cases interface paths: by the ANSI code page's
+// rules (CharUpperBuffA), so that a device instance ID holding é still holds its codec's
+// instance key, which the path gave as É.
+inline std::string UpperCaseInCodePage(std::string text) {
+    SystemServices* system = CurrentPlatform().system;
+    if (!system) return UpperCaseAscii(text);
+    if (!text.empty()) system->UpperCaseAnsi(&text[0], static_cast<std::uint32_t>(text.size()));
     return text;
 }
 

@@ -52,7 +52,7 @@ void IndexBoxes() {
             g_boxDriverKeys[record.strDriverKey].push_back(r);
         } else if (!record.strSerial.empty()) {
             const std::string id = FormatPrintf("USB\\VID_%04X&PID_%04X\\", record.nVendorId, record.nProductId);
-            g_boxDeviceIds[UpperCaseAscii(id + record.strSerial)].push_back(r);
+            g_boxDeviceIds[UpperCaseInCodePage(id + record.strSerial)].push_back(r);
         }
     }
 }
@@ -172,7 +172,7 @@ void MatchUsbProducts(const std::string& driverKey) {
 
 void ExamineNode(DEVINST parent, DEVINST node) {
     const std::string friendlyName = GetDevNodeFriendlyName(node);
-    const std::string deviceId = UpperCaseAscii(GetDevNodeDeviceId(node));
+    const std::string deviceId = UpperCaseInCodePage(GetDevNodeDeviceId(node));
     const std::string driverKey = GetDevNodeDriverKey(node);
 
     AppendPortLines(friendlyName, deviceId);

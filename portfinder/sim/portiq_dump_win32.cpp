@@ -19,8 +19,9 @@
 
 namespace {
 
+// On a UTF-8 system the text as it is: a name cut inside a letter keeps its bytes.
 std::string AnsiToUtf8(const std::string& ansi) {
-    if (ansi.empty()) return {};
+    if (ansi.empty() || GetACP() == CP_UTF8) return ansi;
     const int units = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(units), L'\0');
     MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], units);

@@ -65,15 +65,28 @@ protected:
 };
 
 TEST_F(Walk, ACodecBeforeItsBoxGivesTheWholeBlockClosedByTheExitChain) {
-    RunWalks("codec-before-box.scn");
-    EXPECT_EQ(g_strMessage,
-              "Found device #1\n"
-              "Audio\tUSB Audio CODEC\n"
-              "COM5\tTavrilink Nova CAT port\n"
-              "COM6\tTavrilink Nova PTT/CW port\n"
-              "\n");
-    EXPECT_EQ(g_nDevicesFound, 1);
-    EXPECT_EQ(g_strFtdiPorts, "");
+    // Its instance key as given, and holding an é (1252): the ID is upper-cased as the
+    // path is, é to É, and still holds the key.
+    for (const bool accented : {false, true}) {
+        ResetRunState();
+        machine = synthetic::SyntheticMachine();
+        std::string text = testing::ReadFileBytes(testing::ScenarioPath("codec-before-box.scn"));
+        for (const std::string key : {"2c1b4e3a", "2C1B4E3A"}) {
+            if (accented) text.replace(text.find(key), key.size(), "2c1b4\xc3\xa9" + key.substr(6));
+        }
+        LoadText(text);
+        ListSoundDevices();
+        EnumerateHostControllers();
+        WalkDeviceTree();
+        EXPECT_EQ(g_strMessage,
+                  "Found device #1\n"
+                  "Audio\tUSB Audio CODEC\n"
+                  "COM5\tTavrilink Nova CAT port\n"
+                  "COM6\tTavrilink Nova PTT/CW port\n"
+                  "\n") << accented;
+        EXPECT_EQ(g_nDevicesFound, 1);
+        EXPECT_EQ(g_strFtdiPorts, "");
+    }
 }
 
 TEST_F(Walk, ACodecAfterItsBoxClosesTheBlockAndItsAudioLineIsNeverWritten) {

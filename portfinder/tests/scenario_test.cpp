@@ -63,6 +63,7 @@ TEST(Scenario, TextsTakeTheCodePageOfTheUsersLanguageAndUsbTextsStayUtf16) {
         "node class=none name=\"Последовательный порт (COM4)\"\n"
         "wavein name=\"Микрофон (USB Audio CODEC с очень длинным именем)\" interface=\"\\\\?\\usb#mi_00#k#\"\n"
         "hc 0 driver=\"Контроллер\"\n"
+        "error-text 5 text=\"Нет доступа.\"\nerror-text 5 text=\"Отказано в доступе.\"\n"  // the later holds
         "language 0x419\n");
     std::string error;
     ASSERT_TRUE(LoadScenario(in, machine, error)) << error;
@@ -76,6 +77,7 @@ TEST(Scenario, TextsTakeTheCodePageOfTheUsersLanguageAndUsbTextsStayUtf16) {
     EXPECT_EQ(CodePageToUtf8(1251, caps.szPname), "Микрофон (USB Audio CODEC с оче");  // 31 bytes and a NUL
     EXPECT_EQ(machine.wave.devices.at(0).interfacePath, u"\\\\?\\usb#mi_00#k#");
     EXPECT_EQ(machine.usb.HostController(0)->driverKey, u"Контроллер");
+    EXPECT_EQ(CodePageToUtf8(1251, machine.system.SystemErrorText(5)), "Отказано в доступе.");
 
     SyntheticMachine western;
     std::istringstream latin("node class=none name=\"Порт\"\n");
@@ -148,6 +150,9 @@ TEST(Scenario, MistakesAreNamedWithTheirLine) {
     EXPECT_EQ(LoadError("hc 0 driver=\"\xed\xa0\x80\"\n"), "line 1: a value that isn't UTF-8 (byte 0xED at 1)");
     EXPECT_EQ(LoadError("hc 0 driver=\"\xf4\x90\x80\x80\"\n"), "line 1: a value that isn't UTF-8 (byte 0xF4 at 1)");
     EXPECT_EQ(LoadError("node class=none id=\"x\xe2\x82\"\n"), "line 1: a value that isn't UTF-8 (byte 0xE2 at 2)");
+    // A byte escaped in a code-page text counts as one; written as it is, it is no UTF-8.
+    EXPECT_EQ(LoadError("node class=none id=E\"a\\xe9\xc3\"\n"), "line 1: a value that isn't UTF-8 (byte 0xC3 at 3)");
+    EXPECT_EQ(LoadError("node class=none id=E\"\xed\xb2\x80\"\n"), "line 1: a value that isn't UTF-8 (byte 0xED at 1)");
     EXPECT_EQ(LoadError("node class=none id=E\"a\\x00\"\n"), "line 1: \\x00 in a value: a text ends at its NUL");
     EXPECT_EQ(LoadError("node class=none id=E\"a\\q\"\n"),
               "line 1: an escape is \\\", \\\\, \\t, \\r, \\n or \\x and two hex digits");
@@ -333,7 +338,7 @@ const char kOddValues[] =
     "hc 2 driver=x hub=\"\" ports=1\n"  // a root hub whose name opens nothing
     "hc interface=\"\\\\?\\pci#x\" driver=y hub=\"Hub 2\" ports=1\n  port 1 device driver-length=300\n"
     "    fail driverkey-size error=0\n"
-    "hc 0 driver=\xe2\x82\xac hub=\"Hub \xc2\x9f\" ports=3\n"
+    "hc 0 driver=\xe2\x82\xac hub=\"Hub \xc2\x9f\" ports=5\n"
     "  port 1 device\tdriver=\"{k}\\1\"\n"
     "    device 12 01 00 02 00 00 00 40 03 04 10 60 00 05 01 02 00 01\n"
     "    string 0 times=1 04 03 07 04\n    fail string 0 error=0\n"
@@ -342,17 +347,28 @@ const char kOddValues[] =
     "  port 3 hub=\"name-not-returned-1\" ports=1\n"  // the name the writer gives a hub it can't name
     "    port 1 hub=lost ports=2\n"
     "      fail hub-name\n"
+    "  port 4 hub=\"\" ports=1\n  port 5 hub=\"\" ports=1\n"  // two hubs whose names come back empty
     "node class=none id=E\"\\t root\\xff\"\n"
     "  node class={c} name=\"\xd0\x9f\xd0\xbe\xd1\x80\xd1\x82 (COM9) \x7f\xc2\x85\" driver=\"{k}\\1\" handle=0xfffffff0\n";
 
+// A UTF-8 machine: a wave name of 32 bytes, cut inside its é to 31, and bytes that are
+// no UTF-8 in the tree and a controller's path; a linked controller whose driver key
+// fails, listed by its path too.
+const char kUtf8Values[] =
+    "codepage 65001\nwavein name=\"USB Audio CODEC, 30 bytes long\xc3\xa9\" interface=x\n"
+    "hc interface=E\"\\\\\\\\?\\\\pci#\\xe9\" hub=R\n"
+    "hc 3 interface=\"\\\\?\\pci#z\" hub=\"Hub 3\"\n  fail driverkey\n"
+    "node class=none name=E\"Port \\xd0 (COM3)\"\n";
+
 TEST(ScenarioWriter, AWrittenMachineReplaysTheWholeRunAndWritesOutTheSame) {
     for (const char* name :
-         {"default.scn", "usb-hubs-and-failures.scn", "odd-drivers.scn", "lynx-and-orbit.scn", "russian-user.scn", ""}) {
+         {"default.scn", "usb-hubs-and-failures.scn", "odd-drivers.scn", "lynx-and-orbit.scn", "russian-user.scn", "", "utf-8"}) {
         SyntheticMachine original;
         std::string error;
-        std::istringstream odd(kOddValues);
-        ASSERT_TRUE(*name ? LoadScenarioFile(testing::ScenarioPath(name), original, error)
-                          : LoadScenario(odd, original, error)) << name << ": " << error;
+        std::istringstream odd(*name ? kUtf8Values : kOddValues);
+        const bool file = *name && std::string(name) != "utf-8";
+        ASSERT_TRUE(file ? LoadScenarioFile(testing::ScenarioPath(name), original, error)
+                         : LoadScenario(odd, original, error)) << name << ": " << error;
         const std::string written = WriteScenario(original);
         SyntheticMachine replayed;
         std::istringstream in(written);

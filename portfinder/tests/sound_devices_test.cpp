@@ -75,22 +75,27 @@ TEST_F(SoundList, TheQueriesGoToTheListedInputDeviceWithTheirSizes) {
 // Upper-cased by the ANSI code page, as CharUpperBuffA does: a letter the page lacks is
 // already '?', every other small letter becomes its capital.
 TEST_F(SoundList, PathsAreUpperCasedByTheAnsiCodePage) {
+    const char16_t* const kWestern = u"\\\\?\\usb#mi_00#cam\u00e9ra-\u0436\u00ff\u0451#x";
     const struct {
         LANGID language;
         unsigned codePage;
+        const char16_t* path;
         const char* key;
     } cases[] = {
-        {0x0409, 1252, "CAM\xC9RA-?\x9F?"},  // 1252: é É, ÿ Ÿ
-        {0x0419, 1251, "CAM?RA-\xC6?\xA8"},  // 1251: ж Ж, ё Ё
+        {0x0409, 1252, kWestern, "CAM\xC9RA-?\x9F?"},  // 1252: é É, ÿ Ÿ
+        {0x0419, 1251, kWestern, "CAM?RA-\xC6?\xA8"},  // 1251: ж Ж, ё Ё
         // UTF-8: each letter whole, its capital as long (ÿ's capital Ÿ takes 2 bytes too)
-        {0x0409, 65001, "CAM\xC3\x89RA-\xD0\x96\xC5\xB8\xD0\x81"},
+        {0x0409, 65001, kWestern, "CAM\xC3\x89RA-\xD0\x96\xC5\xB8\xD0\x81"},
+        // ł Ł, α Α, ğ Ğ; ɐ's capital Ɐ takes 3 bytes, ß has none, µ's Μ is μ's: they stay
+        {0x0415, 65001, u"\\\\?\\usb#mi_00#\u0142\u03b1\u011f\u0250\u00df\u00b5#x",
+         "\xC5\x81\xCE\x91\xC4\x9E\xC9\x90\xC3\x9F\xC2\xB5"},
     };
     for (const auto& c : cases) {
         ResetRunState();
         machine.system.SetUserLanguage(c.language);
         machine.system.codePage = c.codePage;
-        List({{"Mic", u"\\\\?\\usb#mi_00#cam\u00e9ra-\u0436\u00ff\u0451#x"}});
-        EXPECT_EQ(g_strLog, std::string("Sound devices:\nMic = ") + c.key + "\n") << c.language;
+        List({{"Mic", c.path}});
+        EXPECT_EQ(g_strLog, std::string("Sound devices:\nMic = ") + c.key + "\n") << c.language << " " << c.codePage;
     }
 }
 

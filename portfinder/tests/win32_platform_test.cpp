@@ -160,6 +160,15 @@ TEST_F(Win32Platform, UpperCasingFollowsTheAnsiCodePage) {
     else if (GetACP() == 1251) EXPECT_STREQ(text, "AB\xc6\xc9\xdf\xa8");
     else if (utf8) EXPECT_STREQ(text, "A\xc3\x89\xd0\x96");
     else GTEST_SKIP() << "code page " << GetACP();
+    // The synthetic machine's table against this system's: ł α ğ, and letters that stay
+    // (µ and ς, whose capitals are μ's and σ's, the title-case ǅ, ɐ whose capital is longer).
+    const wchar_t letters[] = L"\u0142\u03b1\u011f\u00b5\u03c2\u01c5\u0250";
+    std::string real(32, '\0');
+    real.resize(WideCharToMultiByte(CP_ACP, 0, letters, -1, &real[0], 32, nullptr, nullptr) - 1);
+    std::string ours = real;
+    system.UpperCaseAnsi(&real[0], static_cast<std::uint32_t>(real.size()));
+    synthetic::UpperCaseInCodePage(GetACP(), &ours[0], ours.size());
+    EXPECT_EQ(ours, real);
 }
 
 TEST_F(Win32Platform, TheHostControllerInterfaceListFitsTheSizeAsked) {

@@ -70,19 +70,20 @@ int WideToCodePage(unsigned codePage, const char16_t* text, int units, char* out
 
 namespace {
 
-// The capital of a small letter that 1251 or 1252 holds; any other character as it is.
+// The capital of a small letter; any other character as it is. Windows upper-cases text
+// one UTF-16 code point at a time from its upper casing table ([MS-UCODEREF] 3.1.5.3,
+// which CharUpperBuffA reaches through the ANSI code page); the table's entries are the
+// Unicode Character Database's simple uppercase mappings (UnicodeData.txt), where ß has
+// none, less those whose capital lower-cases to another letter (µ, ς, the title-case ǅ):
+// all of these stay. A letter whose capital is longer in UTF-8 has no row either:
+// CharUpperBuffA works in place.
 char32_t CapitalOf(char32_t c) {
-    if ((c >= U'a' && c <= U'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x430 && c <= 0x44F)) return c - 0x20;
-    if (c >= 0x450 && c <= 0x45F) return c - 0x50;  // ѐ to џ
-    switch (c) {
-        case 0xFF: return 0x178;   // ÿ
-        case 0x153: return 0x152;  // œ
-        case 0x161: return 0x160;  // š
-        case 0x17E: return 0x17D;  // ž
-        case 0x192: return 0x191;  // ƒ, whose capital neither page holds
-        case 0x491: return 0x490;  // ґ
-        default: return c;
-    }
+    if (c < 0x80) return c >= U'a' && c <= U'z' ? c - 0x20 : c;  // most of what is upper-cased
+    const UpperCaseRange* end = kUpperCaseRanges + kUpperCaseRangeCount;
+    const UpperCaseRange* range =
+        std::lower_bound(kUpperCaseRanges, end, c, [](const UpperCaseRange& r, char32_t letter) { return r.last < letter; });
+    if (range == end || c < range->first || (c - range->first) % range->step != 0) return c;
+    return static_cast<char32_t>(static_cast<std::int32_t>(c) + range->delta);
 }
 
 }  // namespace
@@ -141,9 +142,10 @@ std::size_t FirstMalformedUtf8(std::string_view text) {
     return std::string_view::npos;
 }
 
-// On a UTF-8 system a letter is several bytes: each whole letter whose capital takes as
-// many bytes becomes that capital; every other byte, and a sequence that isn't UTF-8,
-// stays as it is (the 1252 rule would tear a letter's bytes apart).
+// On a UTF-8 system a letter is several bytes: each whole small letter becomes its
+// capital (the table holds only capitals of the same length); every other byte, and a
+// sequence that isn't UTF-8, stays as it is (the 1252 rule would tear a letter's bytes
+// apart).
 static void UpperCaseUtf8(char* text, std::size_t length) {
     const std::string_view view(text, length);
     for (std::size_t at = 0; at < length;) {

@@ -54,7 +54,7 @@ std::string WaveLine(const char* keyword, unsigned device, GetCaps getCaps, Mess
         return std::string(keyword) + " fail=caps\n";
     }
     std::string line = std::string(keyword) + " name=" +
-                       ScenarioText(toUtf8(std::string(caps.szPname, strnlen(caps.szPname, sizeof caps.szPname))));
+                       CodePageScenarioText(toUtf8(std::string(caps.szPname, strnlen(caps.szPname, sizeof caps.szPname))));
     std::vector<std::string> failing;
     std::uint32_t bytes = 0;
     if (message(device, kDrvQueryDeviceInterfaceSize, reinterpret_cast<std::uintptr_t>(&bytes), 0) != kMmSysErrNoError) {
@@ -108,6 +108,7 @@ private:
         std::uint32_t openError = 0;
         bool named = false;  // its driver key name came back
         std::u16string driverKey;
+        std::u16string rootHub;  // where the driver key didn't: its root hub's name, if that came
         bool written = false;
     };
 
@@ -210,10 +211,10 @@ private:
 
     // A port's hub that the walk doesn't open by its name gets a name of its own, chosen
     // at the end among the names no hub has: "name-not-returned-N".
-    void PlaceholderHub(int indent, const std::string& statement) {
+    void PlaceholderHub(int indent, const std::string& statement, const std::string& keys = "") {
         out_ += std::string(indent, ' ') + statement + " hub=\"";
         placeholders_.push_back(out_.size());
-        out_ += "\"\n";
+        out_ += "\"" + keys + "\n";
     }
 
     void NamePlaceholders() {
@@ -250,17 +251,24 @@ private:
                 std::uint32_t length = 0;
                 listed.named = AskName(controller.get(), kIoctlGetHcdDriverkeyName, kHcdNameOffset, 0,
                                        kHcdNameBufferBytes, listed.driverKey, length).ok;
+                if (!listed.named) {
+                    AskName(controller.get(), kIoctlUsbGetRootHubName, kHcdNameOffset, 0, kHcdNameBufferBytes,
+                            listed.rootHub, length);
+                }
             }
             listed_.push_back(listed);
         }
     }
 
-    // The interface= of the listed path that reaches the controller of this driver key.
-    std::string InterfaceOf(const std::u16string& driverKey) {
+    // The interface= of the listed path that reaches the controller of this driver key or,
+    // where the key doesn't come back, of this root hub (no two controllers share one).
+    std::string InterfaceOf(bool named, const std::u16string& driverKey, const std::u16string& rootHub) {
         for (Listed& listed : listed_) {
-            if (!listed.written && listed.named && listed.driverKey == driverKey) {
+            const bool same = named ? listed.named && listed.driverKey == driverKey
+                                    : !listed.named && !rootHub.empty() && listed.rootHub == rootHub;
+            if (!listed.written && same) {
                 listed.written = true;
-                return " interface=" + ScenarioText(toUtf8_(listed.path));
+                return " interface=" + CodePageScenarioText(toUtf8_(listed.path));
             }
         }
         return "";
@@ -283,7 +291,7 @@ private:
     // written before has is the same controller to the walk, which goes no further.
     void ListedController(Listed& listed) {
         listed.written = true;
-        const std::string statement = "hc interface=" + ScenarioText(toUtf8_(listed.path));
+        const std::string statement = "hc interface=" + CodePageScenarioText(toUtf8_(listed.path));
         if (!listed.opened) {
             Line(0, statement);
             return Failure(2, "open", listed.openError);
@@ -307,8 +315,8 @@ private:
             AskName(controller, kIoctlGetHcdDriverkeyName, kHcdNameOffset, 0, kHcdNameBufferBytes, driverKey, keyLength);
         const Answer hub =
             AskName(controller, kIoctlUsbGetRootHubName, kHcdNameOffset, 0, kHcdNameBufferBytes, rootHub, hubLength);
+        if (linked) line += InterfaceOf(key.ok, driverKey, hub.ok ? rootHub : u"");
         if (key.ok) {
-            if (linked) line += InterfaceOf(driverKey);
             driverKeys_.insert(driverKey);
             line += " driver=" + Quoted(driverKey) + LengthKey(kHcdNameOffset, driverKey, keyLength);
         }
@@ -399,9 +407,20 @@ private:
                                       kNodeConnectionNameBytes, name, length);
         const std::u16string opened =
             answer.ok ? NameTheWalkOpens(name, length, kConnectionNameOffset, kNodeConnectionNameBytes) : u"";
-        // Without a name, too deep, or walked already: the walk doesn't follow it. (A hub
-        // written already that didn't open fails to open again, as a placeholder does.)
-        if (!answer.ok || depth + 1 > kDeepestHub || opened_.count(UpperCaseAscii(HubPath(opened))) || Written(opened)) {
+        // Without a name, too deep, or walked already: the walk doesn't follow it.
+        const bool walked = opened_.count(UpperCaseAscii(HubPath(opened))) != 0;
+        // A name written already whose hub didn't open (two hubs whose names came back
+        // empty): the walk tries it again and fails again, and so must its placeholder.
+        if (answer.ok && depth + 1 <= kDeepestHub && !walked && Written(opened)) {
+            UniqueDeviceHandle again(usb_, usb_.CreateFileA(HubPath(opened).c_str()));
+            if (!again) {
+                const std::uint32_t error = system_.LastError();
+                PlaceholderHub(indent, statement, " ports=0");
+                Line(indent + 2, descriptor);
+                return Failure(indent + 2, "hub-open", error);
+            }
+        }
+        if (!answer.ok || depth + 1 > kDeepestHub || walked || Written(opened)) {
             PlaceholderHub(indent, statement);
             Line(indent + 2, descriptor);
             if (!answer.ok) Failure(indent + 2, "hub-name", answer.error);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <unordered_set>
 #include <sstream>
 #include <vector>
@@ -107,6 +108,62 @@ bool ParseNumber(const std::string& text, unsigned long long limit, unsigned lon
 
 int HexDigit(char c) {
     return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+// The texts a machine keeps in its code page; the others are UTF-16 (USB names and
+// strings, a wave device's path) or a Linux system's own.
+bool IsCodePageText(Keyword keyword, int key) {
+    switch (keyword) {
+        case Keyword::Node: return key == kClass || key == kName || key == kDesc || key == kId || key == kDriver;
+        case Keyword::Wave: return key == kName;
+        case Keyword::ErrorText: return key == kText;
+        case Keyword::HostController: return key == kInterface;
+        default: return false;
+    }
+}
+
+// In such a text \x80 to \xFF stand for a byte, which the code page makes a character
+// only once the file's end has settled it (U+00HH in 1251 and 1252; on UTF-8 the byte
+// itself, as a name cut inside a letter holds it). Until then the byte is held as the
+// lone surrogate U+DC80 to U+DCFF, which no UTF-8 value can hold.
+void AppendEscapedByte(std::string& value, int byte) {
+    const int held = 0xDC00 + byte;
+    value += static_cast<char>(0xE0 | (held >> 12));
+    value += static_cast<char>(0x80 | ((held >> 6) & 0x3F));
+    value += static_cast<char>(0x80 | (held & 0x3F));
+}
+
+// The byte held at text[at], or -1 where none is.
+int EscapedByteAt(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    if (at + 2 >= text.size() || byte(at) != 0xED || (byte(at + 1) != 0xB2 && byte(at + 1) != 0xB3)) return -1;
+    return ((byte(at + 1) & 0x3F) << 6 | (byte(at + 2) & 0x3F)) & 0xFF;
+}
+
+// A code-page text as it is read, each held byte as the character U+00HH.
+std::u16string CodePageTextToWide(const std::string& text) {
+    std::u16string wide;
+    std::size_t literal = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const int byte = EscapedByteAt(text, at);
+        if (byte < 0) continue;
+        wide += Utf8ToWide(text.substr(literal, at - literal)) + static_cast<char16_t>(byte);
+        at += 2;
+        literal = at + 1;
+    }
+    return wide + Utf8ToWide(text.substr(literal));
+}
+
+// A code-page text as the machine keeps it.
+std::string CodePageText(unsigned codePage, const std::string& text) {
+    if (codePage != kCpUtf8) return Utf8ToCodePage(codePage, WideToUtf8(CodePageTextToWide(text)));
+    std::string bytes;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const int byte = EscapedByteAt(text, at);
+        bytes += byte < 0 ? text[at] : static_cast<char>(byte);
+        if (byte >= 0) at += 2;
+    }
+    return bytes;
 }
 
 // Reads a scenario line by line, and each line word by word, straight from the stream:
@@ -225,12 +282,12 @@ private:
         if (key == kKeys || !((statement.shape->keys >> key) & 1)) return Fails(statement, error, UnknownKey(statement));
         if (statement.Has(static_cast<Key>(key))) return Fails(statement, error, "key " + word_ + " given twice");
         statement.given |= 1u << key;
-        return Value(statement, statement.values[key], error);
+        return Value(statement, statement.values[key], IsCodePageText(statement.shape->keyword, key), error);
     }
 
     // A value: a word, a quoted text taken as it stands, or E"..." with escapes. Texts
     // are UTF-8; their control characters come only from escapes.
-    bool Value(const Statement& statement, std::string& value, std::string& error) {
+    bool Value(const Statement& statement, std::string& value, bool codePageText, std::string& error) {
         value.clear();
         const bool quoted = Peek() == '"';
         if (quoted) {
@@ -243,8 +300,7 @@ private:
         if (!quoted && c == '"' && value == "E") {
             Take();
             value.clear();
-            if (!EscapedText(statement, value, error)) return false;
-            return Utf8(statement, value, error);
+            return EscapedText(statement, value, codePageText, error);
         }
         if (quoted && c == '"') {
             Take();
@@ -259,13 +315,19 @@ private:
     }
 
     // The rest of E"...": \" a quote, \\ a backslash, \t \r \n, \xHH the character
-    // U+00HH (not NUL); every other character as it stands.
-    bool EscapedText(const Statement& statement, std::string& value, std::string& error) {
+    // U+00HH (not NUL), or in a code-page text a byte (AppendEscapedByte); every other
+    // character as it stands. What stands between those bytes is UTF-8 in itself.
+    bool EscapedText(const Statement& statement, std::string& value, bool codePageText, std::string& error) {
+        held_.clear();  // where each held byte starts
         for (;;) {
             Run(value, kLongestValue, [](unsigned char c) { return c >= ' ' && c != '"' && c != '\\'; });
             const int c = Peek();
             if (c == '"') {
                 Take();
+                held_.push_back(value.size());
+                for (std::size_t i = 0, from = 0; i < held_.size(); from = held_[i++] + 3) {
+                    if (!Utf8(statement, value, from, held_[i], 2 * i, error)) return false;
+                }
                 return true;
             }
             if (c == '\n' || c == kEnd) return Fails(statement, error, "a quoted text has no closing quote");
@@ -286,9 +348,14 @@ private:
             if (character == 0) return Fails(statement, error, "\\x00 in a value: a text ends at its NUL");
             if (character < 0x80) {
                 value += static_cast<char>(character);
+            } else if (codePageText) {
+                held_.push_back(value.size());
+                AppendEscapedByte(value, character);
+                nonAscii_ = true;
             } else {
                 value += static_cast<char>(0xC0 | (character >> 6));
                 value += static_cast<char>(0x80 | (character & 0x3F));
+                nonAscii_ = true;
             }
         }
     }
@@ -296,14 +363,21 @@ private:
     // A value is UTF-8 through and through: a malformed sequence would become characters
     // the value never showed (an overlong C0 81 a control character, C0 80 a NUL).
     bool Utf8(const Statement& statement, const std::string& value, std::string& error) {
-        const bool ascii = std::all_of(value.begin(), value.end(), [](char c) { return (c & 0x80) == 0; });
+        return Utf8(statement, value, 0, value.size(), 0, error);
+    }
+    // The part from up to end, between two bytes an E"..." text holds; a fault's place
+    // counts each held byte before it as one (shift: the bytes more that they take).
+    bool Utf8(const Statement& statement, const std::string& value, std::size_t from, std::size_t end, std::size_t shift,
+              std::string& error) {
+        const bool ascii = std::all_of(value.begin() + from, value.begin() + end, [](char c) { return (c & 0x80) == 0; });
         if (ascii) return true;
         nonAscii_ = true;
-        const std::size_t at = FirstMalformedUtf8(value);
-        if (at == std::string::npos) return true;
+        const std::size_t malformed = FirstMalformedUtf8(std::string_view(value).substr(from, end - from));
+        if (malformed == std::string::npos) return true;
+        const std::size_t at = from + malformed;
         char text[64];
         std::snprintf(text, sizeof text, "a value that isn't UTF-8 (byte 0x%02X at %zu)",
-                      static_cast<unsigned>(static_cast<unsigned char>(value[at])), at + 1);
+                      static_cast<unsigned>(static_cast<unsigned char>(value[at])), at + 1 - shift);
         return Fails(statement, error, text);
     }
 
@@ -369,6 +443,7 @@ private:
     const char* end_ = nullptr;
     std::uint64_t nextLine_;
     std::string word_;
+    std::vector<std::size_t> held_;
     bool nonAscii_ = false;
 };
 
@@ -452,9 +527,9 @@ private:
         if (!nonAscii_) return;
         const unsigned codePage = machine_.system.codePage;
         auto convert = [codePage](std::string& text) {
-            if (!IsAscii(text)) text = Utf8ToCodePage(codePage, text);
+            if (!IsAscii(text)) text = CodePageText(codePage, text);
         };
-        machine_.tree.ConvertTexts(firstNode_, [codePage](const std::string& utf8) { return Utf8ToCodePage(codePage, utf8); });
+        machine_.tree.ConvertTexts(firstNode_, [codePage](const std::string& read) { return CodePageText(codePage, read); });
         for (std::size_t i = firstInput_; i < machine_.wave.devices.size(); ++i) convert(machine_.wave.devices[i].name);
         for (std::size_t i = firstOutput_; i < machine_.wave.outputs.size(); ++i) convert(machine_.wave.outputs[i].name);
         for (std::uint32_t code : errorTexts_) convert(machine_.system.errorTexts[code]);
@@ -516,7 +591,7 @@ private:
         }
         Enclosing(line);
         machine_.system.errorTexts[static_cast<std::uint32_t>(code)] = line.Value(kText);
-        errorTexts_.push_back(static_cast<std::uint32_t>(code));
+        errorTexts_.insert(static_cast<std::uint32_t>(code));
         return true;
     }
 
@@ -689,7 +764,7 @@ private:
         if (line.Has(kDriver)) controller.driverKey = Utf8ToWide(line.Value(kDriver));
         if (line.Has(kInterface)) {
             if (line.Value(kInterface).empty()) return Fail(line, "interface= takes a path");
-            if (!interfacesTaken_.insert(HubNameKey(Utf8ToWide(line.Value(kInterface)))).second) {
+            if (!interfacesTaken_.insert(HubNameKey(CodePageTextToWide(line.Value(kInterface)))).second) {
                 return Fail(line, "another hc has the interface " + line.Value(kInterface));
             }
             controller.interfacePath = line.Value(kInterface);
@@ -904,7 +979,7 @@ private:
     Statement line_;  // reused from line to line, so its buffers are too
     std::uint64_t nextLine_ = 1;
     std::vector<Frame> open_;
-    std::vector<std::uint32_t> errorTexts_;              // the codes whose texts this scenario states
+    std::set<std::uint32_t> errorTexts_;  // the codes whose texts this scenario states, each converted once
     std::unordered_set<std::string> interfacesTaken_;  // HubNameKey of every interface path
     unsigned codePage_ = 0;
     bool systemLanguageGiven_ = false;

@@ -47,8 +47,10 @@
 //
 // A value is a word without blanks or quotes, a text in double quotes taken as it stands
 // (a backslash is an ordinary character), or E"..." with escapes: \" a quote, \\ a
-// backslash, \t \r \n, \xHH the character U+00HH (never NUL). Values are UTF-8 (a
-// malformed sequence is a fault). Words are separated by spaces, tabs or carriage
+// backslash, \t \r \n, \xHH the character U+00HH (never NUL); in a text kept in the
+// code page of a UTF-8 machine (65001), \x80 to \xFF are that byte, a letter's bytes cut
+// apart as a wave device's name holds them. Values are UTF-8 (a malformed sequence is a
+// fault). Words are separated by spaces, tabs or carriage
 // returns; no other control character (NUL included) may stand in a line outside a
 // comment, inside a quoted text neither: it is written as an escape, so that whatever a
 // machine holds can be written out and read back the same.

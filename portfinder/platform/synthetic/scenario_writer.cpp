@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "platform/synthetic/code_pages.h"
@@ -103,7 +104,7 @@ private:
         return false;
     }
 
-    std::string Quoted(const std::string& ansi) const { return ScenarioText(toUtf8_(ansi)); }
+    std::string Quoted(const std::string& ansi) const { return CodePageScenarioText(toUtf8_(ansi)); }
 
     DeviceTree& tree_;
     UnixDevices* unix_;
@@ -113,10 +114,10 @@ private:
 
 }  // namespace
 
-std::string ScenarioText(const std::string& utf8) {
-    const bool plain = std::none_of(utf8.begin(), utf8.end(), [](char c) { return c == '"' || (c >= 0 && c < 0x20); });
-    if (plain) return "\"" + utf8 + "\"";
-    std::string text = "E\"";
+namespace {
+
+// Quotes, backslashes and control characters as E"..." escapes.
+void AppendEscaped(std::string& text, std::string_view utf8) {
     for (char c : utf8) {
         if (c == '"' || c == '\\') {
             text += '\\';
@@ -131,7 +132,31 @@ std::string ScenarioText(const std::string& utf8) {
             text += c;
         }
     }
+}
+
+}  // namespace
+
+std::string ScenarioText(const std::string& utf8) {
+    const bool plain = std::none_of(utf8.begin(), utf8.end(), [](char c) { return c == '"' || (c >= 0 && c < 0x20); });
+    if (plain) return "\"" + utf8 + "\"";
+    std::string text = "E\"";
+    AppendEscaped(text, utf8);
     return text + "\"";
+}
+
+std::string CodePageScenarioText(const std::string& text) {
+    if (FirstMalformedUtf8(text) == std::string::npos) return ScenarioText(text);
+    std::string written = "E\"";
+    for (std::string_view rest = text; !rest.empty();) {
+        const std::size_t malformed = std::min(FirstMalformedUtf8(rest), rest.size());
+        AppendEscaped(written, rest.substr(0, malformed));
+        if (malformed == rest.size()) break;
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(static_cast<unsigned char>(rest[malformed])));
+        written += escape;
+        rest.remove_prefix(malformed + 1);
+    }
+    return written + "\"";
 }
 
 std::string WriteScenarioTree(DeviceTree& tree, const ToUtf8& toUtf8, UnixDevices* unixDevices) {
@@ -146,7 +171,7 @@ std::string WriteScenarioTree(DeviceTree& tree, const ToUtf8& toUtf8, UnixDevice
 std::string WriteScenarioErrorTexts(SystemServices& system, const std::set<std::uint32_t>& codes, const ToUtf8& toUtf8) {
     std::string text;
     for (std::uint32_t code : codes) {
-        text += "error-text " + std::to_string(code) + " text=" + ScenarioText(toUtf8(system.SystemErrorText(code))) + "\n";
+        text += "error-text " + std::to_string(code) + " text=" + CodePageScenarioText(toUtf8(system.SystemErrorText(code))) + "\n";
     }
     return text;
 }
@@ -173,7 +198,8 @@ std::string WriteScenario(SyntheticMachine& machine) {
                   std::max(system.argumentCount - 1, 0),
                   system.shiftHeld ? (system.controlHeld ? "shift+ctrl" : "shift") : system.controlHeld ? "ctrl" : "none");
     const unsigned codePage = system.codePage;
-    auto toUtf8 = [codePage](const std::string& ansi) { return CodePageToUtf8(codePage, ansi); };
+    // UTF-8 as it is: what isn't UTF-8 in it is written as the bytes they are.
+    auto toUtf8 = [codePage](const std::string& ansi) { return codePage == kCpUtf8 ? ansi : CodePageToUtf8(codePage, ansi); };
     // Texts that aren't the defaults, and default codes the machine has no text for.
     std::set<std::uint32_t> stated;
     for (const auto& [code, text] : system.errorTexts) {

@@ -13,12 +13,19 @@
 
 namespace portiq::synthetic {
 
-// Turns the platform's ANSI texts into UTF-8.
+// Turns the platform's ANSI texts into UTF-8. On a UTF-8 system (code page 65001) it
+// gives them as they are: bytes that aren't UTF-8 (a wave device's name cut inside a
+// letter) are written as what they are.
 using ToUtf8 = std::function<std::string(const std::string&)>;
 
 // A UTF-8 value as a scenario holds it: in double quotes, or as E"..." with escapes when
 // it holds a quote or a control character.
 std::string ScenarioText(const std::string& utf8);
+
+// The same for a text the machine keeps in its code page, given in UTF-8: a byte that
+// isn't part of a UTF-8 character is written as \xHH, which loads back as that byte on a
+// UTF-8 machine.
+std::string CodePageScenarioText(const std::string& text);
 
 // The tree's nodes as "node" lines (handles kept), read with the same calls as the walk;
 // a value too long for the walk's buffer is read whole in a bigger one (up to 256 KiB).
