@@ -1,5 +1,7 @@
 // Searches and case mapping on ANSI text as the walks use them. Searches are byte-wise:
-// the texts searched for are ASCII, and no byte of a UTF-8 letter is.
+// the texts searched for are ASCII, and no byte of a UTF-8 letter (nor the first byte of
+// a 1251/1252 letter) is ASCII. Upper-casing is ASCII-only where only ASCII is looked
+// for, and otherwise the code page's, through the platform, as Windows does it.
 #pragma once
 
 #include <cstdint>

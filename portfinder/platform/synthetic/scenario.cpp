@@ -1,3 +1,8 @@
+// The scenario loader: reads a scenario (scenario.h, README.md) statement by statement into
+// a synthetic machine, checking each word as it comes, and stops at the first mistake with
+// its line number. Texts are UTF-8 in the file and are kept as the machine would hold them:
+// in its ANSI code page, once the whole file has said which that is, or in UTF-16. What the
+// writers (scenario_writer.h) write, this reads back to the same machine.
 #include "platform/synthetic/scenario.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 //   # A comment runs to the end of its line.
 //   language 1049             the user's default language (decimal or 0x hex)
 //   system-language 1033      what 0x0800 stands for; the user's language when absent
-//   codepage 1251             1251 or 1252; by default chosen from the user's language
+//   codepage 1251             1251, 1252 or 65001; by default chosen from the user's language
 //   arguments 1               command-line arguments after the program name
 //   hold shift                keys down as the box is dismissed: none, shift, ctrl, shift+ctrl
 //   error-text 121 text=E"The semaphore timeout period has expired.\r\n"
