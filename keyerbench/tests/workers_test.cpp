@@ -271,64 +271,51 @@ TEST_F(WorkersTest, NoCloseLeavesAContactDown) {
 }
 
 TEST_F(WorkersTest, EveryCloseLeavesTheChipReleasedAndEmpty) {
-    std::atomic<int> sent{0};
-    struct Keying {
-        const char* what;
-        int button;  // pressed to start it, and again after the close: the press keys
-        const char* press;
-        std::function<int()> xoff;  // holds the message mid-way
+    // What keys (its button, 0: Msg1 plays; the call its first press after the close makes;
+    // the bytes after which XOFF holds the message), closed by CloseMx, Exit, the window's
+    // end (0) and a pass of the open/close loop (-1).
+    const struct { const char* what; int button; const char* press; int heldAt; } keyings[] = {
+        {"Tune", IDTUNE, "mx_key(1)", 0}, {"DIT", IDDIT, "mx_directkey(2)", 0}, {"DAH", IDDAH, "mx_directkey(1)", 0},
+        {"KeyerTest", TESTSTR, nullptr, 0}, {"PTT, full buffer", 0, nullptr, 0}, {"message mid-way", 0, nullptr, 6}};
+    std::atomic<int> sent{0}, heldAt{0};
+    keyer.xoff = [&] { return heldAt && sent >= heldAt ? 1 : 0; };
+    keyer.onCall = [&](const std::string& call) {
+        if (call.rfind("mx_char(", 0) == 0) ++sent;
+        if (call == "mx_close()") keyer.openResult = NO_ECHO_RESPONSE;  // the loop's second pass fails
     };
-    const Keying keyings[] = {{"Tune", IDTUNE, "mx_key(1)", {}},
-                              {"DIT", IDDIT, "mx_directkey(2)", {}},
-                              {"DAH", IDDAH, "mx_directkey(1)", {}},
-                              {"KeyerTest", TESTSTR, nullptr, {}},
-                              {"PTT and a full buffer from a message played out", 0, nullptr, {}},
-                              {"a message held mid-way", 0, nullptr, [&] { return sent.load() >= 6 ? 1 : 0; }}};
-    const std::function<void()> paths[] = {[&] { panel.command(IDCLOSEX, 0); }, [&] { panel.command(IDEXIT, 0); },
-                                           [&] { closeChipAtExit(keyer); }, [&] {}};
     loadConfigFile();
-    std::strcpy(mxf.msg1Buf, "[P]CQ CQ DE Q2ZX");
+    std::strcpy(mxf.msg1Buf, "[P]CQ CQ DE Q2ZX");  // 15 bytes
     panel.init();
-    for (const Keying& keying : keyings) {
-        for (std::size_t path = 0; path < std::size(paths); ++path) {
-            const bool loop = path == 3;
-            env.timing.loopDwellMs = loop ? 100 : 1;
+    for (const auto& k : keyings) {
+        for (int path : {IDCLOSEX, IDEXIT, 0, -1}) {
+            const std::string where = std::string(k.what) + ", path " + std::to_string(path);
+            env.timing.loopDwellMs = path == -1 ? 100 : 1;
             keyer.openResult = MX_SUCCESS;
             sent = 0;
-            keyer.xoff = keying.xoff;
-            keyer.onCall = [&](const std::string& call) {
-                if (call.rfind("mx_char(", 0) == 0) ++sent;
-                if (call == "mx_close()") keyer.openResult = NO_ECHO_RESPONSE;  // the loop's second pass fails
-            };
-            if (loop) {
-                ASSERT_TRUE(startInitLoop());
-                ASSERT_TRUE(waitUntil([] { return mxOpen.load() == 1; }));
-            } else {
-                panel.command(IDOPEN, 0);
-            }
-            if (keying.button) panel.command(keying.button, 0);
-            if (!keying.button) {
-                ASSERT_TRUE(startMessage(1));
-            }
+            heldAt = k.heldAt;
+            ASSERT_TRUE(path != -1 || (startInitLoop() && waitUntil([] { return mxOpen.load() == 1; })));
+            if (path != -1) panel.command(IDOPEN, 0);
+            ASSERT_TRUE(k.button || startMessage(1));
+            if (k.button) panel.command(k.button, 0);
             ASSERT_TRUE(waitUntil([&] {
-                if (keying.button == TESTSTR) return !keyer.callsStartingWith("mx_directkey(1)").empty();
-                return keying.button || sent.load() >= (keying.xoff ? 6 : 15);
+                if (k.button == TESTSTR) return !keyer.callsStartingWith("mx_directkey(1)").empty();
+                return k.button || sent >= (k.heldAt ? k.heldAt : 15);
             }));
             const std::size_t closes = keyer.linesAtClose().size();
-            paths[path]();
+            if (path > 0) panel.command(path, 0);
+            if (path == 0) closeChipAtExit(keyer);
             ASSERT_TRUE(waitForWorkers(5s));
-            keyer.onCall = nullptr;
-            keyer.xoff = nullptr;
-            const std::string where = std::string(keying.what) + ", path " + std::to_string(path);
             ASSERT_EQ(keyer.linesAtClose().size(), closes + 1) << where;
             EXPECT_TRUE(keyer.linesAtClose().back() == RecordingKeyer::Lines{}) << where;
-            EXPECT_EQ(activeMsg.load() + test_string.load() + random_keying.load() + mxOpen.load(), 0) << where;
-            if (!keying.press) continue;
-            panel.command(keying.button, 0);
-            EXPECT_EQ(calls().back(), keying.press) << where << ": the first press after the close keys";
-            panel.command(keying.button, 0);
+            EXPECT_EQ(activeMsg + test_string + random_keying + mxOpen, 0) << where;
+            if (!k.press) continue;
+            panel.command(k.button, 0);  // keys, the toggle having started released; the next press lets go
+            EXPECT_EQ(calls().back(), k.press) << where;
+            panel.command(k.button, 0);
         }
     }
+    keyer.xoff = nullptr;
+    keyer.onCall = nullptr;
 }
 
 TEST_F(WorkersTest, CallsignCompletionWaitsForTheChipThenLoadsTheBuffer) {

@@ -14,11 +14,10 @@
 #                 Update with Weight 95 (the "Parameter Error" box) and 60 (sent), Msg1
 #                 edited to "CQ [S25]DE Q2ZX" and played (the speed changes), ClearBuf
 #                 stops it, the About box, CloseMx, Exit; then the state file's 1044 bytes
-#         stress  144 dpi, a thousand times real time, pushbutton 1 pressed every 20 ms: Msg1
-#                 (PTT on, then text) plays, RandChar (until its echoes pass the Outgoing Morse
-#                 Window's limit, the newest shown) and KeyerTest run, then Tune and Exit; the
-#                 program must end, the message's characters reach the chip in order, and the
-#                 chip closes with its key up, PTT off and its buffer cleared
+#         stress  144 dpi, a thousand times real time, pushbutton 1 pressed every 20 ms: Msg1 plays,
+#                 RandChar (until its echoes pass the Outgoing Morse Window's limit, the newest
+#                 shown) and KeyerTest run, then Tune and Exit; the program must end, the
+#                 message's characters ([P] first) reach the chip in order, the chip closes released
 #         release the program where a user unpacked it, with MORSIXDLL already beside it:
 #                 OpenMx, a typed E comes back, Exit; the state file is written beside it
 #   cwbench runs from a folder named in Cyrillic, which the ANSI code page 1252 can't spell
@@ -374,9 +373,7 @@ run_stress() {
     wait_for "Tune's key in the trace" 10 trace_has 'call mx_key(1)'
     exit_program
     # What the chip was sent: the message's characters in order, restarted by the
-    # pushbuttons, none skipped or twice; the contacts released before the chip closed;
-    # at the close the key up, PTT off and nothing sent since the buffer was cleared but
-    # PTT's release (0x18 0).
+    # pushbuttons, none skipped or twice; at the close contacts, key and PTT up, nothing sent since mx_clearbuf but 0x18 0.
     awk -v msg="$message" '
         { sub(/\r$/, "") }  # the DLL writes its trace with CR LF line ends
         $2 == "key" && !closed { key = $3 } $2 == "ptt" && !closed { ptt = $3; ptt_ons += ($3 == "on") }
