@@ -178,10 +178,9 @@ TEST_F(WorkersTest, APlayerHeldByItsBoxNeverPlaysBesideTheNextOne) {
     }
     boxes.cv.notify_all();
     ASSERT_TRUE(waitForWorkers(5s));
-    // ClearBuf and Exit each end PTT with 0x18 0.
     EXPECT_EQ(keyer.callsStartingWith("mx_char("), (Calls{"mx_char(65)", "mx_char(24)", "mx_char(0)", "mx_char(88)", "mx_char(89)",
                                                           "mx_char(90)", "mx_char(24)", "mx_char(0)"}))
-        << "the first player ends once its box is closed, without sending B, C or D";
+        << "the first player ends once its box is closed, without sending B, C or D; ClearBuf and Exit end PTT";
     EXPECT_EQ(keyer.callsStartingWith("mx_close(").size(), 1u);
 }
 
@@ -297,10 +296,8 @@ TEST_F(WorkersTest, EveryCloseLeavesTheChipReleasedAndEmpty) {
             if (path != -1) panel.command(IDOPEN, 0);
             ASSERT_TRUE(k.button || startMessage(1));
             if (k.button) panel.command(k.button, 0);
-            ASSERT_TRUE(waitUntil([&] {
-                if (k.button == TESTSTR) return !keyer.callsStartingWith("mx_directkey(1)").empty();
-                return k.button || sent >= (k.heldAt ? k.heldAt : 15);
-            }));
+            ASSERT_TRUE(waitUntil([&] { return k.button == TESTSTR ? !keyer.callsStartingWith("mx_directkey(1)").empty()
+                                                                   : k.button || sent >= (k.heldAt ? k.heldAt : 15); }));
             const std::size_t closes = keyer.linesAtClose().size();
             if (path > 0) panel.command(path, 0);
             if (path == 0) closeChipAtExit(keyer);
@@ -314,8 +311,6 @@ TEST_F(WorkersTest, EveryCloseLeavesTheChipReleasedAndEmpty) {
             panel.command(k.button, 0);
         }
     }
-    keyer.xoff = nullptr;
-    keyer.onCall = nullptr;
 }
 
 TEST_F(WorkersTest, CallsignCompletionWaitsForTheChipThenLoadsTheBuffer) {

@@ -376,9 +376,8 @@ run_stress() {
     # pushbuttons, none skipped or twice; at the close contacts, key and PTT up, nothing sent since mx_clearbuf but 0x18 0.
     awk -v msg="$message" '
         { sub(/\r$/, "") }  # the DLL writes its trace with CR LF line ends
-        $2 == "key" && !closed { key = $3 } $2 == "ptt" && !closed { ptt = $3; ptt_ons += ($3 == "on") }
-        $2 == "call" && $3 == "mx_clearbuf()" && !closed { since_clear = 0 }
-        $2 == "call" && $3 ~ /^mx_char\(/ && !closed { since_clear++ }
+        !closed && $2 == "key" { key = $3 } !closed && $2 == "ptt" { ptt = $3; ptt_ons += ($3 == "on") }
+        !closed && $2 == "call" { if ($3 == "mx_clearbuf()") since_clear = 0; else if ($3 ~ /^mx_char\(/) since_clear++ }
         $2 == "call" && $3 ~ /^mx_char\(/ {
             c = substr($3, 9) + 0; ch = sprintf("%c", c)
             if (index(msg, ch) == 0) next
@@ -390,9 +389,8 @@ run_stress() {
         $2 == "call" && $3 == "mx_close()" { closed = 1 }
         $2 == "echo" { echoes++ } $2 == "status" { statuses++ } $2 == "button" { buttons++ }
         END {
-            printf "plays=%d sent=%d echoes=%d statuses=%d buttons=%d last_key=%s closed=%d keyed_after=%d",
-                   plays, sent, echoes, statuses, buttons, last_key, closed, keyed_after
-            printf " ptt_ons=%d at_close: key=%s ptt=%s sent_since_clear=%d\n", ptt_ons, key, ptt, since_clear
+            printf "plays=%d sent=%d echoes=%d statuses=%d buttons=%d last_key=%s closed=%d keyed_after=%d ptt_ons=%d at_close: key=%s ptt=%s sent_since_clear=%d\n",
+                   plays, sent, echoes, statuses, buttons, last_key, closed, keyed_after, ptt_ons, key, ptt, since_clear
             exit bad
         }' "$work/trace.txt" >"$tmp/stress.txt" || fail "$(cat "$tmp/stress.txt")"
     note "stress: $(cat "$tmp/stress.txt")"
