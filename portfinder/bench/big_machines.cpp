@@ -135,7 +135,7 @@ int BuildUsb(SyntheticMachine& machine, int count, const std::vector<SyntheticPo
                 SyntheticPort& port = machine.usb.Hub(hub).ports[p];
                 port = models[placed % models.size()];
                 port.driverKey = placed < static_cast<int>(driverKeys.size())
-                                     ? synthetic::Utf8ToWide(driverKeys[placed].strDriverKey)
+                                     ? Utf8ToWide(driverKeys[placed].strDriverKey)
                                      : u"{36fc9e60-c465-11cf-8056-444553540000}\\" + Number(1000 + placed);
                 ++placed;
             }
@@ -146,7 +146,7 @@ int BuildUsb(SyntheticMachine& machine, int count, const std::vector<SyntheticPo
 
 void AddHardwareFor(SyntheticMachine& machine, const WalkRecords& records) {
     for (const CSbRecord& record : records.sound) {
-        machine.wave.devices.push_back({record.strName, synthetic::Utf8ToWide(record.strInterface)});
+        machine.wave.devices.push_back({record.strName, Utf8ToWide(record.strInterface)});
     }
     const int placed = BuildUsb(machine, static_cast<int>(records.usb.size()), DefaultDevices(), records.usb);
     // Each device's product string is its record's.

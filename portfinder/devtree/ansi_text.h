@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/text.h"
 
 namespace portiq {
 
@@ -19,13 +20,6 @@ inline bool Contains(const std::string& text, const std::string& part) {
 inline bool ContainsPastStart(const std::string& text, const std::string& part) {
     const std::size_t position = text.find(part);
     return position != std::string::npos && position > 0;
-}
-
-inline std::string UpperCaseAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
 }
 
 // Upper-cased as the sound list upper-cases interface paths: by the ANSI code page's

@@ -11,6 +11,7 @@
 
 #include "base/log.h"
 #include "devtree/device_records.h"
+#include "platform/text.h"
 #include "test_support.h"
 #include "usb/descriptor_trace.h"
 #include "usb/usb_walk.h"
@@ -23,14 +24,7 @@ using synthetic::SyntheticHostController;
 using synthetic::SyntheticPort;
 using testing::PortIqTest;
 
-std::vector<std::uint8_t> StringBytes(const std::u16string& text) {
-    std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(2 + 2 * text.size()), kStringDescriptorType};
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    return bytes;
-}
+std::vector<std::uint8_t> StringBytes(const std::u16string& text) { return UsbStringDescriptor(text); }
 
 // A device descriptor: USB 2.0, vendor 0abc, product 0001, with the three string indices.
 std::array<std::uint8_t, 18> DeviceDescriptor(std::uint8_t manufacturer, std::uint8_t product, std::uint8_t serial) {

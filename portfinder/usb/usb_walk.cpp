@@ -44,7 +44,6 @@
 #include "usb/usb_walk.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <iterator>
 #include <set>
@@ -52,7 +51,7 @@
 #include <vector>
 
 #include "base/log.h"
-#include "devtree/ansi_text.h"
+#include "platform/hub_paths.h"
 #include "usb/descriptor_trace.h"
 
 namespace portiq {
@@ -70,10 +69,6 @@ std::string PortPathText() {
     for (const std::uint32_t port : g_portPath) text += (text.empty() ? "" : ".") + std::to_string(port);
     return text;
 }
-
-// A hub's path: "\\.\" and up to 252 bytes of the name in the ANSI code page.
-constexpr int kPathBytes = 256;
-constexpr int kNameBytes = kPathBytes - 4;
 
 union HcdNameBuffer {
     UsbHcdDriverkeyName driverKey;
@@ -96,12 +91,8 @@ union ConnectionNameBuffer {
     unsigned char bytes[kNodeConnectionNameBytes];
 };
 
-// The hubs opened in this run, by path (letters in either case name the same device). A
-// hub on a port whose path is among them is not walked again: a driver that names a hub
-// walked before (its own parent, say) would otherwise send the walk round in circles,
-// and many ports naming one hub would make it exponential. A real machine names every
-// hub once.
-std::set<std::string> g_walkedHubs;
+// The hubs opened in this run: none is walked twice.
+OpenedHubs g_walkedHubs;
 
 // The driver key names of the host controllers walked in this run: a controller listed by
 // its interface is the same as a linked one when its driver key is.
@@ -131,20 +122,11 @@ std::u16string NameText(const unsigned char* buffer, std::size_t bufferBytes, st
     return text;
 }
 
-// "\\.\" and the name converted to ANSI: actualLength / 2 units of it, as far as the
-// buffer goes and up to its terminator. A name that doesn't fit its 252 bytes leaves the
-// path without one, which names no device.
-std::string HubPath(const unsigned char* buffer, std::size_t bufferBytes, std::size_t offset,
-                    std::uint32_t actualLength) {
-    std::u16string units = NameUnits(buffer, bufferBytes, offset, actualLength / 2);
-    units.resize(std::min(units.find(u'\0'), units.size()));
-    std::array<char, kPathBytes> path{'\\', '\\', '.', '\\'};
-    if (units.empty() || CurrentPlatform().system->WideToAnsi(units.data(), static_cast<int>(units.size()),
-                                                             path.data() + 4, kNameBytes, nullptr) == 0) {
-        std::fill(path.begin() + 4, path.end(), '\0');
-    }
-    const void* nul = std::memchr(path.data(), '\0', path.size());
-    return std::string(path.data(), nul ? static_cast<const char*>(nul) - path.data() : path.size());
+// The path of the hub a connection name or root hub name names: actualLength / 2 units of
+// it, as far as the buffer goes.
+std::string NamedHubPath(const unsigned char* buffer, std::size_t bufferBytes, std::size_t offset,
+                         std::uint32_t actualLength) {
+    return HubPath(*CurrentPlatform().system, NameUnits(buffer, bufferBytes, offset, actualLength / 2));
 }
 
 bool Request(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t bytes) {
@@ -178,13 +160,13 @@ void WalkChildHub(DeviceHandle hub, std::uint32_t port, int depth) {
         LogPrintf(" *** ERROR *** Hub nested too deeply, not walked\n");
         return;
     }
-    const std::string path = HubPath(name.bytes, sizeof name, kConnectionNameOffset, name.name.ActualLength);
-    if (g_walkedHubs.count(UpperCaseAscii(path))) {
+    const std::string path = NamedHubPath(name.bytes, sizeof name, kConnectionNameOffset, name.name.ActualLength);
+    if (g_walkedHubs.Has(path)) {
         LogPrintf(" *** ERROR *** Hub already walked, not walked again\n");
         return;
     }
     UniqueDeviceHandle child(Usb(), Usb().CreateFileA(path.c_str()));
-    if (child) g_walkedHubs.insert(UpperCaseAscii(path));
+    if (child) g_walkedHubs.Add(path);
     NodeInformationBuffer node{};
     if (!child || !Request(child.get(), kIoctlUsbGetNodeInformation, &node, sizeof node)) {
         LogPrintf(" *** ERROR *** Node information not returned\n");
@@ -246,10 +228,10 @@ int GetRootHubData(DeviceHandle hostController) {
     // Not tested: after a failure the buffer still holds the driver key name, which then
     // fails to open as a hub and is reported as such.
     Request(hostController, kIoctlUsbGetRootHubName, &names, sizeof names);
-    const std::string path = HubPath(names.bytes, sizeof names, kHcdNameOffset, names.rootHub.ActualLength);
+    const std::string path = NamedHubPath(names.bytes, sizeof names, kHcdNameOffset, names.rootHub.ActualLength);
     UniqueDeviceHandle rootHub(Usb(), Usb().CreateFileA(path.c_str()));
     if (!rootHub) return LogLastError("");
-    g_walkedHubs.insert(UpperCaseAscii(path));
+    g_walkedHubs.Add(path);
     NodeInformationBuffer node{};
     if (!Request(rootHub.get(), kIoctlUsbGetNodeInformation, &node, sizeof node)) return LogLastError("");
     GetPortData(rootHub.get(), node.node.u.HubInformation.HubDescriptor.bNumberOfPorts, 0);
@@ -297,7 +279,7 @@ int WalkListedHostController(const std::string& path) {
 
 int EnumerateHostControllers() {
     if (!CurrentPlatform().usb) return 0;
-    g_walkedHubs.clear();
+    g_walkedHubs.Clear();
     g_walkedControllers.clear();
     int result = 0;
     for (int n = 0; n <= 9; ++n) {
@@ -322,7 +304,7 @@ int EnumerateHostControllers() {
 void ResetUsbWalk() {
     g_usbPending = UsbDeviceRecord{};
     g_nHostController = 0;
-    g_walkedHubs.clear();
+    g_walkedHubs.Clear();
     g_walkedControllers.clear();
     g_portPath.clear();
 }

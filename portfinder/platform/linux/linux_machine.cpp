@@ -104,14 +104,9 @@ DescriptorAnswer Answer(std::vector<std::uint8_t> bytes) {
 
 // A string descriptor: its length, type 3, the text in UTF-16.
 std::vector<std::uint8_t> StringDescriptor(const std::string& utf8) {
-    std::u16string text = synthetic::Utf8ToWide(utf8);
+    std::u16string text = Utf8ToWide(utf8);
     text.resize(std::min(text.size(), kLongestString));
-    std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(2 + 2 * text.size()), 3};
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    return bytes;
+    return UsbStringDescriptor(text);
 }
 
 class Builder {
@@ -148,7 +143,7 @@ private:
                               : Printf("\\\\?\\alsa#card%u#", card.number, 0) + pcmName;
                 synthetic::SyntheticWaveIn in;
                 in.name = Ansi(AlsaName(card, pcm));
-                in.interfacePath = synthetic::Utf8ToWide(path);
+                in.interfacePath = Utf8ToWide(path);
                 machine_.wave.devices.push_back(std::move(in));
             }
         }
@@ -160,7 +155,7 @@ private:
     // first ten also have their \\.\HCDn link, so the walk meets them there first.
     void HostController(const UsbDevice& rootHub) {
         synthetic::SyntheticHostController controller;
-        controller.driverKey = synthetic::Utf8ToWide(rootHub.controller + "/" + rootHub.name);
+        controller.driverKey = Utf8ToWide(rootHub.controller + "/" + rootHub.name);
         controller.interfacePath = "\\\\?\\" + rootHub.controller + "#" + rootHub.name + "#" + kHostControllerInterface;
         controller.rootHub = Hub(rootHub);
         const bool linked = rootHub.bus >= 1 && rootHub.bus <= synthetic::SyntheticUsb::kHostControllers;
@@ -182,7 +177,7 @@ private:
 
     int Hub(const UsbDevice& hub) {
         const std::vector<const UsbDevice*> devices = OnPorts(hub);
-        const int index = machine_.usb.AddHub(synthetic::Utf8ToWide(hub.name), devices.size());
+        const int index = machine_.usb.AddHub(Utf8ToWide(hub.name), devices.size());
         for (std::size_t port = 0; index >= 0 && port < devices.size(); ++port) {
             if (!devices[port]) continue;
             const SyntheticPort answers = Port(*devices[port]);  // adds the hubs below first
@@ -194,7 +189,7 @@ private:
     SyntheticPort Port(const UsbDevice& device) {
         SyntheticPort port;
         std::copy(device.descriptors.device.begin(), device.descriptors.device.end(), port.deviceDescriptor.begin());
-        port.driverKey = synthetic::Utf8ToWide(device.name);
+        port.driverKey = Utf8ToWide(device.name);
         if (!device.descriptors.valid) {
             port.status = kDeviceFailedEnumeration;
             return port;
@@ -281,7 +276,7 @@ private:
         const std::map<unsigned, std::string> texts = Strings(device);
         const auto product = texts.find(2);
         if (product == texts.end()) return {};
-        std::u16string units = synthetic::Utf8ToWide(product->second);
+        std::u16string units = Utf8ToWide(product->second);
         units.resize(std::min(units.size(), kLongestString));
         std::string latin;
         for (std::size_t i = 0; i < units.size() && units[i] <= 0xFF; ++i) latin += static_cast<char>(units[i]);

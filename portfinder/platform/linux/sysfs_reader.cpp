@@ -20,6 +20,7 @@
 
 #include "devtree/box_models.h"
 #include "platform/linux/linux_system.h"
+#include "platform/text.h"
 
 namespace portiq::linuxsys {
 namespace {
@@ -45,10 +46,10 @@ std::string Shown(const std::string& text) {
 
 // A decimal number without sign or leading zero (the kernel writes none), 0 to most.
 bool ParseDecimal(const std::string& text, unsigned most, unsigned& value) {
-    if (text.empty() || text.size() > 9 || (text.size() > 1 && text[0] == '0')) return false;
-    if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
-    value = static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 10));
-    return value <= most;
+    unsigned long long number = 0;
+    if ((text.size() > 1 && text[0] == '0') || !ParseNumber(text, most, number)) return false;
+    value = static_cast<unsigned>(number);
+    return true;
 }
 
 // A name of /sys/bus/usb/devices: a device ("usb1", "1-4.2") or an interface

@@ -21,9 +21,6 @@ int ByteFor(unsigned codePage, char32_t c) {
     return -1;
 }
 
-bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
 }  // namespace
 
 unsigned CodePageForLanguage(unsigned languageId) {
@@ -108,40 +105,6 @@ std::u16string CodePageToWide(unsigned codePage, const std::string& text) {
     return wide;
 }
 
-namespace {
-
-// The character that starts at text[at] and how many bytes it takes; -1 for a sequence
-// that isn't UTF-8: a stray continuation byte, a sequence cut short, an overlong form, a
-// surrogate or a value past U+10FFFF.
-char32_t DecodeUtf8(std::string_view text, std::size_t at, int& bytes) {
-    const unsigned char lead = static_cast<unsigned char>(text[at]);
-    bytes = 1;
-    if (lead < 0x80) return lead;
-    const int extra = (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
-    if (extra < 0 || at + extra >= text.size()) return static_cast<char32_t>(-1);
-    char32_t c = extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
-    for (int k = 1; k <= extra; ++k) {
-        const unsigned char next = static_cast<unsigned char>(text[at + k]);
-        if ((next & 0xC0) != 0x80) return static_cast<char32_t>(-1);
-        c = (c << 6) | (next & 0x3F);
-    }
-    static const char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
-    if (c < kLeast[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return static_cast<char32_t>(-1);
-    bytes = extra + 1;
-    return c;
-}
-
-}  // namespace
-
-std::size_t FirstMalformedUtf8(std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        int bytes = 0;
-        if (DecodeUtf8(text, at, bytes) == static_cast<char32_t>(-1)) return at;
-        at += bytes;
-    }
-    return std::string_view::npos;
-}
-
 // On a UTF-8 system a letter is several bytes: each whole small letter becomes its
 // capital (the table holds only capitals of the same length); every other byte, and a
 // sequence that isn't UTF-8, stays as it is (the 1252 rule would tear a letter's bytes
@@ -151,7 +114,7 @@ static void UpperCaseUtf8(char* text, std::size_t length) {
     for (std::size_t at = 0; at < length;) {
         int bytes = 0;
         const char32_t c = DecodeUtf8(view, at, bytes);
-        const char32_t capital = c == static_cast<char32_t>(-1) ? c : CapitalOf(c);
+        const char32_t capital = c == kNotUtf8 ? c : CapitalOf(c);
         if (capital != c) {
             const std::string encoded = WideToUtf8(std::u16string(1, static_cast<char16_t>(capital)));
             if (encoded.size() == static_cast<std::size_t>(bytes)) encoded.copy(text + at, encoded.size());
@@ -160,57 +123,9 @@ static void UpperCaseUtf8(char* text, std::size_t length) {
     }
 }
 
-std::u16string Utf8ToWide(const std::string& text) {
-    std::u16string wide;
-    for (std::size_t i = 0; i < text.size();) {
-        int bytes = 0;
-        char32_t c = DecodeUtf8(text, i, bytes);
-        i += bytes;
-        if (c == static_cast<char32_t>(-1)) {
-            wide += u'\xFFFD';
-        } else if (c >= 0x10000) {
-            c -= 0x10000;
-            wide += static_cast<char16_t>(0xD800 + (c >> 10));
-            wide += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            wide += static_cast<char16_t>(c);
-        }
-    }
-    return wide;
-}
-
-std::string WideToUtf8(const std::u16string& text) {
-    std::string utf8;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            c = 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i])) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else if (c < 0x800) {
-            utf8 += static_cast<char>(0xC0 | (c >> 6));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            utf8 += static_cast<char>(0xE0 | (c >> 12));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            utf8 += static_cast<char>(0xF0 | (c >> 18));
-            utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return utf8;
-}
-
 std::string Utf8ToCodePage(unsigned codePage, const std::string& text) {
     // ASCII is the same in every code page (device IDs, driver keys, most names).
-    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return text;
+    if (IsAscii(text)) return text;
     const std::u16string wide = Utf8ToWide(text);
     std::string out(3 * wide.size(), '\0');
     const int n = WideToCodePage(codePage, wide.data(), static_cast<int>(wide.size()), out.data(),

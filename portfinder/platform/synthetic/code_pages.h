@@ -1,11 +1,14 @@
 // The ANSI code pages a synthetic machine can have, and the conversions between them,
-// UTF-16 and UTF-8 (scenario files and terminals speak UTF-8).
+// UTF-16 and UTF-8 (scenario files and terminals speak UTF-8; platform/text.h has the
+// UTF-8 <-> UTF-16 steps).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "platform/text.h"
 
 namespace portiq::synthetic {
 
@@ -45,14 +48,6 @@ std::u16string CodePageToWide(unsigned codePage, const std::string& text);
 // and whose capital takes as many bytes (ł to Ł, α to Α); the others, and bytes that
 // aren't UTF-8, stay.
 void UpperCaseInCodePage(unsigned codePage, char* text, std::size_t length);
-
-// Where the first sequence that isn't UTF-8 starts (a stray or missing continuation
-// byte, an overlong form, a surrogate, a value past U+10FFFF), or npos when there is none.
-std::size_t FirstMalformedUtf8(std::string_view text);
-
-// UTF-8 <-> UTF-16; each byte of malformed UTF-8 becomes U+FFFD, lone surrogates become U+FFFD.
-std::u16string Utf8ToWide(const std::string& text);
-std::string WideToUtf8(const std::u16string& text);
 
 // Convenience: UTF-8 text as the code page holds it ('?' for what it lacks), and back.
 std::string Utf8ToCodePage(unsigned codePage, const std::string& text);

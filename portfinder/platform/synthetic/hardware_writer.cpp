@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "devtree/ansi_text.h"
+#include "platform/hub_paths.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario_writer.h"
 #include "platform/synthetic/synthetic_usb.h"
@@ -17,8 +17,6 @@ namespace {
 // Names and paths no driver gives: a larger answer is taken as a failed request.
 constexpr std::uint32_t kLongestAnswer = 0x10000;
 constexpr std::size_t kBytesPerLine = 24;
-// A hub's path holds at most 252 bytes of its name.
-constexpr int kPathNameBytes = 252;
 // The most times the trace can ask one string descriptor of a device: once per index
 // that its device descriptor and 256 bytes of configuration name.
 constexpr int kMostStringReads = 3 + 256 / 2;
@@ -171,14 +169,7 @@ private:
         Line(indent, "fail " + request + " error=" + std::to_string(error) + extra);
     }
 
-    // "\\.\" and a name in the ANSI code page.
-    std::string HubPath(const std::u16string& name) {
-        std::string ansi(3 * name.size() + 1, '\0');
-        const int bytes = system_.WideToAnsi(name.data(), static_cast<int>(name.size()), &ansi[0],
-                                             static_cast<int>(ansi.size()), nullptr);
-        ansi.resize(bytes > 0 ? static_cast<std::size_t>(bytes) : 0);
-        return "\\\\.\\" + ansi;
-    }
+    std::string HubPath(const std::u16string& name) { return portiq::HubPath(system_, name); }
 
     // The part of a name the walk takes as a hub's path from its buffer of bufferBytes:
     // none when the name didn't fit the buffer, else actualLength / 2 units of it (at most
@@ -188,7 +179,7 @@ private:
                                     std::size_t bufferBytes) {
         if (nameOffset + 2 * (name.size() + 1) > bufferBytes) return u"";
         std::u16string opened = name.substr(0, std::min<std::size_t>(actualLength / 2, (bufferBytes - nameOffset) / 2));
-        if (HubPath(opened).size() - 4 > static_cast<std::size_t>(kPathNameBytes)) opened.clear();
+        if (!opened.empty() && HubPath(opened).size() == 4) opened.clear();
         return opened;
     }
 
@@ -205,7 +196,7 @@ private:
     DeviceHandle OpenHub(const std::u16string& name) {
         const std::string path = HubPath(name);
         const DeviceHandle hub = usb_.CreateFileA(path.c_str());
-        if (hub != kInvalidDeviceHandle) opened_.insert(UpperCaseAscii(path));
+        if (hub != kInvalidDeviceHandle) opened_.Add(path);
         return hub;
     }
 
@@ -408,7 +399,7 @@ private:
         const std::u16string opened =
             answer.ok ? NameTheWalkOpens(name, length, kConnectionNameOffset, kNodeConnectionNameBytes) : u"";
         // Without a name, too deep, or walked already: the walk doesn't follow it.
-        const bool walked = opened_.count(UpperCaseAscii(HubPath(opened))) != 0;
+        const bool walked = opened_.Has(HubPath(opened));
         // A name written already whose hub didn't open (two hubs whose names came back
         // empty): the walk tries it again and fails again, and so must its placeholder.
         if (answer.ok && depth + 1 <= kDeepestHub && !walked && Written(opened)) {
@@ -542,7 +533,7 @@ private:
     std::string out_;
     std::vector<Listed> listed_;
     std::set<std::u16string> driverKeys_;    // of the controllers written
-    std::set<std::string> opened_;           // paths of the hubs opened, upper-cased
+    OpenedHubs opened_;                      // the hubs opened, as the walk keeps them
     std::set<std::string> names_;            // HubNameKey of every hub written
     std::vector<std::size_t> placeholders_;  // where a placeholder name goes in out_
     std::set<std::uint32_t> codes_;          // every error code written

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/synthetic/code_pages.h"
+#include "platform/text.h"
 
 namespace portiq::synthetic {
 namespace {
@@ -94,26 +95,6 @@ struct Statement {
 };
 
 std::string Fault(std::uint64_t line, const std::string& what) { return "line " + std::to_string(line) + ": " + what; }
-
-bool ParseNumber(const std::string& text, unsigned long long limit, unsigned long long& number) {
-    if (text.empty()) return false;
-    int base = 10;
-    std::size_t start = 0;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) base = 16, start = 2;
-    number = 0;
-    for (std::size_t i = start; i < text.size(); ++i) {
-        const char c = text[i];
-        int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
-        if (digit >= base) return false;
-        number = number * base + digit;
-        if (number > limit) return false;
-    }
-    return true;
-}
-
-int HexDigit(char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-}
 
 // The texts a machine keeps in its code page; the others are UTF-16 (USB names and
 // strings, a wave device's path) or a Linux system's own.
@@ -451,13 +432,6 @@ private:
     std::vector<std::size_t> held_;
     bool nonAscii_ = false;
 };
-
-bool IsAscii(const std::string& text) {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
 
 class Loader {
 public:
@@ -865,11 +839,7 @@ private:
     bool StringBytes(const Statement& line, const std::string& utf8, std::vector<std::uint8_t>& bytes) {
         const std::u16string text = Utf8ToWide(utf8);
         if (text.size() > 126) return Fail(line, "a string of more than 126 units must be given as bytes");
-        bytes = {static_cast<std::uint8_t>(2 + 2 * text.size()), kStringDescriptorType};
-        for (char16_t unit : text) {
-            bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-            bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-        }
+        bytes = UsbStringDescriptor(text);
         return true;
     }
 

@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "platform/synthetic/code_pages.h"
+#include "platform/text.h"
 
 extern const unsigned char portiq_resource_image[];
 extern const std::size_t portiq_resource_image_size;
@@ -21,13 +22,6 @@ namespace {
 
 constexpr std::size_t kTextBlockBytes = 1 << 20;
 constexpr std::size_t kMostClasses = 1024;  // past that, class GUIDs are stored like any text
-
-bool IsAscii(std::string_view text) {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
 
 }  // namespace
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "devtree/ansi_text.h"
+#include "platform/text.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/synthetic_platform.h"
 
