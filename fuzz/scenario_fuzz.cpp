@@ -2,8 +2,10 @@
 // load must fail with a line-numbered error; what loads is written out, loaded again and
 // written again: the second machine must load, write the same text byte for byte, have
 // the same device tree (structure, handles, texts) and give PortIQ's whole run the same
-// report, log and list-file result as the first.
+// report, log and list-file result as the first. The run's JSON report, whatever bytes the
+// machine's texts hold, must be a document that parses back.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -11,8 +13,10 @@
 
 #include "app/enum_devices_app.h"
 #include "base/log.h"
+#include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario.h"
 #include "platform/synthetic/scenario_writer.h"
+#include "report/json_report.h"
 
 using namespace portiq;
 using namespace portiq::synthetic;
@@ -30,6 +34,17 @@ RunResult Run(SyntheticMachine& machine) {
     ResetRunState();
     machine.Install();
     CEnumDevicesApp().InitInstance();
+    JsonReportPlatform platform;
+    const unsigned codePage = machine.system.codePage;
+    platform.toUtf8 = [codePage](const std::string& ansi) { return CodePageToUtf8(codePage, ansi); };
+    platform.sysfsNames = machine.isLinux;
+    const std::string json = JsonReportText(BuildJsonReport(platform));
+    try {
+        if (nlohmann::ordered_json::parse(json)["format"] != kJsonReportFormat) std::abort();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "the JSON report doesn't parse back: %s\n%s", e.what(), json.c_str());
+        std::abort();
+    }
     RunResult result{"", g_strLog, machine.system.fileWrites.size()};
     for (const ShownMessageBox& box : machine.system.messageBoxes) {
         result.boxes += box.caption + "|" + std::to_string(box.type) + "|" + box.text + "\n";

@@ -17,15 +17,16 @@ profile=${1:-all}
 # windres preprocesses with the MinGW-w64 C compiler, and the .rc files include
 # <winresrc.h> from the MinGW-w64 headers. umockdev's testbeds stand in for /sys and
 # /proc/asound, so that portiq runs on the recorded systems without options; strace
-# shows that it read nothing past them.
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
+# shows that it read nothing past them. nlohmann-json3-dev: the JSON report's writer and
+# its tests' reader (header-only; the Windows builds take its headers too).
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev nlohmann-json3-dev
           binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix mingw-w64-i686-dev
           umockdev strace)
 if [ "$profile" = release ]; then
     # The i686 build configures with GoogleTest's sources (it builds none of the tests);
     # objdump (binutils) reads the programs' imports, zip packs the archives.
     packages=(cmake ninja-build g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
-              binutils-mingw-w64-i686 mingw-w64-i686-dev googletest binutils zip)
+              binutils-mingw-w64-i686 mingw-w64-i686-dev googletest binutils zip nlohmann-json3-dev)
 elif [ "$profile" != host ]; then
     packages+=(
         # The Windows builds: i686 (the deliverable) and x86_64 (run under wine64).

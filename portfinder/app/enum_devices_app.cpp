@@ -53,11 +53,15 @@ void SaveListFile(unsigned boxType) {
     system.ShowMessageBox(text.c_str(), "PortIQ", boxType | kMbIconExclamation);
 }
 
-bool CEnumDevicesApp::InitInstance() {
+void RunWalks() {
     ListSoundDevices();
     EnumerateHostControllers();
     WalkDeviceTree();
     DiagnoseBoxes();
+}
+
+bool CEnumDevicesApp::InitInstance() {
+    RunWalks();
     ComposeReport();
 
     SystemServices& system = *CurrentPlatform().system;
@@ -77,6 +81,7 @@ void ResetRunState() {
     g_usbDevices.clear();
     g_usbPortFailures.clear();
     g_strDiagnosedElsewhere.clear();
+    g_boxFindings.clear();
     ResetDeviceTreeWalk();
     ResetUsbWalk();
 }

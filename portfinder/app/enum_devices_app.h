@@ -10,6 +10,10 @@ public:
     bool InitInstance();
 };
 
+// The walks and the diagnosis, on the installed platform: what they leave is the run's
+// findings, for the message box or the JSON report. Shows nothing.
+void RunWalks();
+
 // Completes g_strMessage once the walks are done: the "not found" text, or the FTDI
 // line and the Device Manager hint after the boxes' blocks.
 void ComposeReport();

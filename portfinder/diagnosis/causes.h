@@ -32,4 +32,8 @@ struct Finding {
 // cause's text (with a Unix system's remedy where asked) and a line feed.
 std::string FindingLine(const Finding& finding, bool unixRemedies);
 
+// The cause as programs reading the JSON report know it: "no_driver", "port_failure" ...
+// These words stay as they are; a new cause gets a new one.
+const char* CauseKeyword(Cause cause);
+
 }  // namespace portiq

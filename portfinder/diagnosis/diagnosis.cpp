@@ -18,6 +18,7 @@
 namespace portiq {
 
 std::string g_strDiagnosedElsewhere;
+std::vector<std::vector<Finding>> g_boxFindings;
 
 namespace {
 
@@ -206,6 +207,7 @@ void AddElsewhere(const std::string& device, const std::string& place, const std
 
 void DiagnoseBoxes() {
     g_strDiagnosedElsewhere.clear();
+    g_boxFindings.assign(g_usbDevices.size(), {});
     if (!CurrentPlatform().deviceTree) return;
     NameBuses();
     std::vector<bool> failureTaken(g_usbPortFailures.size(), false);
@@ -243,6 +245,7 @@ void DiagnoseBoxes() {
             findings.Add(PortFailure(g_usbPortFailures[f]));
         }
         if (findings.all().empty()) continue;
+        g_boxFindings[r] = findings.all();
         const auto block = blockOf.find(record.strDriverKey);
         if (block != blockOf.end()) {
             linesAt[block->second->nEnd] += Lines(findings.all());

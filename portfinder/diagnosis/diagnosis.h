@@ -18,6 +18,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "diagnosis/causes.h"
 
 namespace portiq {
 
@@ -28,5 +31,9 @@ void DiagnoseBoxes();
 // The short blocks of boxes without a block of their own, each ended by an empty line;
 // empty when there are none. ComposeReport puts them after the boxes' blocks.
 extern std::string g_strDiagnosedElsewhere;
+
+// Each box's findings by its g_usbDevices index (empty for every other record), for the
+// JSON report: the report's lines say the same in the user's language.
+extern std::vector<std::vector<Finding>> g_boxFindings;
 
 }  // namespace portiq

@@ -7,6 +7,11 @@
 // as Explorer starts it there) or is Windows' own (an elevated prompt starts in System32,
 // which a 32-bit program's writes are quietly redirected from) on the user's Desktop;
 // prints the full path of the file as Windows wrote it.
+//
+// With --json it writes no file: it runs PortIQ's walks on this PC and prints what they
+// found as one JSON document (report/json_report.h) on standard output, UTF-8 into a
+// file or a pipe. Exit status: 0 it ran, 1 the file couldn't be written, 2 a command line
+// it doesn't take (a usage message on standard error).
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -14,8 +19,11 @@
 #include <cstdio>
 #include <string>
 
+#include "app/enum_devices_app.h"
+#include "base/log.h"
 #include "platform/synthetic/scenario_writer.h"
 #include "platform/win32/win32_platform.h"
+#include "report/json_report.h"
 
 namespace {
 
@@ -89,6 +97,17 @@ void Print(DWORD stream, const std::wstring& text) {
     WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
+std::wstring Utf8ToWide(const std::string& utf8) {
+    const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(units > 0 ? units : 0), L'\0');
+    if (units > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], units);
+    return wide;
+}
+
+const wchar_t kUsage[] =
+    L"usage: portiq-dump [FILE]   write this PC as a scenario file (default PortIq.scn)\n"
+    L"       portiq-dump --json   print what PortIQ finds on this PC as JSON, write no file\n";
+
 std::wstring DesktopFile(const wchar_t* name) {
     wchar_t desktop[MAX_PATH] = L"";
     if (SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop) != S_OK) return {};
@@ -101,14 +120,38 @@ int main() {
     // The name as typed, in any letters: the command line in UTF-16.
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    const std::wstring given = argv && argc > 1 ? argv[1] : L"";
+    std::wstring given;
+    bool json = false, wrong = false;
+    for (int i = 1; argv && i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--json" && !json) {
+            json = true;
+        } else if ((arg.size() > 1 && arg[0] == L'-') || arg == L"/?" || !given.empty()) {
+            wrong = true;
+        } else {
+            given = arg;
+        }
+    }
     if (argv) LocalFree(argv);
+    if (wrong || (json && !given.empty())) {
+        Print(STD_ERROR_HANDLE, kUsage);
+        return 2;
+    }
 
     portiq::win32::Win32DeviceTree tree;
     portiq::win32::Win32System system;
     portiq::win32::Win32Wave wave;
     portiq::win32::Win32Usb usb;
     const portiq::Platform platform{&tree, &system, &wave, &usb};
+    if (json) {
+        portiq::g_bKeepLog = false;
+        portiq::InstallPlatform(platform);
+        portiq::RunWalks();
+        portiq::JsonReportPlatform facts;
+        facts.toUtf8 = AnsiToUtf8;
+        Print(STD_OUTPUT_HANDLE, Utf8ToWide(portiq::JsonReportText(portiq::BuildJsonReport(facts))));
+        return 0;
+    }
 
     std::string text = "# This PC's device tree, written by portiq-dump.\n";
     char line[64];

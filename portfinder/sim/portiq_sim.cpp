@@ -3,7 +3,8 @@
 // "PortIq.lst" (into --list-dir, else the current directory) when the scenario holds
 // Shift or Ctrl as the box is dismissed, just as PortIQ.exe does. With --show (Windows
 // builds) the report appears in the real message box, and the real keyboard is read as
-// it closes.
+// it closes. With --json it prints the JSON report instead (report/json_report.h) and
+// shows no box.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "base/log.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario.h"
+#include "report/json_report.h"
 #include "sim/real_system.h"
 
 using namespace portiq;
@@ -31,6 +33,7 @@ void Usage() {
                "  --list-dir DIR          where PortIq.lst is written (default: current directory)\n"
                "  --raw                   print texts in the machine's ANSI code page, not UTF-8\n"
                "  --show                  show the report in the real message box (Windows builds)\n"
+               "  --json                  print the run's findings as one JSON document (UTF-8), no box\n"
                "  --check                 only load SCENARIO: report its first mistake, or nothing\n",
                stderr);
 }
@@ -104,6 +107,7 @@ int main(int argc, char** argv) {
     bool raw = false;
     bool showBox = false;
     bool checkOnly = false;
+    bool json = false;
     std::string listDirectory;
     std::string scenarioPath;
     std::string hold;
@@ -113,6 +117,8 @@ int main(int argc, char** argv) {
             raw = true;
         } else if (std::strcmp(argv[i], "--check") == 0) {
             checkOnly = true;
+        } else if (std::strcmp(argv[i], "--json") == 0) {
+            json = true;
         } else if (std::strcmp(argv[i], "--show") == 0) {
             showBox = true;
         } else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
@@ -137,7 +143,7 @@ int main(int argc, char** argv) {
             scenarioPath = argv[i];
         }
     }
-    if (scenarioPath.empty()) {
+    if (scenarioPath.empty() || (json && (showBox || raw))) {
         Usage();
         return 2;
     }
@@ -160,6 +166,18 @@ int main(int argc, char** argv) {
     machine.system.fileDirectory = listDirectory;
 
     ResetRunState();
+    if (json) {
+        g_bKeepLog = false;
+        machine.Install();
+        RunWalks();
+        const unsigned codePage = machine.system.codePage;
+        JsonReportPlatform platform;
+        platform.toUtf8 = [codePage](const std::string& ansi) { return CodePageToUtf8(codePage, ansi); };
+        platform.sysfsNames = machine.isLinux;
+        const std::string text = JsonReportText(BuildJsonReport(platform));
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return 0;
+    }
     g_strLog.reserve(LogCapacity(machine));
     machine.Install();
     ShowingSystem showing(machine.system, showBox ? *sim::RealSystem() : machine.system);

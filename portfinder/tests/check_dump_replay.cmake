@@ -42,3 +42,17 @@ string(FIND "${output}" "=== Diagnostic log ===\nSound devices:\n" found)
 if(found EQUAL -1)
     message(FATAL_ERROR "portiq-sim's replay has no sound list:\n${output}")
 endif()
+
+# --json: the document alone on standard output, no file; a wrong command line: exit 2.
+file(REMOVE ${WORK_DIR}/PortIq.scn)
+execute_process(COMMAND ${EMULATOR} ${DUMP} --json WORKING_DIRECTORY ${WORK_DIR} OUTPUT_VARIABLE json RESULT_VARIABLE result)
+string(JSON format ERROR_VARIABLE error GET "${json}" format)
+string(JSON boxes ERROR_VARIABLE error TYPE "${json}" boxes)
+if(NOT result EQUAL 0 OR NOT format STREQUAL "1" OR NOT boxes STREQUAL "ARRAY" OR EXISTS ${WORK_DIR}/PortIq.scn)
+    message(FATAL_ERROR "portiq-dump --json (${result}) printed no report or wrote a file:\n${json}")
+endif()
+execute_process(COMMAND ${EMULATOR} ${DUMP} --json extra.scn WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE result
+    OUTPUT_QUIET ERROR_QUIET)
+if(NOT result EQUAL 2)
+    message(FATAL_ERROR "portiq-dump --json extra.scn exited with ${result}, not 2")
+endif()

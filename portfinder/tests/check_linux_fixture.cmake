@@ -46,3 +46,30 @@ if(NOT replay_log STREQUAL log)
     file(WRITE ${WORK_DIR}/replay.log "${replay_log}")
     message(FATAL_ERROR "portiq-sim's log of the dump differs from portiq's; see ${WORK_DIR}/replay.log")
 endif()
+
+# With JSON: portiq --json on the system with the udev rules' links in place, one leading
+# to its port, one to another port (left from a box plugged in elsewhere): each field,
+# as JSON names them (a path of keys and indexes, then the value; NULL for null).
+if(JSON)
+    file(MAKE_DIRECTORY ${root}/dev/tavrilink)
+    file(CREATE_LINK ../ttyUSB0 ${root}/dev/tavrilink/nova-TN0A1B2C-cat SYMBOLIC)
+    file(CREATE_LINK ../ttyUSB0 ${root}/dev/tavrilink/nova-TN0A1B2C-ptt-cw SYMBOLIC)
+    execute_process(
+        COMMAND env LC_ALL=${LOCALE} ${PORTIQ} --json --sysfs-root ${root}/sys --proc-asound-root ${root}/proc/asound
+            --dev-root ${root}/dev --udev-data-root ${root}/run/udev/data
+        OUTPUT_VARIABLE json RESULT_VARIABLE result)
+    foreach(check IN LISTS JSON)
+        string(REPLACE "|" ";" check "${check}")
+        list(POP_BACK check expected)
+        string(JSON type ERROR_VARIABLE error TYPE "${json}" ${check})
+        if(type STREQUAL "NULL")
+            set(value NULL)
+        else()
+            string(JSON value ERROR_VARIABLE error GET "${json}" ${check})
+        endif()
+        if(NOT result EQUAL 0 OR error OR NOT value STREQUAL expected)
+            file(WRITE ${WORK_DIR}/actual.json "${json}")
+            message(FATAL_ERROR "portiq --json (${result}): ${check} is '${value}', not '${expected}' ${error}; see ${WORK_DIR}/actual.json")
+        endif()
+    endforeach()
+endif()

@@ -5,7 +5,11 @@
 
 #include "app/enum_devices_app.h"
 #include "base/log.h"
+#include "devtree/device_records.h"
+#include "diagnosis/diagnosis.h"
 #include "platform/synthetic/code_pages.h"
+#include "radios/radio_blocks.h"
+#include "report/json_report.h"
 #include "test_support.h"
 
 namespace portiq {
@@ -159,6 +163,58 @@ TEST_F(Run, RussianAndUkrainianUsersGetTheirLanguage) {
     RunScenario("unreadable-tree.scn", "language 1058\n");
     EXPECT_EQ(synthetic::CodePageToUtf8(1251, machine.system.messageBoxes.at(0).text),
               "Не підключений інтерфейс або не встановлений драйвер.");
+}
+
+// The JSON report of the default machine, parsed back: the boxes as the report shows
+// them, and radio blocks as the radio pass leaves them (filled here by hand).
+TEST_F(Run, TheJsonReportSaysWhatTheMessageBoxSays) {
+    RunScenario("default.scn", "language 1049\n");
+    int nova = 0;
+    while (g_usbDevices.at(nova).strSerial != "TN0A1B2C") ++nova;
+    g_boxFindings.at(nova).push_back({Cause::kNoAccess, "COM6", "\xC3"});
+    g_radioBlocks = {{"", nova, 0, {{"COM9", 0, ""}, {"", 1, "CAT"}}, {{Cause::kModemManager, "COM9", ""}}},
+                     {"Maker Rig", 99, -1, {}, {}}};
+    JsonReportPlatform platform;
+    platform.toUtf8 = [](const std::string& ansi) { return synthetic::CodePageToUtf8(1251, ansi); };
+    const auto json = nlohmann::ordered_json::parse(JsonReportText(BuildJsonReport(platform)));
+    g_radioBlocks.clear();
+    EXPECT_EQ(json["format"], 1);
+    ASSERT_EQ(json["boxes"].size(), 2u);
+    const auto& box = json["boxes"][0];
+    EXPECT_EQ(box["model"], "Tavrilink Nova (CAT+PTT/CW)");
+    EXPECT_EQ(box["location"], nlohmann::ordered_json::parse(R"({"host_controller":0,"port_path":"1.2","sysfs_name":null})"));
+    EXPECT_EQ(box["serial"], "TN0A1B2C");
+    EXPECT_EQ(box["ports"][1], nlohmann::ordered_json::parse(R"({"name":"COM6","role":"PTT/CW","interface":1,
+        "channel":"B","device_path":null,"stable_link":null})"));
+    EXPECT_EQ(box["sound"]["name"], "USB Audio CODEC");
+    EXPECT_EQ(json["boxes"][1]["ports"][0]["role"], "SERIAL");
+    EXPECT_EQ(json["boxes"][1]["sound"], nullptr);
+    EXPECT_EQ(json["ftdi_ports"], nlohmann::ordered_json::parse(R"(["COM3"])"));
+    // A finding's text in the user's language, its detail converted from the code page.
+    const auto& finding = json["boxes"][0]["findings"].at(0);
+    EXPECT_EQ(finding["cause"], "no_access");
+    EXPECT_EQ(finding["detail"], "Г");
+    EXPECT_NE(finding["text"].get<std::string>().find("COM6"), std::string::npos);
+    const auto& unnamed = json["radios"][0];
+    EXPECT_EQ(unnamed["name"], nullptr);
+    EXPECT_EQ(unnamed["kind"], "unnamed");
+    EXPECT_EQ(unnamed["serial"], "TN0A1B2C");  // the record the block names
+    EXPECT_EQ(unnamed["ports"][0]["role"], nullptr);
+    EXPECT_EQ(unnamed["ports"][1]["name"], nullptr);
+    EXPECT_EQ(unnamed["ports"][1]["role"], "CAT");
+    EXPECT_EQ(unnamed["sound"]["name"], "USB Audio CODEC");
+    EXPECT_EQ(unnamed["findings"][0]["cause"], "modem_manager");
+    EXPECT_EQ(json["radios"][1]["kind"], "known");
+    EXPECT_EQ(json["radios"][1]["location"], nullptr);  // a record index out of range
+}
+
+// Bytes no conversion made UTF-8 are replaced, never thrown on.
+TEST(JsonReport, TextsThatArentUtf8AreReplaced) {
+    ResetRunState();
+    g_strFtdiPorts = "COM\xFF";
+    const std::string text = JsonReportText(BuildJsonReport({}));
+    g_strFtdiPorts.clear();
+    EXPECT_EQ(nlohmann::ordered_json::parse(text)["ftdi_ports"][0], "COM\xEF\xBF\xBD");
 }
 
 }  // namespace

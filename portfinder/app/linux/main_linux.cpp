@@ -16,8 +16,10 @@
 #include "devtree/device_tree_walk.h"
 #include "platform/linux/linux_machine.h"
 #include "platform/linux/posix_files.h"
+#include "platform/linux/report_facts.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario_writer.h"
+#include "report/json_report.h"
 
 using namespace portiq;
 
@@ -31,6 +33,8 @@ void Usage(std::FILE* out) {
                "  --dump FILE              write this PC as a scenario that portiq-sim replays\n"
                "  --udev-rules             print udev rules that give the boxes' ports and sound\n"
                "                           cards names that stay put (instead of the report)\n"
+               "  --json                   print what was found as one JSON document (instead of\n"
+               "                           the report; its fields are in README.md)\n"
                "  --sysfs-root DIR         read a recorded system's sysfs instead of /sys\n"
                "  --proc-asound-root DIR   read a recorded system's /proc/asound (with\n"
                "                           --sysfs-root alone, no sound card is read)\n"
@@ -69,12 +73,14 @@ bool WriteFile(const std::string& path, const std::string& text) {
 int main(int argc, char** argv) {
     linuxsys::SystemRoots roots;
     std::string logPath, dumpPath;
-    bool udevRules = false, sysfsGiven = false, asoundGiven = false, devGiven = false, udevGiven = false;
+    bool udevRules = false, json = false, sysfsGiven = false, asoundGiven = false, devGiven = false, udevGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const bool hasValue = i + 1 < argc;
         if (option == "--udev-rules") {
             udevRules = true;
+        } else if (option == "--json") {
+            json = true;
         } else if (option == "--log" && hasValue) {
             logPath = argv[++i];
         } else if (option == "--dump" && hasValue) {
@@ -96,6 +102,12 @@ int main(int argc, char** argv) {
             Usage(help ? stdout : stderr);
             return help ? 0 : 2;
         }
+    }
+
+    if (udevRules && json) {
+        std::fputs("portiq: --udev-rules and --json each replace the report: give one\n", stderr);
+        Usage(stderr);
+        return 2;
     }
 
     // A recorded system is read as recorded: never with this PC's own sound cards.
@@ -121,12 +133,25 @@ int main(int argc, char** argv) {
     ResetRunState();
     g_bKeepLog = !logPath.empty();
     machine.Install();
-    CEnumDevicesApp().InitInstance();
+    if (json) {
+        RunWalks();  // no report to compose: the document says it all
+    } else {
+        CEnumDevicesApp().InitInstance();
+    }
     const unsigned codePage = machine.system.codePage;
     const std::string report = machine.system.messageBoxes.empty() ? "" : machine.system.messageBoxes.front().text;
 
     std::string out = udevRules ? linuxsys::WriteUdevRules(system, g_boxBlocks, g_soundDevices, codePage)
                                 : synthetic::CodePageToUtf8(codePage, report) + "\n";
+    if (json) {
+        JsonReportPlatform facts;
+        facts.toUtf8 = [codePage](const std::string& ansi) { return synthetic::CodePageToUtf8(codePage, ansi); };
+        facts.sysfsNames = true;
+        facts.stableLinks = linuxsys::LinksInPlace(
+            files, roots.dev, linuxsys::UdevLinks(system, g_boxBlocks, g_soundDevices, codePage));
+        facts.alsaCards = linuxsys::AlsaCards(system, g_soundDevices, codePage);
+        out = JsonReportText(BuildJsonReport(facts));
+    }
     std::fwrite(out.data(), 1, out.size(), stdout);
     bool written = true;
     if (!logPath.empty()) written = WriteFile(logPath, synthetic::CodePageToUtf8(codePage, g_strLog)) && written;

@@ -106,6 +106,8 @@ public:
         return rules;
     }
 
+    const std::map<std::string, std::string>& links() const { return links_; }
+
 private:
     // Keyed on the serial number where udev matches it exactly, no other device's serial
     // number gives the same link name, and it can't be taken for a USB port's key.
@@ -158,8 +160,10 @@ private:
             }
             char number[8];
             std::snprintf(number, sizeof number, "%02x", port.interface->number);
+            const std::string link = "tavrilink/" + tag + "-" + port.role;
+            links_["/dev/" + port.tty] = link;
             rules += "SUBSYSTEM==\"tty\", ENV{TAVRILINK_BOX}==\"" + tag + "\", ATTRS{bInterfaceNumber}==\"" + number +
-                     "\", SYMLINK+=\"tavrilink/" + tag + "-" + port.role + "\"" + KeepModemManagerAway(port) + "\n";
+                     "\", SYMLINK+=\"" + link + "\"" + KeepModemManagerAway(port) + "\n";
         }
         return rules + CardRule(box, device);
     }
@@ -232,6 +236,7 @@ private:
     std::map<std::string, BoxPort> ttys_;        // a tty's device and interface
     std::map<std::string, int> serials_;         // link names of serial numbers, counted
     std::set<std::string> cardIds_;              // the PC's card ids, and those given
+    std::map<std::string, std::string> links_;   // each port's link, as written
 };
 
 }  // namespace
@@ -239,6 +244,13 @@ private:
 std::string WriteUdevRules(const LinuxSystem& system, const std::vector<BoxBlock>& boxes,
                            const std::vector<CSbRecord>& sound, unsigned codePage) {
     return RulesWriter(system, sound, codePage).Write(boxes);
+}
+
+std::map<std::string, std::string> UdevLinks(const LinuxSystem& system, const std::vector<BoxBlock>& boxes,
+                                             const std::vector<CSbRecord>& sound, unsigned codePage) {
+    RulesWriter writer(system, sound, codePage);
+    writer.Write(boxes);
+    return writer.links();
 }
 
 }  // namespace portiq::linuxsys

@@ -6,6 +6,7 @@
 // one (the usual case), are keyed on the USB port they are plugged into.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,5 +20,10 @@ namespace portiq::linuxsys {
 // their Audio lines name; the texts in codePage), for system as it was read.
 std::string WriteUdevRules(const LinuxSystem& system, const std::vector<BoxBlock>& boxes,
                            const std::vector<CSbRecord>& sound, unsigned codePage);
+
+// The links those rules give the boxes' serial ports, by port: "/dev/ttyUSB0" ->
+// "tavrilink/nova-TN0A1B2C-cat" (under /dev).
+std::map<std::string, std::string> UdevLinks(const LinuxSystem& system, const std::vector<BoxBlock>& boxes,
+                                             const std::vector<CSbRecord>& sound, unsigned codePage);
 
 }  // namespace portiq::linuxsys

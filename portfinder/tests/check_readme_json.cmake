@@ -1,0 +1,17 @@
+# README.md's example of the JSON report is what portiq-sim --json prints on the scenario
+# its marker names: the fenced block after the marker, byte for byte.
+file(READ ${README} readme)
+set(marker "<!-- portiq-sim --json portfinder/scenarios/${SCENARIO} -->\n```json\n")
+string(FIND "${readme}" "${marker}" at)
+if(at LESS 0)
+    message(FATAL_ERROR "README.md has no example after '${marker}'")
+endif()
+string(LENGTH "${marker}" length)
+math(EXPR at "${at} + ${length}")
+string(SUBSTRING "${readme}" ${at} -1 example)
+string(FIND "${example}" "```" end)
+string(SUBSTRING "${example}" 0 ${end} example)
+execute_process(COMMAND ${SIM} --json ${SCENARIO_DIR}/${SCENARIO} OUTPUT_VARIABLE json RESULT_VARIABLE result)
+if(NOT result EQUAL 0 OR NOT json STREQUAL example)
+    message(FATAL_ERROR "portiq-sim --json ${SCENARIO} (${result}) prints other than README.md's example:\n${json}")
+endif()
