@@ -18,8 +18,9 @@ profile=${1:-all}
 # <winresrc.h> from the MinGW-w64 headers. umockdev's testbeds stand in for /sys and
 # /proc/asound, so that portiq runs on the recorded systems without options; strace
 # shows that it read nothing past them. nlohmann-json3-dev: the JSON report's writer and
-# its tests' reader (header-only; the Windows builds take its headers too).
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev nlohmann-json3-dev
+# its tests' reader (header-only; the Windows builds take its headers too). jq: README's
+# one-liner on the JSON report is run as a test.
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev nlohmann-json3-dev jq
           binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix mingw-w64-i686-dev
           umockdev strace)
 if [ "$profile" = release ]; then

@@ -1,5 +1,6 @@
 # README.md's example of the JSON report is what portiq-sim --json prints on the scenario
-# its marker names: the fenced block after the marker, byte for byte.
+# its marker names: the fenced block after the marker, byte for byte. README's jq one-liner,
+# run on that document, prints the first box's CAT port.
 file(READ ${README} readme)
 set(marker "<!-- portiq-sim --json portfinder/scenarios/${SCENARIO} -->\n```json\n")
 string(FIND "${readme}" "${marker}" at)
@@ -14,4 +15,13 @@ string(SUBSTRING "${example}" 0 ${end} example)
 execute_process(COMMAND ${SIM} --json ${SCENARIO_DIR}/${SCENARIO} OUTPUT_VARIABLE json RESULT_VARIABLE result)
 if(NOT result EQUAL 0 OR NOT json STREQUAL example)
     message(FATAL_ERROR "portiq-sim --json ${SCENARIO} (${result}) prints other than README.md's example:\n${json}")
+endif()
+if(NOT readme MATCHES "\nportiq --json \\| jq -r '([^'\n]*)'\n")
+    message(FATAL_ERROR "README.md has no line 'portiq --json | jq -r '...''")
+endif()
+set(filter "${CMAKE_MATCH_1}")
+file(WRITE ${WORK}/report.json "${json}")
+execute_process(COMMAND jq -r "${filter}" ${WORK}/report.json OUTPUT_VARIABLE port RESULT_VARIABLE result)
+if(NOT result EQUAL 0 OR NOT port STREQUAL "${CAT_PORT}\n")
+    message(FATAL_ERROR "jq -r '${filter}' (${result}) printed '${port}', not ${CAT_PORT}")
 endif()
