@@ -235,16 +235,39 @@ private:
     }
 
     // A radio whose codec is a device of its own: the one codec on its hub, where the hub
-    // holds nothing else (a transceiver's internal hub holds its bridge and its codec).
+    // holds nothing else but the radio's bridges (a transceiver's internal hub holds its
+    // bridges and its codec; a radio of two bridges is one radio there).
+    bool OnOwnHub(int r, int other) const {
+        const UsbDeviceRecord& record = g_usbDevices[r];
+        return HubPath(g_usbDevices[other].strPortPath) == HubPath(record.strPortPath);
+    }
+    bool SameRadio(int r, int other) const {
+        return rows_[other] && std::string(rows_[other]->name) == rows_[r]->name && OnOwnHub(r, other);
+    }
     int CodecBeside(int r) const {
         const UsbDeviceRecord& record = g_usbDevices[r];
         const std::string hub = HubPath(record.strPortPath);
         if (hub.empty() || HubPortFails(record.nHostController, hub)) return -1;
-        const std::vector<int> devices = DevicesOn(record.nHostController, hub);
-        if (devices.size() != 2) return -1;
-        const int other = devices[0] == r ? devices[1] : devices[0];
-        const bool alone = HubPath(g_usbDevices[other].strPortPath) == hub && !IsNamed(other);
-        return alone && IsCodec(other) && views_[other].ports.empty() ? other : -1;
+        int codec = -1;
+        for (const int other : DevicesOn(record.nHostController, hub)) {
+            if (SameRadio(r, other)) continue;
+            const bool isCodec = OnOwnHub(r, other) && !IsNamed(other) && IsCodec(other) && views_[other].ports.empty();
+            if (!isCodec || codec >= 0) return -1;
+            codec = other;
+        }
+        return codec;
+    }
+
+    // The block of the same radio's other bridge on its own hub, where one was made.
+    RadioBlock* BlockOfSameRadio(int r) {
+        if (HubPath(g_usbDevices[r].strPortPath).empty() || CodecBeside(r) < 0) return nullptr;
+        for (RadioBlock& block : g_radioBlocks) {
+            const int other = block.nRecord;
+            if (other >= 0 && g_usbDevices[other].nHostController == g_usbDevices[r].nHostController && SameRadio(r, other)) {
+                return &block;
+            }
+        }
+        return nullptr;
     }
 
     void AddRadio(int r) {
@@ -273,6 +296,11 @@ private:
                 const char channel = static_cast<char>('A' + number % 26);
                 CheckInterfaceDriver(node, FormatPrintf(LoadLangString(IDS_DIAG_CHANNEL).c_str(), channel), block.findings);
             }
+        }
+        if (RadioBlock* same = BlockOfSameRadio(r)) {
+            same->ports.insert(same->ports.end(), block.ports.begin(), block.ports.end());
+            for (Finding& finding : block.findings) same->findings.push_back(std::move(finding));
+            return;
         }
         g_radioBlocks.push_back(std::move(block));
     }
