@@ -18,6 +18,7 @@
 #include "platform/linux/posix_files.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario_writer.h"
+#include "radios/radio_blocks.h"
 
 using namespace portiq;
 
@@ -125,7 +126,7 @@ int main(int argc, char** argv) {
     const unsigned codePage = machine.system.codePage;
     const std::string report = machine.system.messageBoxes.empty() ? "" : machine.system.messageBoxes.front().text;
 
-    std::string out = udevRules ? linuxsys::WriteUdevRules(system, g_boxBlocks, g_soundDevices, codePage)
+    std::string out = udevRules ? linuxsys::WriteUdevRules(system, g_boxBlocks, g_soundDevices, codePage, g_radioBlocks)
                                 : synthetic::CodePageToUtf8(codePage, report) + "\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     bool written = true;

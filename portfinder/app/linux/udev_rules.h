@@ -12,12 +12,15 @@
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
 #include "platform/linux/linux_system.h"
+#include "radios/radio_blocks.h"
 
 namespace portiq::linuxsys {
 
 // The rules for the boxes the run found (its report's blocks, with the sound records
-// their Audio lines name; the texts in codePage), for system as it was read.
+// their Audio lines name; the texts in codePage), and for the radios it named beside
+// them, for system as it was read.
 std::string WriteUdevRules(const LinuxSystem& system, const std::vector<BoxBlock>& boxes,
-                           const std::vector<CSbRecord>& sound, unsigned codePage);
+                           const std::vector<CSbRecord>& sound, unsigned codePage,
+                           const std::vector<RadioBlock>& radios = {});
 
 }  // namespace portiq::linuxsys
