@@ -13,7 +13,6 @@
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
 #include "devtree/devnode_texts.h"
-#include "devtree/record_index.h"
 #include "diagnosis/node_checks.h"
 #include "radios/radio_blocks.h"
 #include "resources/portiq_resource.h"
@@ -110,12 +109,43 @@ struct DeviceView {
     int sound = -1;
 };
 
-void ReadBelow(DEVINST node, int interface, int depth, const SoundKeyIndex& sounds, DeviceView& view) {
+// The sound devices by the instance of the interface that carries them: the key the box
+// walk uses (its codecs' audio is interface 0), or for another interface's audio (a
+// composite radio's) the text between "MI_nn#" and the next '#', which Windows and the
+// Linux platform make the interface node's instance.
+class SoundInstances {
+public:
+    SoundInstances() {
+        for (int s = 0; s < static_cast<int>(g_soundDevices.size()); ++s) {
+            const CSbRecord& record = g_soundDevices[s];
+            std::string key = record.GetInstanceKey();
+            const std::size_t mi = record.strInterface.find("MI_");
+            if (key == record.strInterface && mi != std::string::npos && mi + 6 < record.strInterface.size() &&
+                record.strInterface[mi + 5] == '#') {
+                const std::size_t end = record.strInterface.find('#', mi + 6);
+                key = record.strInterface.substr(mi + 6, end == std::string::npos ? end : end - mi - 6);
+            }
+            if (!key.empty()) byKey_[key] = s;
+        }
+    }
+    // The device whose key is the instance part of a node's ID (after its last ''); -1.
+    int Of(const std::string& id) const {
+        const std::size_t slash = id.find_last_of('\\');
+        if (slash == std::string::npos || InterfaceNumber(id) < 0) return -1;
+        const auto found = byKey_.find(id.substr(slash + 1));
+        return found != byKey_.end() ? found->second : -1;
+    }
+
+private:
+    std::unordered_map<std::string, int> byKey_;
+};
+
+void ReadBelow(DEVINST node, int interface, int depth, const SoundInstances& sounds, DeviceView& view) {
     const std::string id = UpperCaseInCodePage(GetDevNodeDeviceId(node));
     const int number = InterfaceNumber(id);
     if (number >= 0 && depth > 0) view.interfaces.emplace_back(node, number);
     if (number >= 0) interface = number;
-    if (const int sound = sounds.LastMatch(id); sound >= 0 && view.sound < 0) view.sound = sound;
+    if (const int sound = sounds.Of(id); sound >= 0 && view.sound < 0) view.sound = sound;
     if (depth > 0 && IsPortsClass(node)) {
         const std::string port = ParsePortName(GetDevNodeFriendlyName(node));
         if (!port.empty()) view.ports.push_back({node, {port, interface < 0 ? 0 : interface, {}}});
@@ -124,7 +154,7 @@ void ReadBelow(DEVINST node, int interface, int depth, const SoundKeyIndex& soun
     for (const DEVINST child : Children(node)) ReadBelow(child, interface, depth + 1, sounds, view);
 }
 
-DeviceView View(DEVINST node, const SoundKeyIndex& sounds) {
+DeviceView View(DEVINST node, const SoundInstances& sounds) {
     DeviceView view;
     view.node = node;
     if (node != 0) ReadBelow(node, -1, 0, sounds, view);
@@ -180,7 +210,7 @@ const RadioRow* RowOf(const UsbDeviceRecord& record, const RadioRow* table, std:
 
 class RadioPass {
 public:
-    RadioPass(const RadioRow* table, std::size_t rows) : sounds_(g_soundDevices) {
+    RadioPass(const RadioRow* table, std::size_t rows) {
         for (const BoxBlock& box : g_boxBlocks) {
             if (box.nSoundDevice >= 0) boxSounds_.insert(box.nSoundDevice);
         }
@@ -337,7 +367,7 @@ private:
                        findings.end());
     }
 
-    SoundKeyIndex sounds_;
+    SoundInstances sounds_;
     DeviceNodes nodes_;
     std::set<int> boxSounds_;
     std::vector<const RadioRow*> rows_;
