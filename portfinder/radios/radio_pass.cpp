@@ -317,7 +317,9 @@ private:
         Diagnose(block, r, codec);
         // An interface the row gives a role and that shows no port: on a Unix system, who
         // holds it (the FTDI driver's remedies are the ones the diagnosis knows).
-        for (const auto& [node, number] : views_[r].interfaces) {
+        for (const auto& interface : views_[r].interfaces) {
+            const DEVINST node = interface.first;
+            const int number = interface.second;
             const bool listed = std::any_of(std::begin(row.ports), std::end(row.ports),
                                             [&](const RadioPortRow& p) { return p.interfaceNumber == number && p.role; });
             const bool hasPort = std::any_of(views_[r].ports.begin(), views_[r].ports.end(),
