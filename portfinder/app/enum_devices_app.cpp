@@ -7,6 +7,8 @@
 #include "devtree/device_tree_walk.h"
 #include "diagnosis/diagnosis.h"
 #include "platform/platform.h"
+#include "radios/radio_blocks.h"
+#include "radios/radio_pass.h"
 #include "resources/portiq_resource.h"
 #include "sound/sound_devices.h"
 #include "usb/usb_walk.h"
@@ -18,14 +20,17 @@ void ComposeReport() {
     if (g_nDevicesFound == 0 && g_strFtdiPorts.empty()) {
         g_strMessage = LoadLangString(IDS_NOT_FOUND);
         // A box that isn't found whole may still be known in part: say what keeps it.
-        if (!elsewhere.empty()) g_strMessage += "\n\n" + elsewhere.substr(0, elsewhere.size() - 1);
+        // Radios are named whether or not a box is.
+        const std::string known = elsewhere + RadioReportText();
+        if (!known.empty()) g_strMessage += "\n\n" + known.substr(0, known.size() - 1);
         return;
     }
-    if (!elsewhere.empty() && g_strMessage.size() >= 1 && g_strMessage.compare(g_strMessage.size() - 1, 1, "\n") == 0 &&
+    const std::string radios = RadioReportText();
+    if (!(elsewhere + radios).empty() && g_strMessage.size() >= 1 && g_strMessage.compare(g_strMessage.size() - 1, 1, "\n") == 0 &&
         (g_strMessage.size() < 2 || g_strMessage.compare(g_strMessage.size() - 2, 2, "\n\n") != 0)) {
         g_strMessage += "\n";  // the walk left its last block open
     }
-    g_strMessage += elsewhere;
+    g_strMessage += elsewhere + radios;
     if (!g_strFtdiPorts.empty()) {
         g_strMessage += LoadLangString(IDS_FTDI_PORTS_FOUND) + "\t" + g_strFtdiPorts + "\n";
     }
@@ -58,6 +63,7 @@ void RunWalks() {
     EnumerateHostControllers();
     WalkDeviceTree();
     DiagnoseBoxes();
+    FindRadios();
 }
 
 bool CEnumDevicesApp::InitInstance() {
@@ -82,6 +88,7 @@ void ResetRunState() {
     g_usbPortFailures.clear();
     g_strDiagnosedElsewhere.clear();
     g_boxFindings.clear();
+    g_radioBlocks.clear();
     ResetDeviceTreeWalk();
     ResetUsbWalk();
 }

@@ -33,6 +33,9 @@ struct UsbDeviceRecord {
     std::string strPortPath;
     int nVendorId = 0;
     int nProductId = 0;
+    // The terminal types its audio functions declare (0x0301 speaker, 0x0402 headset ...),
+    // from the first 256 bytes of its configuration; empty for a device without audio.
+    std::vector<int> audioTerminalTypes;
 };
 
 // A hub port whose device can't be used: it failed enumeration, caused overcurrent or

@@ -13,6 +13,7 @@
 #include "devtree/device_tree_walk.h"
 #include "devtree/devnode_texts.h"
 #include "diagnosis/causes.h"
+#include "diagnosis/node_checks.h"
 #include "resources/portiq_resource.h"
 
 namespace portiq {
@@ -267,6 +268,34 @@ void DiagnoseBoxes() {
     }
     // From the last block up, so that each offset still stands where the walk left it.
     for (auto at = linesAt.rbegin(); at != linesAt.rend(); ++at) g_strMessage.insert(at->first, at->second);
+}
+
+}  // namespace portiq
+
+namespace portiq {
+namespace {
+
+// Runs one check and adds what it found that findings doesn't hold yet.
+template <typename Check>
+void AddChecked(std::vector<Finding>& findings, Check check) {
+    BoxFindings found;
+    for (const Finding& finding : findings) found.Add(finding);
+    check(found);
+    findings = found.all();
+}
+
+}  // namespace
+
+void CheckNodeStatus(DEVINST node, const std::string& subject, bool codec, std::vector<Finding>& findings) {
+    AddChecked(findings, [&](BoxFindings& found) { ExamineStatus(node, subject, codec, found); });
+}
+
+void CheckInterfaceDriver(DEVINST node, const std::string& subject, std::vector<Finding>& findings) {
+    AddChecked(findings, [&](BoxFindings& found) { ExamineInterfaceDriver(node, subject, false, found); });
+}
+
+void CheckPortNode(DEVINST node, const std::string& port, std::vector<Finding>& findings) {
+    AddChecked(findings, [&](BoxFindings& found) { ExaminePortNode(node, port, found); });
 }
 
 }  // namespace portiq

@@ -32,3 +32,11 @@
 #define IDS_DIAG_GENERAL_FAILURE 35
 #define IDS_DIAG_OVERCURRENT 36
 #define IDS_DIAG_NOT_ENOUGH_POWER 37
+
+// The radio pass: a radio's header, the header of a serial port and a codec alone on one
+// hub, and the captions of their port lines. A block of its own (48 to 63).
+#define IDS_RADIO_FOUND 48
+#define IDS_RADIO_UNNAMED 49
+#define IDS_RADIO_PORT_ROLE 50
+#define IDS_RADIO_PORT 51
+#define IDS_RADIO_SERIAL_PORT 52

@@ -231,6 +231,25 @@ LANGID DisplayStringDescriptor(DeviceHandle hub, std::uint32_t port, LANGID lang
     return language;
 }
 
+namespace {
+
+// The terminal types of the audio control interfaces' input and output terminals (USB
+// Audio 1.0, 4.3.2.1 and 4.3.2.2: class-specific descriptor 0x24, subtype 2 or 3, the
+// type at offset 4), for the radio pass: they say whether a codec is a headset.
+void KeepAudioTerminals(const ReturnedData& data) {
+    bool audioControl = false;
+    for (std::size_t at = 0; data.Byte(at) != 0 && at < data.size(); at += data.Byte(at)) {
+        const unsigned type = data.Byte(at + 1);
+        if (type == 0x04) audioControl = data.Byte(at + 5) == 0x01 && data.Byte(at + 6) == 0x01;
+        const unsigned subtype = data.Byte(at + 2);
+        if (audioControl && type == 0x24 && (subtype == 2 || subtype == 3) && data.Byte(at) >= 6) {
+            g_usbPending.audioTerminalTypes.push_back(static_cast<int>(data.Word(at + 4)));
+        }
+    }
+}
+
+}  // namespace
+
 LANGID DisplayConfigurationDescriptor(DeviceHandle hub, std::uint32_t port, LANGID language) {
     LogPrintf("\nConfiguration Descriptor");
     DescriptorRequestBuffer buffer;
@@ -244,6 +263,7 @@ LANGID DisplayConfigurationDescriptor(DeviceHandle hub, std::uint32_t port, LANG
         language = LogConfigurationPart(hub, port, language, data, at);
         LogPrintf("\n");
     }
+    KeepAudioTerminals(data);
     return language;
 }
 

@@ -19,6 +19,7 @@
 #include "platform/linux/report_facts.h"
 #include "platform/synthetic/code_pages.h"
 #include "platform/synthetic/scenario_writer.h"
+#include "radios/radio_blocks.h"
 #include "report/json_report.h"
 
 using namespace portiq;
@@ -141,14 +142,14 @@ int main(int argc, char** argv) {
     const unsigned codePage = machine.system.codePage;
     const std::string report = machine.system.messageBoxes.empty() ? "" : machine.system.messageBoxes.front().text;
 
-    std::string out = udevRules ? linuxsys::WriteUdevRules(system, g_boxBlocks, g_soundDevices, codePage)
+    std::string out = udevRules ? linuxsys::WriteUdevRules(system, g_boxBlocks, g_soundDevices, codePage, g_radioBlocks)
                                 : synthetic::CodePageToUtf8(codePage, report) + "\n";
     if (json) {
         JsonReportPlatform facts;
         facts.toUtf8 = [codePage](const std::string& ansi) { return synthetic::CodePageToUtf8(codePage, ansi); };
         facts.sysfsNames = true;
         facts.stableLinks = linuxsys::LinksInPlace(
-            files, roots.dev, linuxsys::UdevLinks(system, g_boxBlocks, g_soundDevices, codePage));
+            files, roots.dev, linuxsys::UdevLinks(system, g_boxBlocks, g_soundDevices, codePage, g_radioBlocks));
         facts.alsaCards = linuxsys::AlsaCards(system, g_soundDevices, codePage);
         out = JsonReportText(BuildJsonReport(facts));
     }

@@ -10,6 +10,11 @@
 // the second finds the interface by its number and names the link. A rule must match its
 // own box and no other: a serial number is written only where udev compares it exactly,
 // and no two boxes get the same tag.
+//
+// The radios the radio pass names get the same kind of rules, links under /dev/radio/
+// (its table's name, the key, the role, or the interface where the table gives none).
+// A serial port and a codec alone on one hub get none: nothing says what they are, and
+// a link keyed on a hub's port would name whatever is plugged in there next.
 #include "app/linux/udev_rules.h"
 
 #include <algorithm>
@@ -93,7 +98,7 @@ public:
         for (const SoundCard& card : system.cards) cardIds_.insert(card.id);
     }
 
-    std::string Write(const std::vector<BoxBlock>& boxes) {
+    std::string Write(const std::vector<BoxBlock>& boxes, const std::vector<RadioBlock>& radios) {
         std::string rules =
             "# Stable names for the Tavrilink boxes on this PC, written by portiq --udev-rules.\n"
             "# Install: save as /etc/udev/rules.d/70-tavrilink.rules, run \"udevadm control --reload\"\n"
@@ -101,8 +106,13 @@ public:
             "# sound cards as hw:CARD=<the id given below>. A box or codec without a serial number that\n"
             "# udev can match exactly is named by the USB port it is plugged into: keep it there, or\n"
             "# write the rules again.\n";
-        if (boxes.empty()) return rules + "# portiq found no box on this PC.\n";
+        if (!radios.empty()) {
+            rules += "# The radios it names beside them: /dev/radio/<name>-<serial number>-<role, or the USB\n"
+                     "# interface where no source gives a role>, with sound cards named the same way.\n";
+        }
+        if (boxes.empty() && radios.empty()) return rules + "# portiq found no box on this PC.\n";
         for (const BoxBlock& box : boxes) rules += BoxRules(box);
+        for (const RadioBlock& radio : radios) rules += RadioRules(radio);
         return rules;
     }
 
@@ -165,7 +175,48 @@ private:
             rules += "SUBSYSTEM==\"tty\", ENV{TAVRILINK_BOX}==\"" + tag + "\", ATTRS{bInterfaceNumber}==\"" + number +
                      "\", SYMLINK+=\"" + link + "\"" + KeepModemManagerAway(port) + "\n";
         }
-        return rules + CardRule(box, device);
+        return rules + CardRule(box.nSoundDevice, device, ModelWord(box.strName));
+    }
+
+    std::string RadioRules(const RadioBlock& radio) {
+        std::vector<BoxPort> ports;
+        for (const RadioPort& line : radio.ports) {
+            const auto found = line.strPort.compare(0, 5, "/dev/") == 0 ? ttys_.find(line.strPort.substr(5)) : ttys_.end();
+            if (found == ttys_.end()) continue;
+            BoxPort port = found->second;
+            port.model = LinkPart(Lower(radio.strName));
+            char number[8];
+            std::snprintf(number, sizeof number, "if%02x", port.interface->number);
+            port.role = line.strRole.empty() ? std::string(number) : LinkPart(Lower(line.strRole));
+            std::replace(port.role.begin(), port.role.end(), '/', '-');
+            ports.push_back(port);
+        }
+        const UsbDevice* device = ports.empty() ? nullptr : ports.front().device;
+        if (radio.strName.empty()) {
+            return "\n# " + (device ? device->product.value_or("A serial port") + " at USB port " + device->name : "A serial port") +
+                   " and a sound card alone on one hub: not named, nothing says what they are.\n";
+        }
+        std::string rules = "\n# " + radio.strName + (device ? ": " + Describe(*device) : std::string()) + "\n";
+        if (ports.empty()) rules += "# The report names no serial port of this radio.\n";
+        std::set<const UsbDevice*> tagged;
+        for (const BoxPort& port : ports) {
+            const std::string tag = port.model + "-" + Key(*port.device);
+            if (tagged.insert(port.device).second) {
+                if (port.device != device) rules += "# " + Describe(*port.device) + "\n";
+                rules += "SUBSYSTEM==\"tty\", " + Match(*port.device) + ", ENV{PORTIQ_RADIO}=\"" + tag + "\"\n";
+            }
+            char number[8];
+            std::snprintf(number, sizeof number, "%02x", port.interface->number);
+            const std::string link = "radio/" + tag + "-" + port.role;
+            links_["/dev/" + port.tty] = link;
+            rules += "SUBSYSTEM==\"tty\", ENV{PORTIQ_RADIO}==\"" + tag + "\", ATTRS{bInterfaceNumber}==\"" + number +
+                     "\", SYMLINK+=\"" + link + "\"" + KeepModemManagerAway(port) + "\n";
+        }
+        std::string model;
+        for (const char c : radio.strName) {
+            if (std::isalnum(static_cast<unsigned char>(c))) model += c;
+        }
+        return rules + CardRule(radio.nSoundDevice, device, model);
     }
 
     // A port udev offers the modem manager is one it probes, which can key the radio: the
@@ -176,9 +227,9 @@ private:
         return candidate ? ", ENV{ID_MM_DEVICE_IGNORE}=\"1\"" : "";
     }
 
-    const SoundCard* AudioCard(const BoxBlock& box) const {
-        if (box.nSoundDevice < 0 || static_cast<std::size_t>(box.nSoundDevice) >= sound_.size()) return nullptr;
-        const std::string& name = sound_[box.nSoundDevice].strName;
+    const SoundCard* AudioCard(int soundDevice) const {
+        if (soundDevice < 0 || static_cast<std::size_t>(soundDevice) >= sound_.size()) return nullptr;
+        const std::string& name = sound_[soundDevice].strName;
         for (const SoundCard& card : system_.cards) {
             for (const unsigned pcm : card.captureDevices) {
                 if (synthetic::Utf8ToCodePage(codePage_, AlsaName(card, pcm)) == name) return &card;
@@ -189,8 +240,8 @@ private:
 
     // A card gets an id only where it hangs off the box's own USB device or hub: an id
     // given to another radio's card would break that radio's programs.
-    std::string CardRule(const BoxBlock& box, const UsbDevice* device) {
-        const SoundCard* card = AudioCard(box);
+    std::string CardRule(int soundDevice, const UsbDevice* device, const std::string& model) {
+        const SoundCard* card = AudioCard(soundDevice);
         if (!card) return "# No sound card: the report names none for this box.\n";
         const UsbDevice* codec = nullptr;
         CardInterface(system_, *card, &codec);
@@ -202,7 +253,7 @@ private:
                    "), which isn't on this box's USB device or hub: it is given no id.\n";
         }
         return "SUBSYSTEM==\"sound\", KERNEL==\"card*\", ACTION==\"add\", " + Match(*codec) + ", ATTR{id}=\"" +
-               CardId(*card, *device, ModelWord(box.strName)) + "\"\n";
+               CardId(*card, *device, model) + "\"\n";
     }
 
     // An ALSA id: the model, then as much of the end of the box's serial number (or USB
@@ -242,14 +293,16 @@ private:
 }  // namespace
 
 std::string WriteUdevRules(const LinuxSystem& system, const std::vector<BoxBlock>& boxes,
-                           const std::vector<CSbRecord>& sound, unsigned codePage) {
-    return RulesWriter(system, sound, codePage).Write(boxes);
+                           const std::vector<CSbRecord>& sound, unsigned codePage,
+                           const std::vector<RadioBlock>& radios) {
+    return RulesWriter(system, sound, codePage).Write(boxes, radios);
 }
 
 std::map<std::string, std::string> UdevLinks(const LinuxSystem& system, const std::vector<BoxBlock>& boxes,
-                                             const std::vector<CSbRecord>& sound, unsigned codePage) {
+                                             const std::vector<CSbRecord>& sound, unsigned codePage,
+                                             const std::vector<RadioBlock>& radios) {
     RulesWriter writer(system, sound, codePage);
-    writer.Write(boxes);
+    writer.Write(boxes, radios);
     return writer.links();
 }
 

@@ -13,17 +13,21 @@
 #include "devtree/device_records.h"
 #include "devtree/device_tree_walk.h"
 #include "platform/linux/linux_system.h"
+#include "radios/radio_blocks.h"
 
 namespace portiq::linuxsys {
 
 // The rules for the boxes the run found (its report's blocks, with the sound records
-// their Audio lines name; the texts in codePage), for system as it was read.
+// their Audio lines name; the texts in codePage), and for the radios it named beside
+// them, for system as it was read.
 std::string WriteUdevRules(const LinuxSystem& system, const std::vector<BoxBlock>& boxes,
-                           const std::vector<CSbRecord>& sound, unsigned codePage);
+                           const std::vector<CSbRecord>& sound, unsigned codePage,
+                           const std::vector<RadioBlock>& radios = {});
 
-// The links those rules give the boxes' serial ports, by port: "/dev/ttyUSB0" ->
-// "tavrilink/nova-TN0A1B2C-cat" (under /dev).
+// The links those rules give the boxes' and radios' serial ports, by port: "/dev/ttyUSB0"
+// -> "tavrilink/nova-TN0A1B2C-cat" (under /dev).
 std::map<std::string, std::string> UdevLinks(const LinuxSystem& system, const std::vector<BoxBlock>& boxes,
-                                             const std::vector<CSbRecord>& sound, unsigned codePage);
+                                             const std::vector<CSbRecord>& sound, unsigned codePage,
+                                             const std::vector<RadioBlock>& radios = {});
 
 }  // namespace portiq::linuxsys
