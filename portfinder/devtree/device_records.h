@@ -48,6 +48,13 @@ struct UsbPortFailure {
     int nProductId = 0;
 };
 
+// The hub ports above a port: "2" of "2.3"; empty for a root hub's port, whose device the
+// PC itself holds.
+inline std::string HubPortPath(const std::string& portPath) {
+    const std::size_t dot = portPath.find_last_of('.');
+    return dot == std::string::npos ? std::string() : portPath.substr(0, dot);
+}
+
 extern std::vector<CSbRecord> g_soundDevices;
 extern std::vector<UsbDeviceRecord> g_usbDevices;
 extern std::vector<UsbPortFailure> g_usbPortFailures;

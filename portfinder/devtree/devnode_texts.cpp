@@ -62,4 +62,18 @@ std::string ParsePortName(const std::string& friendlyName) {
     return friendlyName.substr(open + 1, close - open - 1);
 }
 
+std::vector<DEVINST> GetDevNodeChildren(DEVINST node) {
+    DeviceTree& tree = *CurrentPlatform().deviceTree;
+    std::vector<DEVINST> children;
+    DEVINST child = 0;
+    if (tree.GetChild(child, node) != kCrSuccess) return children;
+    while (child != 0 && children.size() < 4096) {
+        children.push_back(child);
+        DEVINST sibling = 0;
+        if (tree.GetSibling(sibling, child) != kCrSuccess) break;
+        child = sibling;
+    }
+    return children;
+}
+
 }  // namespace portiq

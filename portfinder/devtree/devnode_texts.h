@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -20,5 +21,9 @@ std::string GetDevNodeDriverKey(DEVINST node);
 // The text inside the last pair of parentheses of a friendly name ("COM5" of
 // "USB Serial Port (COM5)"); empty when there is no such pair.
 std::string ParsePortName(const std::string& friendlyName);
+
+// The node's children in the tree's order; none when it has none or they can't be had.
+// A list that doesn't end is read up to 4096 children.
+std::vector<DEVINST> GetDevNodeChildren(DEVINST node);
 
 }  // namespace portiq

@@ -36,25 +36,6 @@ constexpr int kMostNodesPerBox = 8;
 DeviceTree& Tree() { return *CurrentPlatform().deviceTree; }
 UnixDevices* Unix() { return CurrentPlatform().unixDevices; }
 
-std::vector<DEVINST> Children(DEVINST node) {
-    std::vector<DEVINST> children;
-    DEVINST child = 0;
-    if (Tree().GetChild(child, node) != kCrSuccess) return children;
-    while (child != 0 && children.size() < 4096) {
-        children.push_back(child);
-        DEVINST sibling = 0;
-        if (Tree().GetSibling(sibling, child) != kCrSuccess) break;
-        child = sibling;
-    }
-    return children;
-}
-
-// The hub ports above a port: "2" of "2.3"; empty for a root hub's port.
-std::string HubPath(const std::string& portPath) {
-    const std::size_t dot = portPath.find_last_of('.');
-    return dot == std::string::npos ? std::string() : portPath.substr(0, dot);
-}
-
 // Each controller's bus as sysfs names it ("1-" of "1-2.3"), from the driver keys of its
 // devices, which on a Unix system are their sysfs names.
 std::map<int, std::string> g_busNames;
@@ -140,7 +121,7 @@ int HexByte(char high, char low) {
 // codec's nodes all speak of the codec.
 void ExamineBelow(DEVINST node, const std::string& codec, int depth, BoxFindings& findings) {
     if (depth > kDeepestBoxNode) return;
-    for (const DEVINST child : Children(node)) {
+    for (const DEVINST child : GetDevNodeChildren(node)) {
         if (--findings.nodesLeft < 0) return;
         const std::string id = UpperCaseAscii(GetDevNodeDeviceId(child));
         const std::string port = ParsePortName(GetDevNodeFriendlyName(child));
@@ -153,7 +134,7 @@ void ExamineBelow(DEVINST node, const std::string& codec, int depth, BoxFindings
         if (subject.empty()) subject = port.empty() ? LoadLangString(IDS_DIAG_THE_BOX) : port;
         ExamineStatus(child, subject, !codec.empty(), findings);
         if (codec.empty() && mi != std::string::npos) {
-            const std::vector<DEVINST> below = Children(child);
+            const std::vector<DEVINST> below = GetDevNodeChildren(child);
             ExamineInterfaceDriver(child, subject, !below.empty(), findings);
         }
         if (codec.empty() && !port.empty()) ExaminePortNode(child, port, findings);
@@ -168,7 +149,7 @@ void ExamineBox(const BoxNode& box, BoxFindings& findings) {
     ExamineBelow(box.node, {}, 1, findings);
     if (box.parent == 0 || Contains(UpperCaseAscii(GetDevNodeDeviceId(box.parent)), kRootHubId)) return;
     const std::string codec = LoadLangString(IDS_DIAG_SOUND_CODEC);
-    for (const DEVINST sibling : Children(box.parent)) {
+    for (const DEVINST sibling : GetDevNodeChildren(box.parent)) {
         if (sibling == box.node || !Contains(UpperCaseAscii(GetDevNodeDeviceId(sibling)), kCodecId)) continue;
         ExamineStatus(sibling, codec, true, findings);
         ExamineBelow(sibling, codec, 1, findings);
@@ -218,7 +199,7 @@ void DiagnoseBoxes() {
     std::map<std::pair<int, std::string>, std::vector<std::size_t>> failuresOn;  // by controller and hub
     for (std::size_t f = 0; f < g_usbPortFailures.size(); ++f) {
         const UsbPortFailure& failure = g_usbPortFailures[f];
-        failuresOn[{failure.nHostController, HubPath(failure.strPortPath)}].push_back(f);
+        failuresOn[{failure.nHostController, HubPortPath(failure.strPortPath)}].push_back(f);
     }
     std::map<std::string, const BoxBlock*> blockOf;
     for (const BoxBlock& block : g_boxBlocks) {
@@ -238,7 +219,7 @@ void DiagnoseBoxes() {
         // Plugged in, and no device node of a tree that was read has it: no driver took it.
         if (!inTree && treeRead) findings.Add({Cause::kNoDriver, LoadLangString(IDS_DIAG_THE_BOX), {}});
         // A failing port on the box's own hub (not a root hub, where any device may fail).
-        const std::string hub = HubPath(record.strPortPath);
+        const std::string hub = HubPortPath(record.strPortPath);
         const auto failures = failuresOn.find({record.nHostController, hub});
         for (std::size_t f : failures == failuresOn.end() || hub.empty() ? std::vector<std::size_t>() : failures->second) {
             if (failureTaken[f]) continue;

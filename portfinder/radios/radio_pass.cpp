@@ -29,19 +29,6 @@ constexpr std::size_t kMostTreeNodes = 1 << 20;
 
 DeviceTree& Tree() { return *CurrentPlatform().deviceTree; }
 
-std::vector<DEVINST> Children(DEVINST node) {
-    std::vector<DEVINST> children;
-    DEVINST child = 0;
-    if (Tree().GetChild(child, node) != kCrSuccess) return children;
-    while (child != 0 && children.size() < 4096) {
-        children.push_back(child);
-        DEVINST sibling = 0;
-        if (Tree().GetSibling(sibling, child) != kCrSuccess) break;
-        child = sibling;
-    }
-    return children;
-}
-
 // The USB devices' nodes, found by driver key (or, for a device without one, by the ID
 // Windows gives a device with a serial number), as the box walk finds a box's.
 class DeviceNodes {
@@ -69,7 +56,7 @@ private:
             const std::string key = GetDevNodeDriverKey(node);
             if (!key.empty()) byKey_.emplace(key, node);
             byId_.emplace(UpperCaseInCodePage(GetDevNodeDeviceId(node)), node);
-            for (const DEVINST child : Children(node)) {
+            for (const DEVINST child : GetDevNodeChildren(node)) {
                 if (seen.insert(child).second) todo.push_back(child);
             }
         }
@@ -86,8 +73,7 @@ struct PortNode {
 int InterfaceNumber(const std::string& id) {
     const std::size_t mi = id.find("&MI_");
     if (mi == std::string::npos || mi + 6 > id.size()) return -1;
-    const auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1; };
-    const int high = digit(id[mi + 4]), low = digit(id[mi + 5]);
+    const int high = HexDigit(id[mi + 4]), low = HexDigit(id[mi + 5]);
     return high < 0 || low < 0 ? -1 : high * 16 + low;
 }
 
@@ -146,12 +132,12 @@ void ReadBelow(DEVINST node, int interface, int depth, const SoundInstances& sou
     if (number >= 0 && depth > 0) view.interfaces.emplace_back(node, number);
     if (number >= 0) interface = number;
     if (const int sound = sounds.Of(id); sound >= 0 && view.sound < 0) view.sound = sound;
-    if (depth > 0 && IsPortsClass(node)) {
+    if (IsPortsClass(node)) {
         const std::string port = ParsePortName(GetDevNodeFriendlyName(node));
         if (!port.empty()) view.ports.push_back({node, {port, interface < 0 ? 0 : interface, {}}});
     }
     if (depth >= kDeepestRadioNode) return;
-    for (const DEVINST child : Children(node)) ReadBelow(child, interface, depth + 1, sounds, view);
+    for (const DEVINST child : GetDevNodeChildren(node)) ReadBelow(child, interface, depth + 1, sounds, view);
 }
 
 DeviceView View(DEVINST node, const SoundInstances& sounds) {
@@ -159,13 +145,6 @@ DeviceView View(DEVINST node, const SoundInstances& sounds) {
     view.node = node;
     if (node != 0) ReadBelow(node, -1, 0, sounds, view);
     return view;
-}
-
-// The hub a device is on: its controller and the ports above its own ("2" of "2.3").
-// A root hub's devices have none: the PC itself holds them.
-std::string HubPath(const std::string& portPath) {
-    const std::size_t dot = portPath.find_last_of('.');
-    return dot == std::string::npos ? std::string() : portPath.substr(0, dot);
 }
 
 // The devices a hub holds, directly or below hubs of its own, and its failing ports.
@@ -233,7 +212,7 @@ public:
                 continue;
             }
             const UsbDeviceRecord& record = g_usbDevices[r];
-            const std::string hub = HubPath(record.strPortPath);
+            const std::string hub = HubPortPath(record.strPortPath);
             if (hub.empty() || !hubsSeen.insert({record.nHostController, hub}).second) continue;
             int bridge = -1, codec = -1;
             if (IsOneInterface(record.nHostController, hub, bridge, codec)) AddUnnamed(bridge, codec);
@@ -257,7 +236,7 @@ private:
         const std::vector<int> devices = DevicesOn(controller, hub);
         if (devices.size() != 2 || HubPortFails(controller, hub)) return false;
         for (const int r : devices) {
-            if (IsNamed(r) || HubPath(g_usbDevices[r].strPortPath) != hub) return false;
+            if (IsNamed(r) || HubPortPath(g_usbDevices[r].strPortPath) != hub) return false;
             if (IsBridge(r) && views_[r].sound < 0) bridge = r;
             if (IsCodec(r) && views_[r].ports.empty()) codec = r;
         }
@@ -269,14 +248,14 @@ private:
     // bridges and its codec; a radio of two bridges is one radio there).
     bool OnOwnHub(int r, int other) const {
         const UsbDeviceRecord& record = g_usbDevices[r];
-        return HubPath(g_usbDevices[other].strPortPath) == HubPath(record.strPortPath);
+        return HubPortPath(g_usbDevices[other].strPortPath) == HubPortPath(record.strPortPath);
     }
     bool SameRadio(int r, int other) const {
         return rows_[other] && std::string(rows_[other]->name) == rows_[r]->name && OnOwnHub(r, other);
     }
     int CodecBeside(int r) const {
         const UsbDeviceRecord& record = g_usbDevices[r];
-        const std::string hub = HubPath(record.strPortPath);
+        const std::string hub = HubPortPath(record.strPortPath);
         if (hub.empty() || HubPortFails(record.nHostController, hub)) return -1;
         int codec = -1;
         for (const int other : DevicesOn(record.nHostController, hub)) {
@@ -290,7 +269,7 @@ private:
 
     // The block of the same radio's other bridge on its own hub, where one was made.
     RadioBlock* BlockOfSameRadio(int r) {
-        if (HubPath(g_usbDevices[r].strPortPath).empty() || CodecBeside(r) < 0) return nullptr;
+        if (HubPortPath(g_usbDevices[r].strPortPath).empty() || CodecBeside(r) < 0) return nullptr;
         for (RadioBlock& block : g_radioBlocks) {
             const int other = block.nRecord;
             if (other >= 0 && g_usbDevices[other].nHostController == g_usbDevices[r].nHostController && SameRadio(r, other)) {
