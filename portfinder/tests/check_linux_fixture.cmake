@@ -47,13 +47,19 @@ if(NOT replay_log STREQUAL log)
     message(FATAL_ERROR "portiq-sim's log of the dump differs from portiq's; see ${WORK_DIR}/replay.log")
 endif()
 
-# With JSON: portiq --json on the system with the udev rules' links in place, one leading
-# to its port, one to another port (left from a box plugged in elsewhere): each field,
+# With JSON: portiq --json on the system with LINKS in place under /dev ("link|tty": the
+# link leads to /dev/tty, whether or not that is the port the rules give it): each field,
 # as JSON names them (a path of keys and indexes, then the value; NULL for null).
 if(JSON)
-    file(MAKE_DIRECTORY ${root}/dev/tavrilink)
-    file(CREATE_LINK ../ttyUSB0 ${root}/dev/tavrilink/nova-TN0A1B2C-cat SYMBOLIC)
-    file(CREATE_LINK ../ttyUSB0 ${root}/dev/tavrilink/nova-TN0A1B2C-ptt-cw SYMBOLIC)
+    foreach(link IN LISTS LINKS)
+        string(REPLACE "|" ";" link "${link}")
+        list(GET link 0 name)
+        list(GET link 1 tty)
+        get_filename_component(folder ${root}/dev/${name} DIRECTORY)
+        file(MAKE_DIRECTORY ${folder})
+        file(RELATIVE_PATH target ${folder} ${root}/dev/${tty})  # as udev makes them
+        file(CREATE_LINK ${target} ${root}/dev/${name} SYMBOLIC)
+    endforeach()
     execute_process(
         COMMAND env LC_ALL=${LOCALE} ${PORTIQ} --json --sysfs-root ${root}/sys --proc-asound-root ${root}/proc/asound
             --dev-root ${root}/dev --udev-data-root ${root}/run/udev/data

@@ -217,7 +217,7 @@ TEST(Scenario, LineNumbersCountOnPastThirtyTwoBits) {
 
 TEST(Scenario, EveryBundledScenarioLoads) {
     for (const char* name : {"default.scn", "codec-before-box.scn", "codec-after-box.scn", "unreadable-tree.scn",
-                             "russian-user.scn", "lynx-and-orbit.scn", "odd-drivers.scn"}) {
+                             "russian-user.scn", "lynx-and-orbit.scn", "odd-drivers.scn", "radios.scn"}) {
         SyntheticMachine machine;
         std::string error;
         EXPECT_TRUE(LoadScenarioFile(testing::ScenarioPath(name), machine, error)) << name << ": " << error;
@@ -362,7 +362,8 @@ const char kUtf8Values[] =
 
 TEST(ScenarioWriter, AWrittenMachineReplaysTheWholeRunAndWritesOutTheSame) {
     for (const char* name :
-         {"default.scn", "usb-hubs-and-failures.scn", "odd-drivers.scn", "lynx-and-orbit.scn", "russian-user.scn", "", "utf-8"}) {
+         {"default.scn", "usb-hubs-and-failures.scn", "odd-drivers.scn", "lynx-and-orbit.scn", "russian-user.scn", "radios.scn",
+          "", "utf-8"}) {
         SyntheticMachine original;
         std::string error;
         // Root hubs whose names take the path's 252 bytes and one more: the walk opens the
