@@ -148,6 +148,29 @@ private:
         return text + ", at USB port " + device.name;
     }
 
+    // The rules that link each port as <folder><model>-<key>-<role>: a tag per USB device
+    // (in variable), then a link per interface. A device other than the block's own (the
+    // walk listed its ports under this block) says what it is.
+    std::string PortRules(const std::vector<BoxPort>& ports, const UsbDevice* device, const std::string& variable,
+                          const std::string& folder) {
+        std::string rules;
+        std::set<const UsbDevice*> tagged;
+        for (const BoxPort& port : ports) {
+            const std::string tag = port.model + "-" + Key(*port.device);
+            if (tagged.insert(port.device).second) {
+                if (port.device != device) rules += "# " + Describe(*port.device) + "\n";
+                rules += "SUBSYSTEM==\"tty\", " + Match(*port.device) + ", ENV{" + variable + "}=\"" + tag + "\"\n";
+            }
+            char number[8];
+            std::snprintf(number, sizeof number, "%02x", port.interface->number);
+            const std::string link = folder + tag + "-" + port.role;
+            links_["/dev/" + port.tty] = link;
+            rules += "SUBSYSTEM==\"tty\", ENV{" + variable + "}==\"" + tag + "\", ATTRS{bInterfaceNumber}==\"" + number +
+                     "\", SYMLINK+=\"" + link + "\"" + KeepModemManagerAway(port) + "\n";
+        }
+        return rules;
+    }
+
     std::string BoxRules(const BoxBlock& box) {
         const auto named = byName_.find(box.strDriverKey);
         const UsbDevice* device = named != byName_.end() ? named->second : nullptr;
@@ -160,21 +183,7 @@ private:
         if (!device && !ports.empty()) device = ports.front().device;
         std::string rules = "\n# " + (device ? Describe(*device) : std::string("A box whose USB device isn't known")) + "\n";
         if (ports.empty()) rules += "# The report names no serial port of this box.\n";
-        std::set<const UsbDevice*> tagged;
-        for (const BoxPort& port : ports) {
-            const std::string tag = port.model + "-" + Key(*port.device);
-            if (tagged.insert(port.device).second) {
-                // Another box whose ports the walk listed under this block says what it is.
-                if (port.device != device) rules += "# " + Describe(*port.device) + "\n";
-                rules += "SUBSYSTEM==\"tty\", " + Match(*port.device) + ", ENV{TAVRILINK_BOX}=\"" + tag + "\"\n";
-            }
-            char number[8];
-            std::snprintf(number, sizeof number, "%02x", port.interface->number);
-            const std::string link = "tavrilink/" + tag + "-" + port.role;
-            links_["/dev/" + port.tty] = link;
-            rules += "SUBSYSTEM==\"tty\", ENV{TAVRILINK_BOX}==\"" + tag + "\", ATTRS{bInterfaceNumber}==\"" + number +
-                     "\", SYMLINK+=\"" + link + "\"" + KeepModemManagerAway(port) + "\n";
-        }
+        rules += PortRules(ports, device, "TAVRILINK_BOX", "tavrilink/");
         return rules + CardRule(box.nSoundDevice, device, ModelWord(box.strName));
     }
 
@@ -198,20 +207,7 @@ private:
         }
         std::string rules = "\n# " + radio.strName + (device ? ": " + Describe(*device) : std::string()) + "\n";
         if (ports.empty()) rules += "# The report names no serial port of this radio.\n";
-        std::set<const UsbDevice*> tagged;
-        for (const BoxPort& port : ports) {
-            const std::string tag = port.model + "-" + Key(*port.device);
-            if (tagged.insert(port.device).second) {
-                if (port.device != device) rules += "# " + Describe(*port.device) + "\n";
-                rules += "SUBSYSTEM==\"tty\", " + Match(*port.device) + ", ENV{PORTIQ_RADIO}=\"" + tag + "\"\n";
-            }
-            char number[8];
-            std::snprintf(number, sizeof number, "%02x", port.interface->number);
-            const std::string link = "radio/" + tag + "-" + port.role;
-            links_["/dev/" + port.tty] = link;
-            rules += "SUBSYSTEM==\"tty\", ENV{PORTIQ_RADIO}==\"" + tag + "\", ATTRS{bInterfaceNumber}==\"" + number +
-                     "\", SYMLINK+=\"" + link + "\"" + KeepModemManagerAway(port) + "\n";
-        }
+        rules += PortRules(ports, device, "PORTIQ_RADIO", "radio/");
         std::string model;
         for (const char c : radio.strName) {
             if (std::isalnum(static_cast<unsigned char>(c))) model += c;
