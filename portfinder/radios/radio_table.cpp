@@ -20,8 +20,11 @@ const RadioRow g_radioTable[] = {
     // answered rig control, which is no maker's word on A and B: no roles.
     {0x10c4, 0xea60, nullptr, "IC-9700 * A", "Icom IC-9700", {{0, nullptr}}},
     {0x10c4, 0xea60, nullptr, "IC-9700 * B", "Icom IC-9700", {{0, nullptr}}},
-    // IDs and serial: GI7UGV article above, "IC-7300 03000000" on 10c4:ea60.
-    {0x10c4, 0xea60, nullptr, "IC-7300 *", "Icom IC-7300", {{0, nullptr}}},
+    // IDs and serial: GI7UGV article above, "IC-7300 03000000" on 10c4:ea60. Role: Icom
+    // IC-7300 Full Manual, section 19 "Control command", p. 19-2, "CI-V connection": the
+    // transceiver is "remotely controlled using a PC" through "A USB cable"; its one
+    // bridge is that port. Keying on its DTR or RTS is a menu setting, so no PTT or CW.
+    {0x10c4, 0xea60, nullptr, "IC-7300 *", "Icom IC-7300", {{0, "CAT"}}},
 
     // --- Radios and radio cables on their maker's own vendor ID ---
 
