@@ -144,6 +144,12 @@ TEST_F(DiagnosisTest, EachCauseIsNamedUnderItsBoxWithWhatToDo) {
         {"Linux: the modem manager probes one port, is told to leave the other", {}, mm, true,
          "/dev/ttyUSB1\tTavrilink Nova PTT/CW port\n!\t/dev/ttyUSB0: the modem manager will probe it, which can key "
          "the radio. Install the rules of portiq --udev-rules: they keep it away.\n"},
+        {"Linux: a radio's port offered to the modem manager", {},
+         nova + a + b + "usb 1-3 descriptors=@hub maxchild=4 bConfigurationValue=1\nusb 1-3.1 descriptors=@cp2102 "
+             "\"serial=IC-7300 03001234\" bConfigurationValue=1\niface 1-3.1:1.0 @driver=cp210x +ttyUSB2/tty/ttyUSB2\n"
+             "udev c188:2 E:ID_MM_CANDIDATE=1\n",
+         true, "/dev/ttyUSB2\tIcom IC-7300 CAT port\n!\t/dev/ttyUSB2: the modem manager will probe it, which can key "
+               "the radio. Install the rules of portiq --udev-rules: they keep it away.\n"},
         {"Linux: two causes on a box beside a healthy one", {},
          nova + a + b + "usb 1-3 descriptors=@hub maxchild=4 bConfigurationValue=1\n"
              "usb 1-3.1 descriptors=@codec product=\"USB Audio CODEC\" bConfigurationValue=1\niface 1-3.1:1.0\n"

@@ -18,7 +18,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "devtree/box_models.h"
 #include "platform/linux/linux_system.h"
 #include "platform/text.h"
 
@@ -375,7 +374,8 @@ private:
         }
     }
 
-    // The device nodes of the boxes' serial ports: who may open each (stat, never open:
+    // The device nodes of the USB serial ports (a box's, a radio's, any the diagnosis may
+    // ask of): who may open each (stat, never open:
     // opening a serial port raises DTR and RTS, which keys some radios), and whether
     // udev told the modem manager it may probe the port (its database entry
     // c<major>:<minor>, from the tty's "dev").
@@ -384,7 +384,6 @@ private:
         const UserIds user = files_.User();
         std::map<unsigned, std::string> groups;  // each looked up once: NSS reads its files each time
         for (UsbDevice& device : system_.devices) {
-            if (!device.product || ModelWord(*device.product).empty()) continue;
             for (UsbInterface& interface : device.interfaces) {
                 for (const std::string& tty : interface.ttys) {
                     const std::string node = roots_.dev + "/" + tty;
